@@ -1,0 +1,1 @@
+// Core of the simulated machine (placeholder).

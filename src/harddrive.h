@@ -1,0 +1,112 @@
+// The physical tree: disks (Hard, Disk) and partitions (Partition) as the device lister reports
+// them, and the bookkeeping that follows changes on the logical side.
+#ifndef DOVODODUZU_HARDDRIVE_H
+#define DOVODODUZU_HARDDRIVE_H
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+#include "dovododuzu_export.h"
+
+// One partition of one disk: size, system, file-system type, mount point, physical-volume state,
+// group path and the logical volumes on it. Probes itself once, at construction.
+class DOVODODUZU_EXPORT Partition : public QObject
+{
+    Q_OBJECT
+
+public:
+    Partition(const QString& name, const QString& deviceLine, bool pv, QObject* parent = nullptr,
+              const char* objectName = nullptr);
+    ~Partition() override;
+
+    void getBasics();
+    void getLvs();
+
+    QString name() const;
+    QString path() const;
+    QString getSize() const;
+    int proportion() const;
+    QString getSystem() const;
+    void setSystem(QString systemTag, QString system);
+    QString fstype() const;
+    QString mountPoint() const;
+    bool isPv() const;
+    bool isAllocatable() const;
+    QString getVgPath() const;
+    void setVgPath(const QString& vgPath);
+    QString lvString() const;
+    void setLvs(const QString& lvs);
+
+private:
+    QString m_name;
+    QString m_deviceLine;
+    int m_size = 0;
+    QString m_systemTag;
+    QString m_system;
+    QString m_mountPoint;
+    QString m_fstype;
+    bool m_pv = false;
+    QString m_uuid;
+    QString m_lvs;
+    QString m_vgPath;
+};
+
+// One disk and its partitions.
+class DOVODODUZU_EXPORT Disk : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Disk(const QString& name, QObject* parent = nullptr, const char* objectName = nullptr);
+    ~Disk() override;
+
+    void findPartition();
+    void addPartition(const QString& name, const QString& deviceLine);
+    Partition* getPartition(unsigned int index);
+    Partition* getPartition(const QString& name);
+    unsigned int partitionCount() const;
+    QString getSize();
+    void setSize(unsigned long size);
+    QString name() const;
+    QString path() const;
+    QString lvString() const;
+
+private:
+    unsigned long m_size = 0;
+    QString m_name;
+    std::vector<std::unique_ptr<Partition>> m_partitions;
+};
+
+// Every disk of the machine, found at construction.
+class DOVODODUZU_EXPORT Hard : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Hard(QObject* parent = nullptr, const char* objectName = nullptr);
+    ~Hard() override;
+
+    void findDisk();
+    void addDisk(const QString& name, unsigned long size);
+    Disk* getDisk(unsigned int index);
+    Disk* getDisk(const QString& name);
+    unsigned int diskCount() const;
+
+    // Physical-volume affiliation: rewrites partitions' group paths, system texts and LV lists.
+    Partition* getPv(const QString& path);
+    void affiliateVgPv(const QString& vgPath, const QStringList& listPv);
+    void deaffiliateVgPv(const QStringList& listPv);
+    void reaffiliateVgPv(const QString& vgPath, const QStringList& listPv);
+    void affiliateLvPv(const QString& lvPath, const QStringList& listPv);
+    void deaffiliateLvPv(const QString& lvPath, const QStringList& listPv);
+    void reaffiliateLvPv(const QString& newLvPath, const QString& oldLvPath, const QStringList& listPv);
+
+private:
+    std::vector<std::unique_ptr<Disk>> m_disks;
+};
+
+#endif

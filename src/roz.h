@@ -1,0 +1,42 @@
+// The storage facade: builds the logical and the physical tree and keeps the second in step with
+// every change made on the first.
+#ifndef DOVODODUZU_ROZ_H
+#define DOVODODUZU_ROZ_H
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include "dovododuzu_export.h"
+#include "harddrive.h"
+#include "lvmdrive.h"
+#include "utils.h"
+
+class DOVODODUZU_EXPORT Roz : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Roz(QObject* parent = nullptr, const char* name = nullptr);
+    ~Roz() override;
+
+    Lvm* getLvm();
+    Hard* getHard();
+
+public slots:
+    void slotOneVgAdded(const QString& vgPath, const QStringList& listPv);
+    void slotOneVgRemoved(const QStringList& listPv);
+    void slotOneVgRenamed(const QString& vgPath, const QStringList& listPv);
+    void slotOneVgExtended(const QString& vgPath, const QStringList& listPv);
+    void slotOneVgReduced(const QStringList& listPv);
+    void slotOneLvAdded(const QString& lvPath, const QStringList& listPv);
+    void slotOneLvRemoved(const QString& lvPath, const QStringList& listPv);
+    void slotOneLvRenamed(const QString& newLvPath, const QString& oldLvPath, const QStringList& listPv);
+    void slotOneLvResized(const QString& lvPath, const QStringList& newListPv, const QStringList& oldListPv);
+
+private:
+    Lvm* lvm = nullptr;
+    Hard* hard = nullptr;
+};
+
+#endif

@@ -1,0 +1,239 @@
+// Starting programs without a shell and reading their output: the library's only process code.
+#include "toolstream_p.h"
+
+#include "utils.h"
+
+#include <QtGlobal>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <mntent.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <vector>
+
+extern char** environ;
+
+ToolCommand parseCommandLine(const QString& commandLine)
+{
+    ToolCommand command;
+    QStringList words = commandLine.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (!words.isEmpty() && words.last() == QLatin1String("2>&1")) {
+        command.errors = ErrorStream::Merge;
+        words.removeLast();
+    } else if (!words.isEmpty() && words.last() == QLatin1String("2>/dev/null")) {
+        command.errors = ErrorStream::Discard;
+        words.removeLast();
+    }
+    if (!words.isEmpty())
+        command.program = words.takeFirst();
+    command.args = words;
+    return command;
+}
+
+QString hostPath(const QString& path)
+{
+    return systemRoot() + path;
+}
+
+namespace {
+
+// Spawn failures that mean the program itself could not be run, as an exec in a forked child
+// would have found; anything else means no process could be made at all.
+bool isExecFailure(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case EACCES:
+    case ENOEXEC:
+    case ENOTDIR:
+    case ELOOP:
+    case ENAMETOOLONG:
+    case EISDIR:
+    case ETXTBSY:
+    case E2BIG:
+    case EPERM:
+        return true;
+    default:
+        return false;
+    }
+}
+
+class FileActions
+{
+public:
+    FileActions() { posix_spawn_file_actions_init(&actions_); }
+    ~FileActions() { posix_spawn_file_actions_destroy(&actions_); }
+    FileActions(const FileActions&) = delete;
+    FileActions& operator=(const FileActions&) = delete;
+    posix_spawn_file_actions_t* get() { return &actions_; }
+
+private:
+    posix_spawn_file_actions_t actions_;
+};
+
+} // namespace
+
+SpawnedProcess spawnTool(const ToolCommand& command)
+{
+    SpawnedProcess process;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) == -1) {
+        assertWarning("err != -1", "utils", 88);
+        process.error = errno;
+        process.pipeFailed = true;
+        return process;
+    }
+
+    // The pipe ends are close-on-exec; the copies made on 1 and 2 are not.
+    FileActions actions;
+    posix_spawn_file_actions_adddup2(actions.get(), fds[1], STDOUT_FILENO);
+    if (command.errors == ErrorStream::Merge)
+        posix_spawn_file_actions_adddup2(actions.get(), fds[1], STDERR_FILENO);
+    else if (command.errors == ErrorStream::Discard)
+        posix_spawn_file_actions_addopen(actions.get(), STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+
+    const QByteArray executable = hostPath(command.program).toLocal8Bit();
+    std::vector<QByteArray> storage;
+    storage.reserve(command.args.size() + 1);
+    storage.push_back(executable);
+    for (const QString& arg : command.args)
+        storage.push_back(arg.toLocal8Bit());
+    std::vector<char*> argv;
+    argv.reserve(storage.size() + 1);
+    for (QByteArray& arg : storage)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    pid_t pid = -1;
+    const int error = posix_spawn(&pid, executable.constData(), actions.get(), nullptr, argv.data(), environ);
+    ::close(fds[1]);
+    if (error != 0) {
+        ::close(fds[0]);
+        process.error = error;
+        process.forkFailed = !isExecFailure(error);
+        return process;
+    }
+    process.pid = pid;
+    process.readFd = fds[0];
+    return process;
+}
+
+int waitForChild(pid_t pid)
+{
+    int status = 0;
+    for (;;) {
+        const pid_t result = waitpid(pid, &status, 0);
+        if (result == pid)
+            return status;
+        if (result == -1 && errno == EINTR)
+            continue;
+        return -1;
+    }
+}
+
+ToolStream::ToolStream(const QString& commandLine)
+    : ToolStream(parseCommandLine(commandLine))
+{
+}
+
+ToolStream::ToolStream(const ToolCommand& command)
+    : process_(spawnTool(command))
+{
+    eof_ = process_.readFd == -1;
+}
+
+ToolStream::~ToolStream()
+{
+    close();
+}
+
+bool ToolStream::fill()
+{
+    if (start_ > 0) {
+        buffer_.remove(0, start_);
+        start_ = 0;
+    }
+    char chunk[4096];
+    for (;;) {
+        const ssize_t n = ::read(process_.readFd, chunk, sizeof chunk);
+        if (n > 0) {
+            buffer_.append(chunk, n);
+            return true;
+        }
+        if (n == -1 && errno == EINTR)
+            continue;
+        eof_ = true;
+        return false;
+    }
+}
+
+bool ToolStream::readLine(QByteArray& line)
+{
+    for (;;) {
+        const qsizetype available = buffer_.size() - start_;
+        const qsizetype newline = buffer_.indexOf('\n', start_);
+        if (newline != -1 && newline - start_ < kMaxLineLength) {
+            line = buffer_.mid(start_, newline - start_);
+            start_ = newline + 1;
+            return true;
+        }
+        if (available >= kMaxLineLength || (eof_ && available > 0)) {
+            // A longer line arrives in pieces, as fgets with a 1023-byte buffer hands it over.
+            const qsizetype take = qMin<qsizetype>(available, kMaxLineLength);
+            line = buffer_.mid(start_, take);
+            start_ += take;
+            return true;
+        }
+        if (eof_ || !fill()) {
+            if (buffer_.size() - start_ > 0)
+                continue;
+            return false;
+        }
+    }
+}
+
+int ToolStream::close()
+{
+    if (process_.readFd != -1) {
+        ::close(process_.readFd);
+        process_.readFd = -1;
+    }
+    eof_ = true;
+    if (process_.pid <= 0)
+        return -1;
+    const int status = waitForChild(process_.pid);
+    process_.pid = -1;
+    return status;
+}
+
+QList<QByteArray> readToolLines(const QString& commandLine)
+{
+    QList<QByteArray> lines;
+    ToolStream stream(commandLine);
+    QByteArray line;
+    while (stream.readLine(line))
+        lines.append(line);
+    return lines;
+}
+
+QList<MountEntry> readMountTable()
+{
+    QList<MountEntry> entries;
+    FILE* table = setmntent(hostPath(QStringLiteral("/etc/mtab")).toLocal8Bit().constData(), "r");
+    if (!table)
+        return entries;
+    while (struct mntent* entry = getmntent(table)) {
+        entries.append({QString::fromLocal8Bit(entry->mnt_fsname), QString::fromLocal8Bit(entry->mnt_dir),
+                        QString::fromLocal8Bit(entry->mnt_type)});
+    }
+    endmntent(table);
+    return entries;
+}
+
+void assertWarning(const char* condition, const char* source, int line)
+{
+    qWarning("ASSERT: \"%s\" in %s (%d)", condition, source, line);
+}

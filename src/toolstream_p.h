@@ -1,0 +1,95 @@
+// Internal process plumbing: the one way the library starts a program and the one way it reads
+// a program's output line by line, plus the mount table and the non-fatal assertion warning.
+#ifndef DOVODODUZU_TOOLSTREAM_P_H
+#define DOVODODUZU_TOOLSTREAM_P_H
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <sys/types.h>
+
+#include "dovododuzu_export.h"
+
+// What becomes of a started program's standard error.
+enum class ErrorStream {
+    Merge,   // into the same pipe as standard output ("2>&1")
+    Discard, // to /dev/null ("2>/dev/null")
+    Inherit  // left to the caller (no redirection)
+};
+
+struct ToolCommand {
+    QString program; // as named in texts, without the system root
+    QStringList args;
+    ErrorStream errors = ErrorStream::Inherit;
+};
+
+// The longest line one read returns, as a 1023-byte fgets would.
+constexpr int kMaxLineLength = 1022;
+
+// Turns a command line such as "/sbin/lvm.static vgdisplay -c  vg00 2>/dev/null" into an
+// argument vector: split at blanks (empty words dropped), a final "2>&1" or "2>/dev/null" read as
+// the error-stream choice. No shell ever sees it.
+DOVODODUZU_EXPORT ToolCommand parseCommandLine(const QString& commandLine);
+
+// The path a program or file of the machine really has: systemRoot() + path.
+DOVODODUZU_EXPORT QString hostPath(const QString& path);
+
+struct SpawnedProcess {
+    pid_t pid = -1;
+    int readFd = -1;
+    int error = 0;          // errno of a failed start
+    bool pipeFailed = false; // no pipe could be made; nothing was started
+    bool forkFailed = false; // no process could be made (as opposed to a program that won't run)
+};
+
+// Starts the program with posix_spawn: standard output (and standard error as asked) into a new
+// close-on-exec pipe, standard input and the environment inherited.
+DOVODODUZU_EXPORT SpawnedProcess spawnTool(const ToolCommand& command);
+
+// Waits for a child, retrying on EINTR; returns the wait status, or -1.
+DOVODODUZU_EXPORT int waitForChild(pid_t pid);
+
+// A running program's output read line by line, like popen/fgets/pclose without a shell.
+class DOVODODUZU_EXPORT ToolStream
+{
+public:
+    explicit ToolStream(const QString& commandLine);
+    explicit ToolStream(const ToolCommand& command);
+    ~ToolStream();
+    ToolStream(const ToolStream&) = delete;
+    ToolStream& operator=(const ToolStream&) = delete;
+
+    // The next line, at most kMaxLineLength bytes, cut at its newline. False at end of output
+    // (and at once when the program could not be started).
+    bool readLine(QByteArray& line);
+    // Closes the pipe and waits for the program; returns its wait status (-1 when none ran).
+    int close();
+
+private:
+    bool fill();
+
+    SpawnedProcess process_;
+    QByteArray buffer_;
+    qsizetype start_ = 0;
+    bool eof_ = false;
+};
+
+// Every line of a command's output, each cut as ToolStream::readLine cuts it.
+DOVODODUZU_EXPORT QList<QByteArray> readToolLines(const QString& commandLine);
+
+struct MountEntry {
+    QString device;
+    QString directory;
+    QString type;
+};
+
+// The entries of the mount table ("/etc/mtab" under the system root), in table order; empty when
+// the table can't be opened.
+DOVODODUZU_EXPORT QList<MountEntry> readMountTable();
+
+// Prints Qt's non-fatal assertion line "ASSERT: \"cond\" in source (line)" and carries on.
+DOVODODUZU_EXPORT void assertWarning(const char* condition, const char* source, int line);
+
+#endif

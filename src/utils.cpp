@@ -1,0 +1,186 @@
+// The runner, the debug sink and the text helpers shared by every module.
+#include "utils.h"
+
+#include "toolstream_p.h"
+
+#include <QLoggingCategory>
+#include <QRegularExpression>
+#include <QStringDecoder>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <regex.h>
+#include <unistd.h>
+
+Q_LOGGING_CATEGORY(lcDovododuzu, "dovododuzu", QtInfoMsg)
+
+namespace {
+
+QString& rootStorage()
+{
+    static QString root;
+    return root;
+}
+
+// Reads the child's combined output until end of file; false when the very first read failed.
+bool readAllOutput(int fd, QString& output)
+{
+    QStringDecoder decoder(QStringDecoder::System);
+    char buffer[1024];
+    bool readSomething = false;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, 1023);
+        if (n > 0) {
+            readSomething = true;
+            buffer[n] = '\0';
+            // As with a C string, a chunk ends at its first NUL byte.
+            output += decoder.decode(QByteArrayView(buffer, qstrlen(buffer)));
+            continue;
+        }
+        if (n == -1 && errno == EINTR)
+            continue;
+        return n == 0 || readSomething;
+    }
+}
+
+QString execveFailed(const QString& program)
+{
+    return QStringLiteral("execve %1 failed.").arg(program);
+}
+
+} // namespace
+
+void setSystemRoot(const QString& root)
+{
+    rootStorage() = root;
+}
+
+QString systemRoot()
+{
+    return rootStorage();
+}
+
+int runcmd(const QString& program, const QStringList& args, QString& output)
+{
+    MyDebug(QStringLiteral("we are going to execute: ") + program + QLatin1Char(' ') + args.join(QLatin1Char(' ')));
+    output = QStringLiteral("");
+
+    const SpawnedProcess process = spawnTool({program, args, ErrorStream::Merge});
+    if (process.pipeFailed) {
+        output = execveFailed(program);
+        return -1;
+    }
+    if (process.forkFailed) {
+        output = QStringLiteral("runcmd: fork() failed.");
+        return -1;
+    }
+
+    int status = 255 << 8; // what a child whose execve failed would have ended with
+    if (process.pid > 0) {
+        if (!readAllOutput(process.readFd, output))
+            output = execveFailed(program);
+        ::close(process.readFd);
+        status = waitForChild(process.pid);
+        if (status < 0) {
+            status = -1;
+            output = execveFailed(program);
+        }
+    }
+
+    if ((status & 0x7f) != 0)
+        return status;
+    const int code = (status >> 8) & 255;
+    MyDebug(QStringLiteral("runcmd ret: ") + QString::number(code));
+    return code;
+}
+
+void MyDebug(const QString& line)
+{
+    qCDebug(lcDovododuzu, "%s", qUtf8Printable(line));
+}
+
+int splitline(char* line, char** fields, char separator, int capacity)
+{
+    if (!line || !fields || capacity < 1)
+        return 0;
+    char* cursor = line;
+    fields[0] = line;
+    int count = 1;
+    while (*cursor != '\0') {
+        ++cursor;
+        if (*cursor != separator)
+            continue;
+        if (count == capacity)
+            break;
+        *cursor = '\0';
+        ++cursor;
+        fields[count++] = cursor;
+        if (*cursor == '\0')
+            break;
+    }
+    return count;
+}
+
+void chomp(char* line)
+{
+    if (char* newline = std::strchr(line, '\n'))
+        *newline = '\0';
+}
+
+int getrematch(char* subject, const char* pattern, char** first, char** second)
+{
+    regex_t expression;
+    if (regcomp(&expression, pattern, REG_EXTENDED) != 0)
+        return 0;
+    regmatch_t groups[4];
+    const int result = regexec(&expression, subject, 4, groups, 0);
+    regfree(&expression);
+    if (result != 0)
+        return 0;
+
+    char** outs[2] = {first, second};
+    for (int group = 1; group <= 2; ++group) {
+        char** out = outs[group - 1];
+        if (!out)
+            continue;
+        *out = nullptr;
+        if (groups[group].rm_so == -1)
+            continue;
+        subject[groups[group].rm_eo] = '\0';
+        *out = strdup(subject + groups[group].rm_so);
+    }
+    return 1;
+}
+
+QString findWord(const QString& text, int index)
+{
+    static const QRegularExpression word(QStringLiteral("(\\w+)"), QRegularExpression::UseUnicodePropertiesOption);
+    QStringList words;
+    for (auto it = word.globalMatch(text); it.hasNext();)
+        words.append(it.next().captured(1));
+    if (index < 0 || index >= words.size())
+        return QString();
+    return words.at(index);
+}
+
+int QuorVerifyCN(const QString& name)
+{
+    static const QString allowed =
+        QStringLiteral("1234567890abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ.-_+");
+    for (const QChar c : name) {
+        if (!allowed.contains(c))
+            return -1;
+    }
+    return 0;
+}
+
+QString prettify_run_result(QString text)
+{
+    static const char* const sequences[] = {"\033[1;33m", "\033[1;32m", "\033[1;31m", "\033[1;39m",
+                                            "\033[0;33m", "\033[0;32m", "\033[0;31m", "\033[0;39m"};
+    text.replace(QStringLiteral("\033[60G"), QStringLiteral("    "));
+    for (const char* sequence : sequences)
+        text.remove(QLatin1String(sequence));
+    return text;
+}
