@@ -1,0 +1,96 @@
+// Growing a logical volume with lvextend and then the file system on it.
+#include "lvmdrive.h"
+
+#include "utils.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+const QString kLvmTool = QStringLiteral("/sbin/lvm.static");
+
+// Element 0 is a two-character option written together with the new total size in MB ("-L2048").
+QString requestedSize(const QStringList& args)
+{
+    if (args.isEmpty())
+        return QString();
+    const QString option = args.at(0).simplified();
+    return option.right(option.length() - 2);
+}
+
+bool isWholeNumber(const QString& text)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+    return digits.match(text).hasMatch();
+}
+
+} // namespace
+
+int Lv::resize(const QStringList& args)
+{
+    // The size reaches lvextend and the file-system tools; refuse anything that is not a plain
+    // size before a tool runs.
+    const QString newSize = requestedSize(args);
+    if (args.isEmpty() || args.at(0).simplified().length() < 3 || !isWholeNumber(newSize)) {
+        emit output(QStringLiteral("Dynamic Partition not resized: expected the new size as \"-L<MB>\"\n"));
+        return -1;
+    }
+    bool sizeFits = false;
+    const int wantedMb = newSize.toInt(&sizeFits);
+    if (!sizeFits) {
+        emit output(QStringLiteral("Dynamic Partition not resized: size %1 MB is out of range\n").arg(newSize));
+        return -1;
+    }
+
+    const QStringList oldPvs = m_pvString.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    m_log = QStringLiteral("fs type %1 on Dynamic Partition %2").arg(m_fstype, path());
+
+    QString text;
+    const int growth =
+        runcmd(kLvmTool, {QStringLiteral("lvextend"), QStringLiteral("-L") + newSize, path()}, text);
+    m_log += text;
+    if (growth == 0) {
+        getBasics();
+        getPvs();
+        emit resizeLv(name(), oldPvs);
+    }
+    emit output(m_log);
+
+    // A file system grown past the end of its volume is destroyed: whatever lvextend said, only
+    // a volume that really has the requested size gets its file system grown.
+    if (m_size < wantedMb) {
+        emit output(m_log);
+        return growth != 0 ? growth : -1;
+    }
+
+    int result = 0;
+    if (m_fstype.contains(QLatin1String("ext"))) {
+        result = runcmd(QStringLiteral("/sbin/e2fsck"), {QStringLiteral("-y"), QStringLiteral("-f"), path()}, text);
+        m_log += text;
+        if (result != 0) {
+            emit output(m_log);
+            return result;
+        }
+        result = runcmd(QStringLiteral("/sbin/resize2fs"),
+                        {QStringLiteral("-f"), QStringLiteral("-F"), path(), newSize + QLatin1Char('M')}, text);
+    } else if (m_fstype.contains(QLatin1String("reiser"))) {
+        // lvextend has already given the volume its size (checked above), so it is not run again.
+        result = runcmd(QStringLiteral("/sbin/resize_reiserfs"),
+                        {QStringLiteral("-f"), QStringLiteral("-s"), newSize + QLatin1Char('M'), path()}, text);
+    } else {
+        m_log += tr("not resize file system, ");
+        const bool unknown = m_fstype.contains(QLatin1String("unknown"));
+        m_log += unknown ? tr("unknown file system\n") : tr("unsupported file system\n");
+        emit output(m_log);
+        return unknown ? 0 : -1;
+    }
+
+    m_log += text;
+    if (result == 0) {
+        getBasics();
+        getPvs();
+        emit resizeLv(name(), oldPvs);
+    }
+    emit output(m_log);
+    return result;
+}

@@ -1,0 +1,210 @@
+// Changes to a volume group through the LVM tool, and creation of a logical volume with its file system.
+#include "lvmdrive.h"
+
+#include "utils.h"
+
+namespace {
+
+const QString kLvmTool = QStringLiteral("/sbin/lvm.static");
+
+const QString kMakeFsManually =
+    QStringLiteral("You need to make an file system on the newly created Dynamic Partition manually!");
+
+// createLv's result when the volume was made but has no new file system on it.
+constexpr int kVolumeWithoutFileSystem = 256;
+
+int runLvmTool(const QStringList& args, QString& output)
+{
+    return runcmd(kLvmTool, args, output);
+}
+
+struct FileSystemMaker {
+    QString program;
+    QStringList options;
+};
+
+// The first requested file system wins; without one, "/bin/ls" merely checks the device is there.
+FileSystemMaker chooseFileSystemMaker(const QString& fsRequest)
+{
+    if (fsRequest.contains(QLatin1String("ext2"))) {
+        MyDebug(QStringLiteral("we are making ext2 FS"));
+        return {QStringLiteral("/sbin/mke2fs"), {}};
+    }
+    if (fsRequest.contains(QLatin1String("ext3"))) {
+        MyDebug(QStringLiteral("we are making ext3 FS"));
+        return {QStringLiteral("/sbin/mke2fs"), {QStringLiteral("-j")}};
+    }
+    if (fsRequest.contains(QLatin1String("reiser"))) {
+        MyDebug(QStringLiteral("we are making reiser FS"));
+        return {QStringLiteral("/sbin/mkreiserfs"), {QStringLiteral("-ff")}};
+    }
+    MyDebug(QStringLiteral("we are doing nothing about FS on LV"));
+    return {QStringLiteral("/bin/ls"), {}};
+}
+
+// The request's element 3 is a two-character option written together with the volume's name.
+QString newLvName(const QString& nameOption)
+{
+    const QString simplified = nameOption.simplified();
+    if (simplified.length() < 2)
+        return simplified;
+    return simplified.right(simplified.length() - 2);
+}
+
+// The name ends up in a device path handed to a file-system maker, so it must not be able to
+// point anywhere but at a volume of this group.
+bool isUsableLvName(const QString& name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") && QuorVerifyCN(name) == 0;
+}
+
+} // namespace
+
+int Vg::activate()
+{
+    const int result = runLvmTool({QStringLiteral("vgchange"), QStringLiteral("-ay"), vgName}, log);
+    emit output(log);
+    if (result != 0)
+        return result;
+    getBasics();
+    for (unsigned int index = 0; index < lvCount(); ++index)
+        getLv(index)->setStatus(1);
+    return result;
+}
+
+int Vg::deactivate()
+{
+    const int result = runLvmTool({QStringLiteral("vgchange"), QStringLiteral("-an"), vgName}, log);
+    emit output(log);
+    if (result != 0)
+        return result;
+    getBasics();
+    for (unsigned int index = 0; index < lvCount(); ++index)
+        getLv(index)->setStatus(0);
+    return result;
+}
+
+int Vg::freeze()
+{
+    const int result = runLvmTool({QStringLiteral("vgchange"), QStringLiteral("-xn"), vgName}, log);
+    emit output(log);
+    if (result == 0)
+        getBasics();
+    return result;
+}
+
+int Vg::defreeze()
+{
+    const int result = runLvmTool({QStringLiteral("vgchange"), QStringLiteral("-xy"), vgName}, log);
+    emit output(log);
+    if (result == 0)
+        getBasics();
+    return result;
+}
+
+int Vg::remove()
+{
+    const int result = runLvmTool({QStringLiteral("vgremove"), vgName}, log);
+    emit output(log);
+    if (result != 0)
+        return result;
+    // The receiver deletes this group while `removed` is delivered: hand it a copy of the name
+    // and touch no member afterwards.
+    const QString removedName = name();
+    emit removed(removedName);
+    return result;
+}
+
+int Vg::rename(const QString& newName)
+{
+    const QString simplifiedName = newName.simplified();
+    const int result = runLvmTool({QStringLiteral("vgrename"), vgName, simplifiedName}, log);
+    emit output(log);
+    if (result != 0)
+        return result;
+    // Assigned in place: every Lv of the group holds a reference to this very string.
+    vgName = simplifiedName;
+    emit renamed(path(), pvString().split(QLatin1Char(':'), Qt::SkipEmptyParts));
+    return result;
+}
+
+int Vg::extend(const QStringList& pvList)
+{
+    // Unlike the other operations, extend keeps the previous transcript in front of its own.
+    QString text;
+    const int prepared = createPv(pvList, text);
+    log += text;
+    if (prepared != 0) {
+        emit output(log);
+        return prepared;
+    }
+
+    const int result = runLvmTool(QStringList{QStringLiteral("vgextend"), vgName} + pvList, text);
+    log += text;
+    if (result == 0) {
+        getBasics();
+        getPvs();
+        emit extended(path(), pvList);
+    }
+    emit output(log);
+    return result;
+}
+
+int Vg::reduce(const QStringList& pvList)
+{
+    const int result = runLvmTool(QStringList{QStringLiteral("vgreduce"), vgName} + pvList, log);
+    emit output(log);
+    if (result != 0)
+        return result;
+    getBasics();
+    getPvs();
+    emit reduced(pvList);
+    return result;
+}
+
+int Vg::createLv(const QStringList& request)
+{
+    // Element 0 is the file-system request and element 3 names the new volume.
+    if (request.size() < 4) {
+        emit output(QStringLiteral("Dynamic Partition not created: the request needs a file system entry and at "
+                                   "least three lvcreate arguments\n"));
+        return -1;
+    }
+    const QString lvName = newLvName(request.at(3));
+    if (!isUsableLvName(lvName)) {
+        emit output(QStringLiteral("Dynamic Partition not created: \"%1\" is not a valid name\n").arg(lvName));
+        return -1;
+    }
+    // A name that is already registered cannot be the volume lvcreate makes; its file system
+    // must never be overwritten.
+    const bool nameWasTaken = hasLv(lvName);
+
+    const QStringList args = QStringList{QStringLiteral("lvcreate")} + request.mid(1);
+    const int result = runLvmTool(args, log);
+    if (result != 0) {
+        emit output(log);
+        return result;
+    }
+
+    if (nameWasTaken) {
+        log += kMakeFsManually;
+        // The group has one more volume whose name is unknown here; at least its figures are current.
+        getBasics();
+        emit output(log);
+        return kVolumeWithoutFileSystem;
+    }
+
+    const FileSystemMaker maker = chooseFileSystemMaker(request.at(0));
+    QString text;
+    const int made = runcmd(maker.program, maker.options + QStringList{path() + QLatin1Char('/') + lvName}, text);
+    log += text;
+    int code = 0;
+    if (made != 0) {
+        log += kMakeFsManually;
+        code = kVolumeWithoutFileSystem;
+    }
+
+    slotNewLv(lvName, false, false);
+    emit output(log);
+    return code;
+}
