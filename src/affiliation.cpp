@@ -1,0 +1,100 @@
+// Hard's affiliation operations: partitions' group paths, system texts and LV lists rewritten
+// after changes on the logical side.
+#include "harddrive.h"
+
+#include "utils.h"
+
+namespace {
+
+QStringList lvParts(const Partition* partition)
+{
+    return partition->lvString().split(QLatin1Char(':'), Qt::SkipEmptyParts);
+}
+
+void storeLvs(Partition* partition, const QStringList& parts)
+{
+    partition->setLvs(parts.join(QLatin1Char(':')));
+    MyDebug(partition->path() + QStringLiteral("'s lvs: ") + partition->lvString());
+}
+
+} // namespace
+
+Partition* Hard::getPv(const QString& path)
+{
+    for (const auto& disk : m_disks) {
+        for (unsigned int i = 0; i < disk->partitionCount(); ++i) {
+            Partition* partition = disk->getPartition(i);
+            if (partition->path() == path)
+                return partition;
+        }
+    }
+    MyDebug(QStringLiteral("Hard::getPv finding Partition failed!"));
+    return nullptr;
+}
+
+void Hard::affiliateVgPv(const QString& vgPath, const QStringList& listPv)
+{
+    for (const QString& pvPath : listPv) {
+        Partition* partition = getPv(pvPath);
+        if (!partition)
+            continue;
+        partition->setSystem(QStringLiteral("8e"), QStringLiteral("Linux LVM"));
+        partition->setVgPath(vgPath);
+    }
+}
+
+void Hard::deaffiliateVgPv(const QStringList& listPv)
+{
+    affiliateVgPv(QStringLiteral(""), listPv);
+}
+
+void Hard::reaffiliateVgPv(const QString& vgPath, const QStringList& listPv)
+{
+    for (const QString& pvPath : listPv) {
+        Partition* partition = getPv(pvPath);
+        if (!partition)
+            continue;
+        partition->setVgPath(vgPath);
+        QStringList parts = lvParts(partition);
+        for (QString& part : parts)
+            part = vgPath + QLatin1Char('/') + part.section(QLatin1Char('/'), 3, 3);
+        partition->setLvs(parts.join(QLatin1Char(':')));
+    }
+}
+
+void Hard::affiliateLvPv(const QString& lvPath, const QStringList& listPv)
+{
+    for (const QString& pvPath : listPv) {
+        Partition* partition = getPv(pvPath);
+        if (!partition)
+            continue;
+        partition->setLvs(partition->lvString() + QLatin1Char(':') + lvPath);
+        MyDebug(partition->path() + QStringLiteral("'s lvs: ") + partition->lvString());
+    }
+}
+
+void Hard::deaffiliateLvPv(const QString& lvPath, const QStringList& listPv)
+{
+    for (const QString& pvPath : listPv) {
+        Partition* partition = getPv(pvPath);
+        if (!partition)
+            continue;
+        QStringList parts = lvParts(partition);
+        parts.removeAll(lvPath);
+        storeLvs(partition, parts);
+    }
+}
+
+void Hard::reaffiliateLvPv(const QString& newLvPath, const QString& oldLvPath, const QStringList& listPv)
+{
+    for (const QString& pvPath : listPv) {
+        Partition* partition = getPv(pvPath);
+        if (!partition)
+            continue;
+        QStringList parts = lvParts(partition);
+        const qsizetype first = parts.indexOf(oldLvPath);
+        if (first != -1)
+            parts[first] = newLvPath;
+        storeLvs(partition, parts);
+    }
+}

@@ -1,0 +1,106 @@
+// Roz: builds the logical and the physical tree and carries every logical change to the partitions.
+#include "roz.h"
+
+namespace {
+
+// Entries of `from`, in order and with repeats, that `other` does not hold.
+QStringList entriesNotIn(const QStringList& from, const QStringList& other)
+{
+    QStringList missing;
+    for (const QString& entry : from) {
+        if (!other.contains(entry))
+            missing.append(entry);
+    }
+    return missing;
+}
+
+} // namespace
+
+Roz::Roz(QObject* parent, const char* name)
+    : QObject(parent)
+{
+    if (name)
+        setObjectName(QString::fromLatin1(name));
+    lvm = new Lvm(nullptr, nullptr);
+    hard = new Hard(nullptr, nullptr);
+
+    // Made last, so that no notice reaches the physical tree while either tree is being built.
+    connect(lvm, &Lvm::oneVgAdded, this, &Roz::slotOneVgAdded);
+    connect(lvm, &Lvm::oneVgRemoved, this, &Roz::slotOneVgRemoved);
+    connect(lvm, &Lvm::oneVgRenamed, this, &Roz::slotOneVgRenamed);
+    connect(lvm, &Lvm::oneVgExtended, this, &Roz::slotOneVgExtended);
+    connect(lvm, &Lvm::oneVgReduced, this, &Roz::slotOneVgReduced);
+    connect(lvm, &Lvm::oneLvAdded, this, &Roz::slotOneLvAdded);
+    connect(lvm, &Lvm::oneLvRemoved, this, &Roz::slotOneLvRemoved);
+    connect(lvm, &Lvm::oneLvRenamed, this, &Roz::slotOneLvRenamed);
+    connect(lvm, &Lvm::oneLvResized, this, &Roz::slotOneLvResized);
+}
+
+Roz::~Roz()
+{
+    delete lvm;
+    lvm = nullptr;
+    delete hard;
+    hard = nullptr;
+}
+
+Lvm* Roz::getLvm()
+{
+    return lvm;
+}
+
+Hard* Roz::getHard()
+{
+    return hard;
+}
+
+void Roz::slotOneVgAdded(const QString& vgPath, const QStringList& listPv)
+{
+    hard->affiliateVgPv(vgPath, listPv);
+}
+
+void Roz::slotOneVgRemoved(const QStringList& listPv)
+{
+    hard->deaffiliateVgPv(listPv);
+}
+
+void Roz::slotOneVgRenamed(const QString& vgPath, const QStringList& listPv)
+{
+    hard->reaffiliateVgPv(vgPath, listPv);
+}
+
+void Roz::slotOneVgExtended(const QString& vgPath, const QStringList& listPv)
+{
+    hard->affiliateVgPv(vgPath, listPv);
+}
+
+void Roz::slotOneVgReduced(const QStringList& listPv)
+{
+    hard->deaffiliateVgPv(listPv);
+}
+
+void Roz::slotOneLvAdded(const QString& lvPath, const QStringList& listPv)
+{
+    hard->affiliateLvPv(lvPath, listPv);
+}
+
+void Roz::slotOneLvRemoved(const QString& lvPath, const QStringList& listPv)
+{
+    hard->deaffiliateLvPv(lvPath, listPv);
+}
+
+void Roz::slotOneLvRenamed(const QString& newLvPath, const QString& oldLvPath, const QStringList& listPv)
+{
+    hard->reaffiliateLvPv(newLvPath, oldLvPath, listPv);
+}
+
+void Roz::slotOneLvResized(const QString& lvPath, const QStringList& newListPv, const QStringList& oldListPv)
+{
+    // Added before released, so a volume moved wholly to other disks is never listed nowhere.
+    const QStringList added = entriesNotIn(newListPv, oldListPv);
+    const QStringList released = entriesNotIn(oldListPv, newListPv);
+    if (!added.isEmpty())
+        hard->affiliateLvPv(lvPath, added);
+    if (!released.isEmpty())
+        hard->deaffiliateLvPv(lvPath, released);
+}
