@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include "qtprinters.h"
+
 class MessageCapture
 {
 public:

@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "qtprinters.h"
+
 class SimRoot
 {
 public:

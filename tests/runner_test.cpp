@@ -1,0 +1,191 @@
+// The command runner and the line reader against small fake programs.
+#include "capture.h"
+#include "fakeroot.h"
+#include "toolstream_p.h"
+#include "utils.h"
+
+#include <gtest/gtest.h>
+
+#include <QRegularExpression>
+
+#include <csignal>
+#include <sys/time.h>
+
+namespace {
+
+QString printer()
+{
+    return FakeRoot::fakePath(QStringLiteral("fake_printer"));
+}
+
+TEST(Runcmd, InterleavesOutputAndErrorInWriteOrderAndReturnsExitCode)
+{
+    MessageCapture capture;
+    QString output = QStringLiteral("old text");
+    const QStringList args{"out", "x", "err", "y", "out", "z", "exit", "3"};
+    EXPECT_EQ(runcmd(printer(), args, output), 3);
+    EXPECT_EQ(output, QStringLiteral("xyz"));
+    EXPECT_EQ(capture.countDebug(QStringLiteral("we are going to execute: ") + printer() + " out x err y out z exit 3"), 1);
+    EXPECT_EQ(capture.countDebug(QStringLiteral("runcmd ret: 3")), 1);
+}
+
+TEST(Runcmd, ProgramKilledBySignalReturnsRawStatusWithoutRetLine)
+{
+    MessageCapture capture;
+    QString output;
+    EXPECT_EQ(runcmd(printer(), {"out", "before", "kill", "9"}, output), 9);
+    EXPECT_EQ(output, QStringLiteral("before"));
+    for (const QString& line : capture.debugLines())
+        EXPECT_FALSE(line.startsWith(QStringLiteral("runcmd ret:"))) << line.toStdString();
+}
+
+TEST(Runcmd, MissingProgramGives255AndEmptyOutput)
+{
+    MessageCapture capture;
+    QString output = QStringLiteral("stale");
+    EXPECT_EQ(runcmd(QStringLiteral("/nonexistent/dovododuzu-tool"), {"a"}, output), 255);
+    EXPECT_TRUE(output.isEmpty());
+    EXPECT_EQ(capture.countDebug(QStringLiteral("runcmd ret: 255")), 1);
+}
+
+TEST(Runcmd, EmptyArgumentListPassesOnlyTheProgramPath)
+{
+    FakeRoot root;
+    root.install(QStringLiteral("/sbin/echoargs"), QStringLiteral("fake_printer"));
+    QString output;
+    // With no arguments the printer does nothing; give it one through a second run to see argv.
+    EXPECT_EQ(runcmd(QStringLiteral("/sbin/echoargs"), {}, output), 0);
+    EXPECT_TRUE(output.isEmpty());
+    EXPECT_EQ(runcmd(QStringLiteral("/sbin/echoargs"), {"argv"}, output), 0);
+    EXPECT_EQ(output, QStringLiteral("[%1/sbin/echoargs]\n[argv]\n").arg(root.root()));
+}
+
+TEST(Runcmd, SystemRootPrefixesTheProgramButNotTheTexts)
+{
+    FakeRoot root;
+    root.install(QStringLiteral("/sbin/lvm.static"), QStringLiteral("fake_printer"));
+    MessageCapture capture;
+    QString output;
+    EXPECT_EQ(runcmd(QStringLiteral("/sbin/lvm.static"), {"argv", "/dev/hda1"}, output), 0);
+    EXPECT_TRUE(output.startsWith(QStringLiteral("[%1/sbin/lvm.static]\n").arg(root.root())));
+    EXPECT_TRUE(output.contains(QStringLiteral("[/dev/hda1]")));
+    EXPECT_EQ(capture.countDebug(QStringLiteral("we are going to execute: /sbin/lvm.static argv /dev/hda1")), 1);
+}
+
+TEST(Runcmd, ArgumentsWithBlanksAndShellCharactersReachTheProgramUnchanged)
+{
+    QString output;
+    EXPECT_EQ(runcmd(printer(), {"line", "lvm on", "line", "$(rm -rf x); `id` | > *"}, output), 0);
+    EXPECT_EQ(output, QStringLiteral("lvm on\n$(rm -rf x); `id` | > *\n"));
+}
+
+TEST(Runcmd, CollectsSeveralMegabytesWithoutDeadlock)
+{
+    QString output;
+    EXPECT_EQ(runcmd(printer(), {"big", "6000000", "err", "end", "exit", "7"}, output), 7);
+    EXPECT_EQ(output.size(), 6000003);
+    EXPECT_TRUE(output.endsWith(QStringLiteral("xend")));
+}
+
+TEST(Runcmd, OutputIsReplacedNotAppended)
+{
+    QString output;
+    runcmd(printer(), {"out", "first"}, output);
+    runcmd(printer(), {"out", "second"}, output);
+    EXPECT_EQ(output, QStringLiteral("second"));
+}
+
+TEST(Runcmd, NulByteEndsItsChunk)
+{
+    QString output;
+    EXPECT_EQ(runcmd(printer(), {"nul"}, output), 0);
+    EXPECT_EQ(output, QStringLiteral("ab"));
+}
+
+void onAlarm(int) {}
+
+TEST(Runcmd, SurvivesInterruptingSignals)
+{
+    struct sigaction action = {};
+    action.sa_handler = onAlarm; // no SA_RESTART: read and waitpid see EINTR
+    struct sigaction previous = {};
+    sigaction(SIGALRM, &action, &previous);
+    itimerval timer{{0, 2000}, {0, 2000}};
+    setitimer(ITIMER_REAL, &timer, nullptr);
+
+    QString output;
+    const int result = runcmd(printer(), {"out", "a", "sleepms", "150", "out", "b", "exit", "4"}, output);
+
+    itimerval off{};
+    setitimer(ITIMER_REAL, &off, nullptr);
+    sigaction(SIGALRM, &previous, nullptr);
+    EXPECT_EQ(result, 4);
+    EXPECT_EQ(output, QStringLiteral("ab"));
+}
+
+TEST(Runcmd, OwnPipeDoesNotLeakIntoTheChild)
+{
+    QString output;
+    ASSERT_EQ(runcmd(printer(), {"fds"}, output), 0);
+    QString stdoutTarget;
+    QStringList lines = output.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString& line : lines) {
+        if (line.startsWith(QStringLiteral("1 -> ")))
+            stdoutTarget = line.mid(5);
+    }
+    ASSERT_TRUE(stdoutTarget.startsWith(QStringLiteral("pipe:"))) << output.toStdString();
+    for (const QString& line : lines) {
+        const int fd = line.section(QLatin1Char(' '), 0, 0).toInt();
+        if (fd > 2) {
+            EXPECT_NE(line.mid(line.indexOf(QStringLiteral("-> ")) + 3), stdoutTarget) << line.toStdString();
+        }
+    }
+}
+
+TEST(CommandLine, SplitsAtBlanksAndReadsTheRedirection)
+{
+    const ToolCommand discard = parseCommandLine(QStringLiteral("/sbin/lvm.static vgdisplay -c  vg00 2>/dev/null"));
+    EXPECT_EQ(discard.program, QStringLiteral("/sbin/lvm.static"));
+    EXPECT_EQ(discard.args, (QStringList{"vgdisplay", "-c", "vg00"}));
+    EXPECT_EQ(discard.errors, ErrorStream::Discard);
+
+    const ToolCommand merge = parseCommandLine(QStringLiteral("/sbin/lvm.static lvscan -D 2>&1"));
+    EXPECT_EQ(merge.args, (QStringList{"lvscan", "-D"}));
+    EXPECT_EQ(merge.errors, ErrorStream::Merge);
+
+    const ToolCommand plain = parseCommandLine(QStringLiteral("/usr/lib/vururer/lib/veziva.cli dev lsdev -C -c storage"));
+    EXPECT_EQ(plain.args.size(), 5);
+    EXPECT_EQ(plain.errors, ErrorStream::Inherit);
+}
+
+TEST(ToolStream, ReadsLinesAsAFixedBufferWouldAndHonoursTheErrorStream)
+{
+    const QString longLine(1022, QLatin1Char('a'));
+    const QString longer(1500, QLatin1Char('b'));
+    ToolStream stream(ToolCommand{printer(), {"line", "one", "err", "E", "line", longLine, "line", longer, "out", "tail"},
+                                  ErrorStream::Merge});
+    QList<QByteArray> lines;
+    QByteArray line;
+    while (stream.readLine(line))
+        lines.append(line);
+    EXPECT_EQ(stream.close(), 0);
+    ASSERT_EQ(lines.size(), 6);
+    EXPECT_EQ(lines[0], "one");
+    EXPECT_EQ(lines[1].size(), 1022); // "E" joined the next line and pushed its newline past the cut
+    EXPECT_EQ(lines[2], "a");
+    EXPECT_EQ(lines[3].size(), 1022);
+    EXPECT_EQ(lines[4].size(), 1500 - 1022);
+    EXPECT_EQ(lines[5], "tail");
+
+    const QList<QByteArray> discarded = readToolLines(printer() + " line kept err dropped 2>/dev/null");
+    EXPECT_EQ(discarded, (QList<QByteArray>{"kept"}));
+}
+
+TEST(ToolStream, UnstartableProgramIsEmptyOutput)
+{
+    ToolStream stream(QStringLiteral("/nonexistent/tool arg 2>&1"));
+    QByteArray line;
+    EXPECT_FALSE(stream.readLine(line));
+}
+
+} // namespace
