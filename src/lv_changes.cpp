@@ -1,0 +1,87 @@
+// Renaming, removing and snapshotting a logical volume, and keeping an origin's snapshot list.
+#include "lvmdrive.h"
+
+#include "utils.h"
+
+namespace {
+
+const QString& lvmTool()
+{
+    static const QString program = QStringLiteral("/sbin/lvm.static");
+    return program;
+}
+
+// createSnapshot's element 1 is a two-character option written together with the snapshot's name.
+constexpr int kSnapshotNameOption = 1;
+constexpr int kOptionLength = 2;
+
+} // namespace
+
+int Lv::rename(const QString& newName)
+{
+    const QString oldName = m_name;
+    const QString simplifiedName = newName.simplified();
+    const int result = runcmd(lvmTool(), {QStringLiteral("lvrename"), path(), getVgPath() + QLatin1Char('/') + simplifiedName},
+                              m_log);
+    emit output(m_log);
+    if (result != 0)
+        return result;
+    m_name = simplifiedName;
+    emit renameLv(m_name, oldName);
+    return result;
+}
+
+int Lv::remove()
+{
+    const int result = runcmd(lvmTool(), {QStringLiteral("lvremove"), QStringLiteral("-f"), path()}, m_log);
+    emit output(m_log);
+    if (result != 0)
+        return result;
+    // The group deletes this object while removeLv is delivered: nothing of it may be used afterwards.
+    const QString removedName = m_name;
+    emit removeLv(removedName);
+    return result;
+}
+
+int Lv::createSnapshot(const QStringList& args)
+{
+    if (args.size() <= kSnapshotNameOption || args.at(kSnapshotNameOption).simplified().size() <= kOptionLength) {
+        emit output(QStringLiteral("No snapshot made: the second argument must be a two-character option followed by "
+                                   "the snapshot's name.\n"));
+        return -1;
+    }
+
+    QStringList command{QStringLiteral("lvcreate")};
+    command += args;
+    command.append(path());
+    const int result = runcmd(lvmTool(), command, m_log);
+    emit output(m_log);
+    if (result != 0)
+        return result;
+
+    m_access |= 8;
+    m_bOriginal = true;
+    const QString snapName = command.at(kSnapshotNameOption + 1).simplified().mid(kOptionLength);
+    addSnapshot(snapName);
+    emit newLv(snapName, false, true);
+    return result;
+}
+
+void Lv::removeSnapshot(const QString& snapName)
+{
+    m_snapshots.removeAll(snapName);
+    if (!m_snapshots.isEmpty())
+        return;
+    m_bOriginal = false;
+    MyDebug(m_name + QStringLiteral(" is back to normal"));
+}
+
+void Lv::renameSnapshot(const QString& newName, const QString& oldName)
+{
+    MyDebug(QStringLiteral("snapshot(s) before rename : ") + m_snapshots.join(QLatin1Char(':')));
+    for (QString& snapName : m_snapshots) {
+        if (snapName == oldName)
+            snapName = newName;
+    }
+    MyDebug(QStringLiteral("snapshot(s) after rename : ") + m_snapshots.join(QLatin1Char(':')));
+}

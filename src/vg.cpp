@@ -1,0 +1,276 @@
+// The volume-group record (figures and physical volumes) and the registry of its logical volumes.
+#include "lvmdrive.h"
+
+#include "lvmparse_p.h"
+#include "toolstream_p.h"
+#include "utils.h"
+
+#include <algorithm>
+#include <new>
+
+namespace {
+
+constexpr int kGetLvAssertLine = 715;
+constexpr int kAddLvCheckLine = 1320;
+
+QStringList splitPvString(const QString& pvString)
+{
+    return pvString.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+}
+
+QByteArray firstLineOf(const QString& commandLine)
+{
+    ToolStream stream(commandLine);
+    QByteArray line;
+    stream.readLine(line);
+    return line;
+}
+
+QString vgdisplayCommand(const QString& opt, const QString& vgName)
+{
+    return QStringLiteral("/sbin/lvm.static vgdisplay -c %1 %2 2>/dev/null").arg(opt, vgName);
+}
+
+} // namespace
+
+Vg::Vg(const QString& name, QObject* parent, const char* objName)
+    : QObject(parent)
+    , vgName(name)
+{
+    if (objName)
+        setObjectName(QString::fromLatin1(objName));
+    getBasics();
+    getPvs();
+    MyDebug(QStringLiteral("==") + path() + QStringLiteral("================================"));
+}
+
+Vg::~Vg()
+{
+    lvs.clear();
+}
+
+void Vg::getBasics()
+{
+    QByteArray line = firstLineOf(vgdisplayCommand(QString(), vgName));
+    if (isVgNotActiveLine(line))
+        line = firstLineOf(vgdisplayCommand(QStringLiteral("-D"), vgName));
+    const VgRecord record = parseVgdisplayRecord(line);
+    // Element by element: every Lv of the group holds references into attr.
+    for (int i = 0; i < 16; ++i)
+        attr[i] = record.attr[i];
+    vgUuid = record.uuid;
+}
+
+void Vg::getPvs()
+{
+    pvs = QStringLiteral("");
+    ToolStream pvscan(QStringLiteral("/sbin/lvm.static pvscan 2>&1"));
+    QByteArray line;
+    while (pvscan.readLine(line)) {
+        const PvscanEntry entry = parsePvscanLine(line);
+        if (entry.valid && entry.group == vgName)
+            pvs += entry.device + QLatin1Char(':');
+    }
+    if (pvs.isEmpty())
+        return;
+    dropTrailingSeparator(pvs);
+    MyDebug(path() + QStringLiteral("'s pvstring: ") + pvs);
+}
+
+int Vg::getAttribute(Vg::Attribute attribute) const
+{
+    if (attribute < Access || attribute > FreeMb)
+        return 0;
+    return attr[attribute];
+}
+
+QString Vg::name() const
+{
+    return vgName;
+}
+
+QString Vg::path() const
+{
+    return QStringLiteral("/dev/") + vgName;
+}
+
+QString Vg::uuidString() const
+{
+    return vgUuid;
+}
+
+QString Vg::pvString() const
+{
+    return pvs;
+}
+
+unsigned int Vg::lvCount() const
+{
+    return static_cast<unsigned int>(lvs.size());
+}
+
+bool Vg::isResizable() const
+{
+    return (attr[Status] & 4) != 0;
+}
+
+void Vg::findLv()
+{
+    const QList<QByteArray> lines = readToolLines(QStringLiteral("/sbin/lvm.static lvscan -D 2>&1"));
+    for (const QByteArray& line : lines) {
+        const LvscanEntry entry = parseLvscanLine(line);
+        if (!entry.valid || entry.group != vgName)
+            continue;
+        addLv(entry.name, entry.original, entry.snapshot);
+    }
+}
+
+void Vg::addLv(const QString& lvName, bool bOriginal, bool bSnapshot)
+{
+    Lv* lv = new (std::nothrow) Lv(lvName, vgName, attr[PeSizeMb], attr[FreeMb], bOriginal, bSnapshot);
+    if (!lv)
+        qt_check_pointer("lvmdrive", kAddLvCheckLine);
+    connect(lv, &Lv::newLv, this, &Vg::slotNewLv);
+    connect(lv, &Lv::removeLv, this, &Vg::slotRemoveLv);
+    connect(lv, &Lv::renameLv, this, &Vg::slotRenameLv);
+    connect(lv, &Lv::resizeLv, this, &Vg::slotResizeLv);
+    lvs.emplace_back(lv);
+}
+
+bool Vg::hasLv(const QString& lvName)
+{
+    return getLv(lvName) != nullptr;
+}
+
+Lv* Vg::getLv(const QString& lvName)
+{
+    for (const auto& lv : lvs) {
+        if (lv->name() == lvName)
+            return lv.get();
+    }
+    return nullptr;
+}
+
+Lv* Vg::getLv(unsigned int index)
+{
+    if (index >= lvs.size()) {
+        assertWarning("lv != NULL", "lvmdrive", kGetLvAssertLine);
+        return nullptr;
+    }
+    return lvs[index].get();
+}
+
+bool Vg::removeLv(const QString& lvName)
+{
+    const auto found =
+        std::find_if(lvs.begin(), lvs.end(), [&lvName](const std::unique_ptr<Lv>& lv) { return lv->name() == lvName; });
+    if (found == lvs.end())
+        return false;
+    lvs.erase(found);
+    return true;
+}
+
+bool Vg::removeLv(unsigned int index)
+{
+    if (index >= lvs.size())
+        return false;
+    lvs.erase(lvs.begin() + index);
+    return true;
+}
+
+QString Vg::lvString()
+{
+    QStringList paths;
+    for (const auto& lv : lvs)
+        paths.append(lv->path());
+    return paths.join(QLatin1Char(':'));
+}
+
+bool Vg::isActive()
+{
+    if ((attr[Status] & 0x200) == 0)
+        return false;
+    return std::all_of(lvs.begin(), lvs.end(), [](const std::unique_ptr<Lv>& lv) { return lv->isActive(); });
+}
+
+void Vg::slotNewLv(const QString& lvName, bool bOriginal, bool bSnapshot)
+{
+    // Copied: the name may come from the sender, which addLv must not be able to disturb.
+    const QString newName = lvName;
+    getBasics();
+    addLv(newName, bOriginal, bSnapshot);
+
+    if (bSnapshot) {
+        // Called for a signal from an Lv, that Lv is the origin that made the snapshot.
+        Lv* original = qobject_cast<Lv*>(sender());
+        Lv* snapshot = getLv(newName);
+        if (original && snapshot) {
+            MyDebug(QStringLiteral("original: (") + original->name() + QLatin1Char(')'));
+            MyDebug(QStringLiteral("snapshot: (") + snapshot->name() + QLatin1Char(')'));
+            snapshot->setOriginal(original->name());
+        }
+    }
+
+    Lv* added = getLv(newName);
+    if (!added)
+        return;
+    emit oneLvAdded(added->path(), splitPvString(added->pvString()));
+}
+
+void Vg::slotRemoveLv(const QString& lvName)
+{
+    // Copied first: lvName may live in the volume that is about to be deleted.
+    const QString removedName = lvName;
+    getBasics();
+    Lv* lv = getLv(removedName);
+    if (!lv)
+        return;
+    if (lv->isSnapshot()) {
+        if (Lv* original = getLv(lv->getOriginal()))
+            original->removeSnapshot(lv->name());
+    }
+    const QString lvPath = lv->path();
+    const QStringList listPv = splitPvString(lv->pvString());
+    if (removeLv(removedName))
+        emit oneLvRemoved(lvPath, listPv);
+}
+
+void Vg::slotRenameLv(const QString& newLvName, const QString& oldLvName)
+{
+    Lv* lv = getLv(newLvName);
+    if (!lv)
+        return;
+    const QString newPath = path() + QLatin1Char('/') + newLvName;
+    const QString oldPath = path() + QLatin1Char('/') + oldLvName;
+    emit oneLvRenamed(newPath, oldPath, splitPvString(lv->pvString()));
+
+    if (lv->isOriginal()) {
+        for (const QString& snapName : lv->getSnapshot()) {
+            if (Lv* snapshot = getLv(snapName))
+                snapshot->setOriginal(newLvName);
+        }
+    }
+    if (lv->isSnapshot()) {
+        if (Lv* original = getLv(lv->getOriginal()))
+            original->renameSnapshot(newLvName, oldLvName);
+    }
+}
+
+void Vg::slotResizeLv(const QString& lvName, const QStringList& oldListPv)
+{
+    getBasics();
+    Lv* lv = getLv(lvName);
+    if (!lv)
+        return;
+    emit oneLvResized(lv->path(), splitPvString(lv->pvString()), oldListPv);
+
+    if (!lv->isOriginal())
+        return;
+    for (const QString& snapName : lv->getSnapshot()) {
+        Lv* snapshot = getLv(snapName);
+        if (!snapshot)
+            continue;
+        snapshot->setSize(lv->getAttribute(Lv::Size));
+        snapshot->setLe(lv->getAttribute(Lv::AllocatedLe), lv->getAttribute(Lv::CurrentLe));
+    }
+}
