@@ -1,0 +1,530 @@
+// The simulated machine's other tools: parted, mke2fs, mkreiserfs, ls, mount, e2fsck, resize2fs,
+// resize_reiserfs and the device lister veziva.cli.
+#include "simtools.h"
+
+namespace sim {
+
+namespace {
+
+// What a file-system tool sees behind a device path: a volume or a partition.
+struct Device
+{
+    Partition* partition = nullptr;
+    Lv* lv = nullptr;
+    Vg* vg = nullptr;
+    const Disk* disk = nullptr;
+    bool exists = false; // the device node is there (volumes: active)
+    qint64 sizeKiB = 0;
+
+    bool isFsCarrier() const { return partition || lv; }
+    QString fstype() const { return lv ? lv->fstype : partition ? partition->fstype : QString(); }
+    bool mounted() const { return lv ? lv->mount.mounted() : partition && partition->mount.mounted(); }
+    QString mountDir() const { return lv ? lv->mount.dir : partition ? partition->mount.dir : QString(); }
+    qint64 fsSizeKiB() const
+    {
+        const qint64 size = lv ? lv->fsSizeKiB : partition ? partition->fsSizeKiB : 0;
+        return size ? size : sizeKiB;
+    }
+    bool damaged() const { return lv ? lv->damaged : partition && partition->damaged; }
+    bool hasExt() const { return fstype().toLower().startsWith(QLatin1String("ext")); }
+    bool hasReiser() const { return fstype().toLower().contains(QLatin1String("reiser")); }
+
+    void setFs(const QString& type, qint64 sizeKiB, bool isDamaged)
+    {
+        if (lv) {
+            lv->fstype = type;
+            lv->fsSizeKiB = sizeKiB;
+            lv->damaged = isDamaged;
+        } else if (partition) {
+            partition->fstype = type;
+            partition->fsSizeKiB = sizeKiB;
+            partition->damaged = isDamaged;
+            partition->fsUsedKiB = qMax<qint64>(partition->fsUsedKiB, 0);
+        }
+    }
+};
+
+Device resolve(Machine& m, const QString& path)
+{
+    Device d;
+    if (Partition* p = m.partition(path)) {
+        d.partition = p;
+        d.exists = true;
+        d.sizeKiB = p->sizeKiB;
+        return d;
+    }
+    if (const Disk* disk = m.disk(path)) {
+        d.disk = disk;
+        d.exists = true;
+        d.sizeKiB = disk->sizeKiB;
+        return d;
+    }
+    QString vgName, lvName;
+    if (!splitLvPath(path, &vgName, &lvName))
+        return d;
+    Vg* g = m.vg(vgName);
+    Lv* v = g && !g->unreadable ? g->lv(lvName) : nullptr;
+    if (!v)
+        return d;
+    d.vg = g;
+    d.lv = v;
+    d.exists = g->active && v->active;
+    const Lv* sized = v->isSnapshot() && g->lv(v->origin) ? g->lv(v->origin) : v;
+    d.sizeKiB = qint64(sized->extents()) * g->extentKiB;
+    return d;
+}
+
+bool pvInGroup(const Machine& m, const QString& path)
+{
+    const Pv* p = m.pv(path);
+    return p && !p->vg.isEmpty();
+}
+
+qint64 blocks(qint64 kib)
+{
+    return kib / 4;
+}
+
+// ---- parted ----
+
+int parted(Machine& m, const QStringList& args, Output& o, bool* changed)
+{
+    QStringList words;
+    for (const QString& a : args)
+        if (a != QLatin1String("-s") && a != QLatin1String("--script"))
+            words << a;
+    if (words.isEmpty())
+        return o.fail(1, QStringLiteral("Error: No device given."));
+    const QString diskPath = words.takeFirst();
+    const Disk* disk = m.disk(diskPath);
+    if (!disk)
+        return o.fail(1, QStringLiteral("Error: Could not stat device %1 - No such file or directory.").arg(diskPath));
+    // "lvm on" may come as one entry or two.
+    QStringList rest;
+    for (const QString& w : words)
+        rest += w.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (rest.isEmpty() || rest.first() != QLatin1String("set"))
+        return o.fail(1, QStringLiteral("Error: Unknown command \"%1\".").arg(rest.value(0)));
+    if (rest.size() != 4 || (rest[3] != QLatin1String("on") && rest[3] != QLatin1String("off")))
+        return o.fail(1, QStringLiteral("Error: Expecting a partition number, a flag and a state (on/off)."));
+    bool ok = false;
+    const int number = rest[1].toInt(&ok);
+    Partition* part = ok ? m.partition(QStringLiteral("%1%2").arg(diskPath).arg(number)) : nullptr;
+    if (!part)
+        return o.fail(1, QStringLiteral("Error: Partition doesn't exist."));
+    const QString flag = rest[2];
+    static const QStringList known{"boot", "lba", "root", "swap", "hidden", "raid", "lvm", "hp-service"};
+    if (!known.contains(flag))
+        return o.fail(1, QStringLiteral("Error: Unknown flag \"%1\".").arg(flag));
+    if (part->system == QLatin1String("extended"))
+        return o.fail(1, QStringLiteral("Error: The flag '%1' is not available for extended partitions.").arg(flag));
+    if (flag != QLatin1String("lvm"))
+        return 0;
+    const bool on = rest[3] == QLatin1String("on");
+    part->system = on ? QStringLiteral("Linux LVM") : QStringLiteral("Linux");
+    part->tag = on ? QStringLiteral("LVM") : QString();
+    *changed = true;
+    return 0;
+}
+
+// ---- mke2fs, mkreiserfs ----
+
+int mkfsRefusal(const Machine& m, const Device& d, const QString& path, const QString& program, Output& o)
+{
+    if (!d.exists || !d.isFsCarrier())
+        return o.fail(1, QStringLiteral("%1: No such file or directory while trying to determine filesystem size").arg(program));
+    if (d.mounted())
+        return o.fail(1, QStringLiteral("%1 is mounted; will not make a filesystem here!").arg(path));
+    if (pvInGroup(m, path) || (d.partition && d.partition->system == QLatin1String("extended")))
+        return o.fail(1, QStringLiteral("%1 is apparently in use by the system; will not make a filesystem here!").arg(path));
+    return 0;
+}
+
+int mke2fs(Machine& m, const QStringList& args, Output& o, bool* changed)
+{
+    const Options opts = parseOptions(args, QStringLiteral("bLmtTNiIgO"), QStringLiteral("jqFnvSc"));
+    o.errLine(QStringLiteral("mke2fs 1.38 (30-Jun-2005)"));
+    if (!opts.error.isEmpty() || opts.positional.isEmpty())
+        return o.fail(1, QStringLiteral("Usage: mke2fs [-c|-t|-l filename] [-b block-size] [-f fragment-size]\n"
+                                        "\t[-i bytes-per-inode] [-j] [-L volume-label] [-m reserved-blocks-percentage] device [blocks-count]"));
+    const QString path = opts.positional.first();
+    Device d = resolve(m, path);
+    if (const int refusal = mkfsRefusal(m, d, path, QStringLiteral("mke2fs"), o))
+        return refusal;
+    const QString type = opts.has(QLatin1Char('j')) || opts.value(QLatin1Char('t')) == QLatin1String("ext3")
+        ? QStringLiteral("ext3")
+        : QStringLiteral("ext2");
+    const qint64 count = blocks(d.sizeKiB);
+    const qint64 groups = qMax<qint64>(1, (count + 32767) / 32768);
+    o.outLine(QStringLiteral("Filesystem label=%1").arg(opts.value(QLatin1Char('L'))));
+    o.outLine(QStringLiteral("OS type: Linux"));
+    o.outLine(QStringLiteral("Block size=4096 (log=2)"));
+    o.outLine(QStringLiteral("Fragment size=4096 (log=2)"));
+    o.outLine(QStringLiteral("%1 inodes, %2 blocks").arg(groups * 16384).arg(count));
+    o.outLine(QStringLiteral("%1 blocks (5.00%) reserved for the super user").arg(count / 20));
+    o.outLine(QStringLiteral("First data block=0"));
+    o.outLine(QStringLiteral("%1 block groups").arg(groups));
+    o.outLine(QStringLiteral("32768 blocks per group, 32768 fragments per group"));
+    o.outLine(QStringLiteral("16384 inodes per group"));
+    o.outLine(QString());
+    o.outLine(QStringLiteral("Writing inode tables: done                            "));
+    if (type == QLatin1String("ext3"))
+        o.outLine(QStringLiteral("Creating journal (8192 blocks): done"));
+    o.outLine(QStringLiteral("Writing superblocks and filesystem accounting information: done"));
+    o.outLine(QString());
+    o.outLine(QStringLiteral("This filesystem will be automatically checked every 30 mounts or\n"
+                             "180 days, whichever comes first.  Use tune2fs -c or -i to override."));
+    if (!opts.has(QLatin1Char('n'))) {
+        d.setFs(type, d.sizeKiB, false);
+        *changed = true;
+    }
+    return 0;
+}
+
+int mkreiserfs(Machine& m, const QStringList& args, Output& o, bool* changed)
+{
+    const Options opts = parseOptions(args, QStringLiteral("bshjlu"), QStringLiteral("fqd"));
+    o.errLine(QStringLiteral("mkreiserfs 3.6.19 (2003 www.namesys.com)"));
+    if (!opts.error.isEmpty() || opts.positional.isEmpty())
+        return o.fail(1, QStringLiteral("Usage: mkreiserfs [options]  device [block-count]"));
+    const QString path = opts.positional.first();
+    Device d = resolve(m, path);
+    if (const int refusal = mkfsRefusal(m, d, path, QStringLiteral("mkreiserfs"), o))
+        return refusal;
+    const qint64 count = blocks(d.sizeKiB);
+    o.outLine(QString());
+    o.outLine(QStringLiteral("Guessing about desired format.. Kernel 2.6.17 is running."));
+    o.outLine(QStringLiteral("Format 3.6 with standard journal"));
+    o.outLine(QStringLiteral("Count of blocks on the device: %1").arg(count));
+    o.outLine(QStringLiteral("Number of blocks consumed by mkreiserfs formatting process: 8212"));
+    o.outLine(QStringLiteral("Blocksize: 4096"));
+    o.outLine(QStringLiteral("Hash function used to sort names: \"r5\""));
+    o.outLine(QStringLiteral("Journal Size 8193 blocks (first block 18)"));
+    o.outLine(QStringLiteral("Journal Max transaction length 1024"));
+    o.outLine(QStringLiteral("inode generation number: 0"));
+    o.outLine(QStringLiteral("ATTENTION: YOU SHOULD REBOOT AFTER FDISK!"));
+    o.outLine(QStringLiteral("\tALL DATA WILL BE LOST ON '%1'!").arg(path));
+    if (opts.count(QLatin1Char('f')) < 2) {
+        // Without -ff the tool asks; the simulated one never reads an answer.
+        o.out(QStringLiteral("Continue (y/n):"));
+        return o.fail(1, QStringLiteral("\nmkreiserfs: aborted"));
+    }
+    o.outLine(QStringLiteral("Initializing journal - 0%....20%....40%....60%....80%....100%"));
+    o.outLine(QStringLiteral("Syncing..ok"));
+    o.outLine(QString());
+    o.outLine(QStringLiteral("ReiserFS is successfully created on %1.").arg(path));
+    d.setFs(QStringLiteral("reiserfs"), d.sizeKiB, false);
+    *changed = true;
+    return 0;
+}
+
+// ---- ls, mount ----
+
+bool pathExists(Machine& m, const QString& path)
+{
+    static const QStringList always{"/", "/dev", "/dev/mapper", "/etc", "/etc/mtab"};
+    if (always.contains(path))
+        return true;
+    if (resolve(m, path).exists)
+        return true;
+    // A group's directory exists while any of its volumes is active.
+    const QString name = path.startsWith(QLatin1String("/dev/")) ? path.mid(5) : QString();
+    if (const Vg* g = m.vg(name))
+        for (const Lv& v : g->lvs)
+            if (g->active && v.active)
+                return true;
+    return false;
+}
+
+int ls(Machine& m, const QStringList& args, Output& o)
+{
+    int code = 0;
+    for (const QString& a : args) {
+        if (a.startsWith(QLatin1Char('-')))
+            continue;
+        if (pathExists(m, a)) {
+            o.outLine(a);
+        } else {
+            o.errLine(QStringLiteral("ls: cannot access %1: No such file or directory").arg(a));
+            code = 2;
+        }
+    }
+    return code;
+}
+
+QString guessFstype(const Device& d)
+{
+    if (!d.exists || !d.isFsCarrier())
+        return QString();
+    const QString type = d.fstype().toLower();
+    if (type.startsWith(QLatin1String("fat")))
+        return QStringLiteral("vfat");
+    if (type.contains(QLatin1String("swap")))
+        return QStringLiteral("swap");
+    if (type == QLatin1String("lvm2"))
+        return QString();
+    return type;
+}
+
+int mount(Machine& m, const QStringList& args, Output& o)
+{
+    if (args.isEmpty()) {
+        for (const QString& line : m.mtab().split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            const QStringList f = line.split(QLatin1Char(' '));
+            o.outLine(QStringLiteral("%1 on %2 type %3 (%4)").arg(f.value(0), f.value(1), f.value(2), f.value(3)));
+        }
+        return 0;
+    }
+    if (args.size() == 2 && args[0] == QLatin1String("--guess-fstype")) {
+        const QString type = guessFstype(resolve(m, args[1]));
+        o.outLine(type.isEmpty() ? QStringLiteral("unknown") : type);
+        return type.isEmpty() ? 1 : 0;
+    }
+    return o.fail(1, QStringLiteral("mount: only --guess-fstype and the listing are simulated"));
+}
+
+// ---- e2fsck ----
+
+int e2fsck(Machine& m, const QStringList& args, Output& o)
+{
+    const Options opts = parseOptions(args, QStringLiteral("bBjlLC"), QStringLiteral("yfnpvFtcDk"));
+    o.errLine(QStringLiteral("e2fsck 1.38 (30-Jun-2005)"));
+    if (!opts.error.isEmpty() || opts.positional.size() != 1)
+        return o.fail(16, QStringLiteral("Usage: e2fsck [-panyrcdfvstDFSV] [-b superblock] [-B blocksize]\n"
+                                         "\t\t[-I inode_buffer_blocks] [-P process_inode_size]\n"
+                                         "\t\t[-l|-L bad_blocks_file] [-C fd] [-j ext-journal]\n"
+                                         "\t\t[-E extended-options] device"));
+    const QString path = opts.positional.first();
+    const Device d = resolve(m, path);
+    if (!d.exists || !d.isFsCarrier())
+        return o.fail(8, QStringLiteral("e2fsck: No such file or directory while trying to open %1\n\n"
+                                        "The superblock could not be read or does not describe a correct ext2\n"
+                                        "filesystem.").arg(path));
+    if (d.mounted())
+        return o.fail(8, QStringLiteral("%1 is mounted.  \n\ne2fsck: Cannot continue, aborting.\n").arg(path));
+    if (!d.hasExt())
+        return o.fail(8, QStringLiteral("e2fsck: Bad magic number in super-block while trying to open %1\n\n"
+                                        "The superblock could not be read or does not describe a correct ext2\n"
+                                        "filesystem.").arg(path));
+    if (d.damaged() || d.fsSizeKiB() > d.sizeKiB) {
+        o.outLine(QStringLiteral("The filesystem size (according to the superblock) is %1 blocks").arg(blocks(d.fsSizeKiB())));
+        o.outLine(QStringLiteral("The physical size of the device is %1 blocks").arg(blocks(d.sizeKiB)));
+        o.outLine(QStringLiteral("Either the superblock or the partition table is likely to be corrupt!"));
+        o.outLine(QStringLiteral("Abort? yes"));
+        o.outLine(QString());
+        return 8;
+    }
+    o.outLine(QStringLiteral("Pass 1: Checking inodes, blocks, and sizes"));
+    o.outLine(QStringLiteral("Pass 2: Checking directory structure"));
+    o.outLine(QStringLiteral("Pass 3: Checking directory connectivity"));
+    o.outLine(QStringLiteral("Pass 4: Checking reference counts"));
+    o.outLine(QStringLiteral("Pass 5: Checking group summary information"));
+    const qint64 count = blocks(d.fsSizeKiB());
+    o.outLine(QStringLiteral("%1: 11/%2 files (0.0% non-contiguous), %3/%4 blocks")
+                  .arg(path)
+                  .arg(qMax<qint64>(1, count / 32768) * 16384)
+                  .arg(count / 30 + 1)
+                  .arg(count));
+    return 0;
+}
+
+// ---- resize2fs, resize_reiserfs ----
+
+// Applies a resize: records the new size; past the end of the device the file system is damaged.
+void applyResize(Device& d, qint64 newKiB)
+{
+    d.setFs(d.fstype(), newKiB, d.damaged() || newKiB > d.sizeKiB);
+}
+
+int resize2fs(Machine& m, const QStringList& args, Output& o, bool* changed)
+{
+    const Options opts = parseOptions(args, QStringLiteral("d"), QStringLiteral("fFpPM"));
+    o.errLine(QStringLiteral("resize2fs 1.38 (30-Jun-2005)"));
+    if (!opts.error.isEmpty() || opts.positional.isEmpty() || opts.positional.size() > 2)
+        return o.fail(1, QStringLiteral("Usage: resize2fs [-d debug_flags] [-f] [-F] [-p] device [new_size]\n"));
+    const QString path = opts.positional.first();
+    Device d = resolve(m, path);
+    if (!d.exists || !d.isFsCarrier())
+        return o.fail(1, QStringLiteral("resize2fs: No such file or directory while trying to open %1\n"
+                                        "Couldn't find valid filesystem superblock.").arg(path));
+    if (!d.hasExt())
+        return o.fail(1, QStringLiteral("resize2fs: Bad magic number in super-block while trying to open %1\n"
+                                        "Couldn't find valid filesystem superblock.").arg(path));
+    qint64 newKiB = d.sizeKiB;
+    if (opts.positional.size() == 2) {
+        const QString text = opts.positional[1];
+        // A bare number counts file-system blocks of 4 KiB.
+        std::optional<qint64> kib = parseSize(text, QLatin1Char('K'));
+        if (kib && text.back().isDigit())
+            *kib *= 4;
+        if (!kib || text.startsWith(QLatin1Char('+')) || text.startsWith(QLatin1Char('-')))
+            return o.fail(1, QStringLiteral("resize2fs: Invalid new size: %1\n").arg(text));
+        newKiB = *kib;
+    }
+    const bool force = opts.has(QLatin1Char('f'));
+    if (d.damaged() && !force)
+        return o.fail(1, QStringLiteral("Please run 'e2fsck -f %1' first.\n").arg(path));
+    if (newKiB > d.sizeKiB && !force)
+        return o.fail(1, QStringLiteral("The containing partition (or device) is only %1 (4k) blocks.\n"
+                                        "You requested a new size of %2 blocks.\n")
+                             .arg(blocks(d.sizeKiB))
+                             .arg(blocks(newKiB)));
+    if (newKiB == d.fsSizeKiB()) {
+        o.outLine(QStringLiteral("The filesystem is already %1 blocks long.  Nothing to do!\n").arg(blocks(newKiB)));
+        return 0;
+    }
+    if (d.mounted()) {
+        if (newKiB < d.fsSizeKiB())
+            return o.fail(1, QStringLiteral("On-line shrinking from %1 to %2 not supported.")
+                                 .arg(blocks(d.fsSizeKiB()))
+                                 .arg(blocks(newKiB)));
+        o.outLine(QStringLiteral("Filesystem at %1 is mounted on %2; on-line resizing required").arg(path, d.mountDir()));
+        o.outLine(QStringLiteral("Performing an on-line resize of %1 to %2 (4k) blocks.").arg(path).arg(blocks(newKiB)));
+    } else {
+        o.outLine(QStringLiteral("Resizing the filesystem on %1 to %2 (4k) blocks.").arg(path).arg(blocks(newKiB)));
+    }
+    o.outLine(QStringLiteral("The filesystem on %1 is now %2 blocks long.\n").arg(path).arg(blocks(newKiB)));
+    applyResize(d, newKiB);
+    *changed = true;
+    return 0;
+}
+
+int resizeReiserfs(Machine& m, const QStringList& args, Output& o, bool* changed)
+{
+    const Options opts = parseOptions(args, QStringLiteral("sjB"), QStringLiteral("fvqc"));
+    o.errLine(QStringLiteral("resize_reiserfs 3.6.19 (2003 www.namesys.com)\n"));
+    if (!opts.error.isEmpty() || opts.positional.size() != 1)
+        return o.fail(1, QStringLiteral("Usage: resize_reiserfs  [-s[+|-]#[G|M|K]] [-fqv] device"));
+    const QString path = opts.positional.first();
+    Device d = resolve(m, path);
+    if (!d.exists || !d.isFsCarrier())
+        return o.fail(1, QStringLiteral("resize_reiserfs: can not open '%1': No such file or directory").arg(path));
+    if (!d.hasReiser())
+        return o.fail(1, QStringLiteral("reiserfs_open: the reiserfs superblock cannot be found on %1.\n"
+                                        "resize_reiserfs: can not open reiserfs on \"%1\"").arg(path));
+    qint64 newKiB = d.sizeKiB;
+    if (opts.has(QLatin1Char('s'))) {
+        QChar sign;
+        // A bare number counts bytes.
+        const std::optional<qint64> kib = parseSize(opts.value(QLatin1Char('s')), QLatin1Char('B'), &sign);
+        if (!kib)
+            return o.fail(1, QStringLiteral("resize_reiserfs: wrong size argument: %1").arg(opts.value(QLatin1Char('s'))));
+        newKiB = sign == QLatin1Char('+') ? d.fsSizeKiB() + *kib : sign == QLatin1Char('-') ? d.fsSizeKiB() - *kib : *kib;
+    }
+    if (newKiB > d.sizeKiB && !opts.has(QLatin1Char('f')))
+        return o.fail(1, QStringLiteral("resize_reiserfs: The new size (%1 blocks) is larger than the device (%2 blocks).")
+                             .arg(blocks(newKiB))
+                             .arg(blocks(d.sizeKiB)));
+    if (d.mounted()) {
+        if (newKiB < d.fsSizeKiB())
+            return o.fail(1, QStringLiteral("resize_reiserfs: On-line shrinking is not supported."));
+        applyResize(d, newKiB);
+        *changed = true;
+        o.outLine(QStringLiteral("resize_reiserfs: On-line resizing finished successfully.\n"));
+        return 0;
+    }
+    o.outLine(QStringLiteral("ReiserFS report:"));
+    o.outLine(QStringLiteral("blocksize             4096"));
+    o.outLine(QStringLiteral("block count           %1 (%2)").arg(blocks(newKiB)).arg(blocks(d.fsSizeKiB())));
+    o.outLine(QStringLiteral("free blocks           %1 (%2)").arg(blocks(newKiB) * 9 / 10).arg(blocks(d.fsSizeKiB()) * 9 / 10));
+    o.outLine(QStringLiteral("bitmap block count    %1 (%2)").arg(blocks(newKiB) / 32768 + 1).arg(blocks(d.fsSizeKiB()) / 32768 + 1));
+    o.outLine(QString());
+    o.outLine(QStringLiteral("Syncing..done"));
+    o.outLine(QString());
+    o.outLine(QStringLiteral("\nresize_reiserfs: Resizing finished successfully.\n"));
+    applyResize(d, newKiB);
+    *changed = true;
+    return 0;
+}
+
+// ---- the device lister ----
+
+QString typeId(const QString& system)
+{
+    static const QMap<QString, QString> ids{{"Linux", "0x83"},     {"Linux swap", "0x82"}, {"extended", "0x05"},
+                                           {"Linux LVM", "0x8e"}, {"HPFS/NTFS", "0x07"},  {"W95 FAT32", "0x0b"},
+                                           {"W95 FAT32 (LBA)", "0x0c"}, {"W95 FAT16 (LBA)", "0x0e"}};
+    return ids.value(system, QStringLiteral("0x83"));
+}
+
+int lister(Machine& m, const QStringList& args, Output& o)
+{
+    const QStringList expected{"dev", "lsdev"};
+    if (args.mid(0, 2) != expected)
+        return o.fail(2, QStringLiteral("veziva.cli: usage: veziva.cli dev lsdev [-C] [-c CLASS]"));
+    const Options opts = parseOptions(args.mid(2), QStringLiteral("c"), QStringLiteral("C"));
+    if (!opts.error.isEmpty())
+        return o.fail(2, QStringLiteral("veziva.cli: %1").arg(opts.error));
+    if (opts.has(QLatin1Char('c')) && opts.value(QLatin1Char('c')) != QLatin1String("storage"))
+        return 0;
+    o.outLine(QStringLiteral("CTRL\tIDE\tide0\tIntel Corporation 82801G (ICH7 Family) IDE Controller\t0000:00:1f.1"));
+    o.outLine(QStringLiteral("CTRL\tSATA\tscsi0\tIntel Corporation 82801GR/GH (ICH7 Family) SATA AHCI Controller\t0000:00:1f.2"));
+    for (const Disk& d : m.disks) {
+        o.outLine(QStringLiteral("DRIVE\t%1\t%2\t%3\t/dev/%2\t%4\t512").arg(d.kind, d.name, d.model).arg(d.sizeKiB));
+        qint64 cursor = 63, logicalCursor = 0;
+        for (const Partition& p : d.partitions) {
+            qint64 start = 0;
+            if (p.number <= 4) {
+                start = cursor;
+                cursor = start + p.sizeKiB * 2;
+                if (p.system == QLatin1String("extended"))
+                    logicalCursor = start;
+            } else {
+                start = logicalCursor + 63;
+                logicalCursor = start + p.sizeKiB * 2;
+            }
+            QString line = QStringLiteral("PART\t/dev/%1\t%2\t%3\t%4\t%5\t%6\t%7\t%8\t%9\t%10")
+                               .arg(d.name)
+                               .arg(p.number)
+                               .arg(start)
+                               .arg(start + p.sizeKiB * 2 - 1)
+                               .arg(typeId(p.system), p.system, p.fstype)
+                               .arg(p.sizeKiB)
+                               .arg(p.fsUsedKiB)
+                               .arg(p.label);
+            if (!p.tag.isEmpty())
+                line += QLatin1Char('\t') + p.tag;
+            o.outLine(line);
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+int runParted(Machine& m, const QStringList& args, Output& o, bool* changed)
+{
+    return parted(m, args, o, changed);
+}
+
+int runMkfs(const QString& tool, Machine& m, const QStringList& args, Output& o, bool* changed)
+{
+    return tool.endsWith(QLatin1String("mke2fs")) ? mke2fs(m, args, o, changed) : mkreiserfs(m, args, o, changed);
+}
+
+int runLs(Machine& m, const QStringList& args, Output& o)
+{
+    return ls(m, args, o);
+}
+
+int runMount(Machine& m, const QStringList& args, Output& o)
+{
+    return mount(m, args, o);
+}
+
+int runE2fsck(Machine& m, const QStringList& args, Output& o)
+{
+    return e2fsck(m, args, o);
+}
+
+int runResize(const QString& tool, Machine& m, const QStringList& args, Output& o, bool* changed)
+{
+    return tool.endsWith(QLatin1String("resize2fs")) ? resize2fs(m, args, o, changed) : resizeReiserfs(m, args, o, changed);
+}
+
+int runLister(Machine& m, const QStringList& args, Output& o)
+{
+    return lister(m, args, o);
+}
+
+} // namespace sim

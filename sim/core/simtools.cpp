@@ -1,0 +1,160 @@
+// Shared pieces of the simulated tools: output, option parsing, sizes and the dispatch by tool.
+#include "simtools.h"
+
+#include <QRegularExpression>
+
+#include <cmath>
+
+namespace sim {
+
+int runParted(Machine& m, const QStringList& args, Output& o, bool* changed);
+int runMkfs(const QString& tool, Machine& m, const QStringList& args, Output& o, bool* changed);
+int runLs(Machine& m, const QStringList& args, Output& o);
+int runMount(Machine& m, const QStringList& args, Output& o);
+int runE2fsck(Machine& m, const QStringList& args, Output& o);
+int runResize(const QString& tool, Machine& m, const QStringList& args, Output& o, bool* changed);
+int runLister(Machine& m, const QStringList& args, Output& o);
+
+QByteArray Output::stdoutText() const
+{
+    QByteArray text;
+    for (const auto& chunk : chunks)
+        if (chunk.first == Out)
+            text += chunk.second;
+    return text;
+}
+
+QByteArray Output::allText() const
+{
+    QByteArray text;
+    for (const auto& chunk : chunks)
+        text += chunk.second;
+    return text;
+}
+
+void runTool(Machine& m, const QString& tool, const QStringList& args, Output& o, bool* changed)
+{
+    *changed = false;
+    int code = 0;
+    if (tool == QLatin1String("/sbin/lvm.static"))
+        code = runLvm(m, args, o, changed);
+    else if (tool == QLatin1String("/sbin/parted"))
+        code = runParted(m, args, o, changed);
+    else if (tool == QLatin1String("/sbin/mke2fs") || tool == QLatin1String("/sbin/mkreiserfs"))
+        code = runMkfs(tool, m, args, o, changed);
+    else if (tool == QLatin1String("/bin/ls"))
+        code = runLs(m, args, o);
+    else if (tool == QLatin1String("/bin/mount"))
+        code = runMount(m, args, o);
+    else if (tool == QLatin1String("/sbin/e2fsck"))
+        code = runE2fsck(m, args, o);
+    else if (tool == QLatin1String("/sbin/resize2fs") || tool == QLatin1String("/sbin/resize_reiserfs"))
+        code = runResize(tool, m, args, o, changed);
+    else if (tool == QLatin1String("/usr/lib/vururer/lib/veziva.cli"))
+        code = runLister(m, args, o);
+    else
+        code = o.fail(127, QStringLiteral("%1: not simulated").arg(tool));
+    o.exitCode = code;
+}
+
+Options parseOptions(const QStringList& args, const QString& withValue, const QString& flags,
+                     const QMap<QString, QChar>& longNames)
+{
+    Options opts;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a.isEmpty())
+            continue;
+        if (a.startsWith(QLatin1String("--")) && a.size() > 2) {
+            QString name = a.mid(2), value;
+            const qsizetype eq = name.indexOf(QLatin1Char('='));
+            if (eq >= 0) {
+                value = name.mid(eq + 1);
+                name = name.left(eq);
+            }
+            if (!longNames.contains(name)) {
+                opts.error = QStringLiteral("unrecognized option '--%1'").arg(name);
+                return opts;
+            }
+            const QChar c = longNames.value(name);
+            if (withValue.contains(c) && eq < 0) {
+                if (i + 1 >= args.size()) {
+                    opts.error = QStringLiteral("option '--%1' requires an argument").arg(name);
+                    return opts;
+                }
+                value = args[++i];
+            }
+            opts.values[c] << value;
+            continue;
+        }
+        if (!a.startsWith(QLatin1Char('-')) || a.size() == 1) {
+            opts.positional << a;
+            continue;
+        }
+        for (int k = 1; k < a.size(); ++k) {
+            const QChar c = a.at(k);
+            if (withValue.contains(c)) {
+                QString value = a.mid(k + 1).trimmed();
+                if (value.isEmpty()) {
+                    if (i + 1 >= args.size()) {
+                        opts.error = QStringLiteral("option requires an argument -- '%1'").arg(c);
+                        return opts;
+                    }
+                    value = args[++i].trimmed();
+                }
+                opts.values[c] << value;
+                break;
+            }
+            if (!flags.contains(c)) {
+                opts.error = QStringLiteral("invalid option -- '%1'").arg(c);
+                return opts;
+            }
+            opts.values[c] << QString();
+        }
+    }
+    return opts;
+}
+
+QString displaySize(qint64 kib)
+{
+    if (kib == 0)
+        return QStringLiteral("0   ");
+    static const char* units[] = {"KiB", "MiB", "GiB", "TiB", "PiB"};
+    double value = double(kib);
+    int unit = 0;
+    while (value >= 1024.0 && unit < 4) {
+        value /= 1024.0;
+        ++unit;
+    }
+    return QString::asprintf("%.2f %s", value, units[unit]);
+}
+
+std::optional<qint64> parseSize(QString text, QChar defaultUnit, QChar* sign)
+{
+    static const QRegularExpression shape(QStringLiteral("^([+-]?)([0-9]+(?:\\.[0-9]+)?)([a-zA-Z]?)$"));
+    const QRegularExpressionMatch match = shape.match(text.trimmed());
+    if (!match.hasMatch())
+        return std::nullopt;
+    if (sign)
+        *sign = match.captured(1).isEmpty() ? QChar() : match.captured(1).at(0);
+    const double number = match.captured(2).toDouble();
+    const QChar unit = match.captured(3).isEmpty() ? defaultUnit : match.captured(3).at(0).toUpper();
+    double kib = 0;
+    switch (unit.toLatin1()) {
+    case 'S': kib = number / 2; break;
+    case 'B': kib = number / 1024; break;
+    case 'K': kib = number; break;
+    case 'M': kib = number * 1024; break;
+    case 'G': kib = number * 1024 * 1024; break;
+    case 'T': kib = number * 1024 * 1024 * 1024; break;
+    default: return std::nullopt;
+    }
+    return qint64(std::ceil(kib));
+}
+
+QString partitionPath(const Disk& d, const Partition& p)
+{
+    return QStringLiteral("/dev/%1%2").arg(d.name).arg(p.number);
+}
+
+} // namespace sim

@@ -1,0 +1,74 @@
+// The simulated tools: one entry point that runs a tool's command line against a machine state,
+// and the small helpers (output collection, option parsing, sizes) the tools share.
+#ifndef DOVODODUZU_SIM_SIMTOOLS_H
+#define DOVODODUZU_SIM_SIMTOOLS_H
+
+#include "simstate.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace sim {
+
+// What a run printed, in write order per stream, and how it ended.
+struct Output
+{
+    enum Stream { Out = 1, Err = 2 };
+    QList<QPair<Stream, QByteArray>> chunks;
+    int exitCode = 0;
+
+    void out(const QString& text) { chunks << qMakePair(Out, text.toUtf8()); }
+    void err(const QString& text) { chunks << qMakePair(Err, text.toUtf8()); }
+    // Shorthands for one line with a newline added.
+    void outLine(const QString& line) { out(line + QLatin1Char('\n')); }
+    void errLine(const QString& line) { err(line + QLatin1Char('\n')); }
+    int fail(int code, const QString& errorLine)
+    {
+        errLine(errorLine);
+        return exitCode = code;
+    }
+    QByteArray stdoutText() const;
+    QByteArray allText() const;
+};
+
+// Runs `tool` (a path from toolPaths()) with `args` on `machine`. Sets *changed when the state
+// was modified and must be written back; the exit code is in output.exitCode.
+void runTool(Machine& machine, const QString& tool, const QStringList& args, Output& output, bool* changed);
+
+// The LVM tool and the others, one function each (same contract as runTool).
+int runLvm(Machine& m, const QStringList& args, Output& o, bool* changed);
+int runLvmRead(const QString& command, Machine& m, const QStringList& args, Output& o);
+int runLvmChange(const QString& command, Machine& m, const QStringList& args, Output& o, bool* changed);
+
+// Options of one command line: "-Xvalue", "-X value", "--long value", "--long=value", flags
+// ("-f", "-ff"), and positionals in between; empty entries are skipped.
+struct Options
+{
+    QMap<QChar, QStringList> values;
+    QStringList positional;
+    QString error;
+    bool has(QChar c) const { return values.contains(c); }
+    int count(QChar c) const { return int(values.value(c).size()); }
+    QString value(QChar c) const { return values.value(c).isEmpty() ? QString() : values.value(c).last(); }
+};
+Options parseOptions(const QStringList& args, const QString& withValue, const QString& flags,
+                     const QMap<QString, QChar>& longNames = {});
+
+// LVM's display of a size given in KiB: "10.00 GiB", "0   " for nothing.
+QString displaySize(qint64 kib);
+// "100", "100M", "1.5g", "+50" → KiB; a bare number is in `defaultUnit` ('K', 'M', 'G', 'T', 's').
+// `sign` receives '+', '-' or 0 when given.
+std::optional<qint64> parseSize(QString text, QChar defaultUnit, QChar* sign = nullptr);
+
+// The device path of a partition.
+QString partitionPath(const Disk& d, const Partition& p);
+
+} // namespace sim
+
+#endif
