@@ -1,0 +1,154 @@
+// Creating a volume group through the manager: preparing its physical volumes, vgcreate, and every
+// way the sequence can stop. Each pvcreate run pauses half a second, so the cases are few.
+#include "lvmdrive.h"
+#include "qtprinters.h"
+#include "simroot.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+const QString kLvm = QStringLiteral("/sbin/lvm.static");
+const QString kParted = QStringLiteral("/sbin/parted");
+
+// One group already there, and two spare partitions for a new one.
+const char* const kMachine = R"({
+  "disks": [
+    {"name": "sda", "sizeKiB": 16777216, "partitions": [
+      {"number": 1, "sizeKiB": 8388608, "system": "Linux LVM", "tag": "LVM"},
+      {"number": 5, "sizeKiB": 2097152},
+      {"number": 6, "sizeKiB": 2097152}]}
+  ],
+  "pvs": [{"device": "/dev/sda1", "vg": "vg-old"}],
+  "vgs": [{"name": "vg-old", "lvs": [{"name": "lv1", "sizeMiB": 256}]}]
+})";
+
+const QStringList kOptions = {QStringLiteral("-s"), QStringLiteral("8M"), QStringLiteral("-v")};
+
+QStringList createArgs(const QString& name, const QStringList& devices)
+{
+    return kOptions + QStringList{name} + devices;
+}
+
+class CreateVg : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(descriptionDir.isValid());
+        const QString path = descriptionDir.filePath(QStringLiteral("machine.json"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(kMachine);
+        file.close();
+        sim = std::make_unique<SimRoot>(path);
+        lvm = std::make_unique<Lvm>();
+        QObject::connect(lvm.get(), &Lvm::output, [this](const QString& text) {
+            events << QStringLiteral("output");
+            outputs << text;
+        });
+        QObject::connect(lvm.get(), &Lvm::oneVgAdded, [this](const QString& path, const QStringList& pvs) {
+            events << QStringLiteral("oneVgAdded %1 %2").arg(path, pvs.join(QLatin1Char(',')));
+        });
+        sim->clearCalls();
+    }
+
+    bool ranProgram(const QString& program, const QString& firstArg) const
+    {
+        for (const QStringList& call : sim->calls()) {
+            if (call.value(0) == program && call.value(1) == firstArg)
+                return true;
+        }
+        return false;
+    }
+    QStringList stateGroupNames() const
+    {
+        QStringList names;
+        for (const QJsonValue& vg : sim->state().value(QStringLiteral("vgs")).toArray())
+            names << vg.toObject().value(QStringLiteral("name")).toString();
+        return names;
+    }
+
+    QTemporaryDir descriptionDir;
+    std::unique_ptr<SimRoot> sim;
+    std::unique_ptr<Lvm> lvm;
+    QStringList events;
+    QStringList outputs;
+};
+
+TEST_F(CreateVg, FewerThanFiveEntriesAreRefusedBeforeAnyToolRuns)
+{
+    EXPECT_EQ(lvm->createVg(createArgs(QStringLiteral("vg-new"), {})), -1);
+    EXPECT_EQ(lvm->createVg({}), -1);
+    EXPECT_TRUE(sim->calls().isEmpty());
+    EXPECT_EQ(events, (QStringList{QStringLiteral("output"), QStringLiteral("output")}));
+    EXPECT_EQ(outputs.first().count(QLatin1Char('\n')), 1);
+    EXPECT_EQ(lvm->vgCount(), 1u);
+}
+
+TEST_F(CreateVg, PreparesDevicesCreatesAndAnnouncesTheGroupThenKeepsTheLog)
+{
+    // A first attempt that vgcreate refuses: the devices stay prepared, nothing is added.
+    sim->addFault(kLvm, {QStringLiteral("vgcreate")}, 5, QStringLiteral("vgcreate says no\n"), 1);
+    EXPECT_EQ(lvm->createVg(createArgs(QStringLiteral("vg.new"), {QStringLiteral("/dev/sda5")})), 5);
+    EXPECT_EQ(events, QStringList{QStringLiteral("output")});
+    EXPECT_TRUE(outputs.last().endsWith(QStringLiteral("vgcreate says no\n")));
+    EXPECT_EQ(lvm->vgCount(), 1u);
+    const QString firstLog = outputs.last();
+    events.clear();
+    sim->clearCalls();
+
+    const QStringList devices = {QStringLiteral("/dev/sda5"), QStringLiteral("/dev/sda6")};
+    ASSERT_EQ(lvm->createVg(createArgs(QStringLiteral("vg.new"), devices)), 0);
+    const QList<QStringList> calls = sim->calls();
+    ASSERT_GE(calls.size(), 4);
+    EXPECT_EQ(calls.at(0), (QStringList{kParted, QStringLiteral("/dev/sda"), QStringLiteral("set"), QStringLiteral("5"),
+                                        QStringLiteral("lvm on")}));
+    EXPECT_EQ(calls.at(1), (QStringList{kParted, QStringLiteral("/dev/sda"), QStringLiteral("set"), QStringLiteral("6"),
+                                        QStringLiteral("lvm on")}));
+    EXPECT_EQ(calls.at(2), (QStringList{kLvm, QStringLiteral("pvcreate"), QStringLiteral("-f"), QStringLiteral("-y")} + devices));
+    EXPECT_EQ(calls.at(3), (QStringList{kLvm, QStringLiteral("vgcreate")} + createArgs(QStringLiteral("vg.new"), devices)));
+
+    EXPECT_EQ(events, (QStringList{QStringLiteral("oneVgAdded /dev/vg.new /dev/sda5,/dev/sda6"), QStringLiteral("output")}));
+    EXPECT_TRUE(outputs.last().startsWith(firstLog));
+    EXPECT_GT(outputs.last().size(), firstLog.size());
+    ASSERT_EQ(lvm->vgCount(), 2u);
+    Vg* added = lvm->getVg(1u);
+    EXPECT_EQ(added->name(), QStringLiteral("vg.new"));
+    EXPECT_EQ(added->pvString(), QStringLiteral("/dev/sda5:/dev/sda6"));
+    EXPECT_EQ(added->getAttribute(Vg::PeSizeMb), 8);
+    EXPECT_EQ(added->lvCount(), 0u);
+    EXPECT_TRUE(stateGroupNames().contains(QStringLiteral("vg.new")));
+}
+
+TEST_F(CreateVg, FailedPartedStopsBeforePvcreate)
+{
+    sim->addFault(kParted, {}, 1, QStringLiteral("parted: no such partition\n"));
+    EXPECT_EQ(lvm->createVg(createArgs(QStringLiteral("vg-new"), {QStringLiteral("/dev/sda5")})), 1);
+    EXPECT_FALSE(ranProgram(kLvm, QStringLiteral("pvcreate")));
+    EXPECT_FALSE(ranProgram(kLvm, QStringLiteral("vgcreate")));
+    EXPECT_EQ(events, QStringList{QStringLiteral("output")});
+    EXPECT_TRUE(outputs.last().contains(QStringLiteral("parted: no such partition")));
+    EXPECT_EQ(lvm->vgCount(), 1u);
+    EXPECT_FALSE(stateGroupNames().contains(QStringLiteral("vg-new")));
+}
+
+TEST_F(CreateVg, FailedPvcreateStopsBeforeVgcreate)
+{
+    sim->addFault(kLvm, {QStringLiteral("pvcreate")}, 3, QStringLiteral("pvcreate: device busy\n"));
+    EXPECT_EQ(lvm->createVg(createArgs(QStringLiteral("vg-new"), {QStringLiteral("/dev/sda5")})), 3);
+    EXPECT_TRUE(ranProgram(kLvm, QStringLiteral("pvcreate")));
+    EXPECT_FALSE(ranProgram(kLvm, QStringLiteral("vgcreate")));
+    EXPECT_EQ(events, QStringList{QStringLiteral("output")});
+    EXPECT_TRUE(outputs.last().contains(QStringLiteral("pvcreate: device busy")));
+    EXPECT_EQ(lvm->vgCount(), 1u);
+}
+
+} // namespace
