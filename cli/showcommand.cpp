@@ -1,0 +1,37 @@
+// roz show: the whole model as tables or as JSON.
+#include "commands.h"
+#include "modeljson.h"
+#include "session.h"
+#include "tables.h"
+
+#include <QJsonDocument>
+
+namespace roz {
+
+namespace {
+
+QString machineLine(const Place& place)
+{
+    return place.system ? QStringLiteral("machine: this machine (real disks)\n")
+                        : QStringLiteral("machine: simulated, root %1\n").arg(place.root);
+}
+
+} // namespace
+
+int showModel(Session& session, const QStringList&)
+{
+    const ModelView model = session.view();
+    const Place& place = session.place();
+    if (session.invocation().has(QStringLiteral("json"))) {
+        const QJsonObject json = jsonOf(model, place.system ? QString() : place.root);
+        say(QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Indented)));
+        return Success;
+    }
+    QString text = machineLine(place) + QLatin1Char('\n') + renderTables(tablesOf(model));
+    if (!model.unreadableGroups.isEmpty())
+        text += QStringLiteral("\nunreadable volume groups: %1\n").arg(model.unreadableGroups.join(QStringLiteral(", ")));
+    say(text);
+    return Success;
+}
+
+} // namespace roz

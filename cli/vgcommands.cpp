@@ -1,0 +1,199 @@
+// roz vg ...: the volume-group operations, each checked first and then run through the library.
+#include "checks.h"
+#include "commands.h"
+#include "roz.h"
+#include "session.h"
+
+namespace roz {
+
+namespace {
+
+Vg* requireGroup(Session& session, const QString& name)
+{
+    Vg* vg = session.model().getLvm()->getVg(name);
+    if (!vg)
+        stop(Refused, QStringLiteral("there is no volume group \"%1\" (see roz show)").arg(name));
+    return vg;
+}
+
+QStringList requireDevices(const QStringList& texts)
+{
+    QStringList devices;
+    for (const QString& text : texts) {
+        const QString device = requireDevice(text);
+        if (devices.contains(device))
+            stop(Refused, QStringLiteral("%1 is given twice").arg(device));
+        devices << device;
+    }
+    return devices;
+}
+
+// A partition that may become a physical volume: making one wipes what is on it, so a mounted
+// partition or one of a group is refused before anything runs.
+void requireFreePartitions(const ModelView& model, const QStringList& devices)
+{
+    for (const QString& device : devices) {
+        const PartitionView* partition = model.partition(device);
+        if (!partition)
+            stop(Refused, QStringLiteral("%1 is not a partition of this machine (see roz show)").arg(device));
+        if (!partition->groupPath.isEmpty())
+            stop(Refused, QStringLiteral("%1 already belongs to %2").arg(device, partition->groupPath));
+        if (!partition->mountPoint.isEmpty())
+            stop(Refused, QStringLiteral("%1 is mounted on %2; making it a physical volume would destroy its data")
+                              .arg(device, partition->mountPoint));
+    }
+}
+
+int optionalCount(const Invocation& invocation, const QString& option)
+{
+    if (!invocation.hasValue(option))
+        return 0;
+    QString error;
+    const std::optional<int> count = parseCount(invocation.value(option), &error);
+    if (!count)
+        stop(Refused, QStringLiteral("--%1: %2").arg(option, error));
+    return *count;
+}
+
+qint64 extentSizeMiB(const Invocation& invocation)
+{
+    if (!invocation.hasValue(QStringLiteral("extent-size")))
+        return 4;
+    QString error;
+    const std::optional<qint64> size = parseExtentSize(invocation.value(QStringLiteral("extent-size")), &error);
+    if (!size)
+        stop(Refused, error);
+    return *size;
+}
+
+void connectOutput(Session& session, Vg* vg)
+{
+    QObject::connect(vg, &Vg::output, [&session](const QString& text) { session.transcript().show(text); });
+}
+
+QString lvmLine(const QStringList& args)
+{
+    return QStringLiteral("lvm.static ") + args.join(QLatin1Char(' '));
+}
+
+// The vgchange-style operations: one group, one tool run.
+int simpleGroupChange(Session& session, const QStringList& operands, const QString& what, const QString& option,
+                      int (Vg::*operation)())
+{
+    const QString name = operands.at(0);
+    requireName(name, QStringLiteral("group name"));
+    Vg* vg = requireGroup(session, name);
+    connectOutput(session, vg);
+    return session.carryOut({what, lvmLine({QStringLiteral("vgchange"), option, name}),
+                             [vg, operation] { return (vg->*operation)(); }, {}});
+}
+
+} // namespace
+
+int vgCreate(Session& session, const QStringList& operands)
+{
+    const Invocation& invocation = session.invocation();
+    const QString name = operands.at(0);
+    requireName(name, QStringLiteral("group name"));
+    const QStringList devices = requireDevices(operands.mid(1));
+    const qint64 extentMiB = extentSizeMiB(invocation);
+    const int maxLv = optionalCount(invocation, QStringLiteral("max-lv"));
+    const int maxPv = optionalCount(invocation, QStringLiteral("max-pv"));
+
+    const ModelView model = session.view();
+    if (model.group(name))
+        stop(Refused, QStringLiteral("a volume group \"%1\" exists already").arg(name));
+    requireFreePartitions(model, devices);
+
+    // createVg hands its first three entries to vgcreate ahead of the name.
+    const QStringList args = QStringList{QStringLiteral("-s%1M").arg(extentMiB), QStringLiteral("-l%1").arg(maxLv),
+                                         QStringLiteral("-p%1").arg(maxPv), name} +
+                             devices;
+    Lvm* lvm = session.model().getLvm();
+    QObject::connect(lvm, &Lvm::output, [&session](const QString& text) { session.transcript().show(text); });
+    const QString running = QStringLiteral("parted and pvcreate on %1, then %2")
+                                .arg(devices.join(QLatin1Char(' ')), lvmLine(QStringList{QStringLiteral("vgcreate")} + args));
+    return session.carryOut({QStringLiteral("vg create"), running, [lvm, args] { return lvm->createVg(args); }, {}});
+}
+
+int vgActivate(Session& session, const QStringList& operands)
+{
+    return simpleGroupChange(session, operands, QStringLiteral("vg activate"), QStringLiteral("-ay"), &Vg::activate);
+}
+
+int vgDeactivate(Session& session, const QStringList& operands)
+{
+    return simpleGroupChange(session, operands, QStringLiteral("vg deactivate"), QStringLiteral("-an"),
+                             &Vg::deactivate);
+}
+
+int vgFreeze(Session& session, const QStringList& operands)
+{
+    return simpleGroupChange(session, operands, QStringLiteral("vg freeze"), QStringLiteral("-xn"), &Vg::freeze);
+}
+
+int vgDefreeze(Session& session, const QStringList& operands)
+{
+    return simpleGroupChange(session, operands, QStringLiteral("vg defreeze"), QStringLiteral("-xy"), &Vg::defreeze);
+}
+
+int vgRemove(Session& session, const QStringList& operands)
+{
+    const QString name = operands.at(0);
+    requireName(name, QStringLiteral("group name"));
+    Vg* vg = requireGroup(session, name);
+    // vgremove would ask on the terminal before removing volumes; roz never lets it get that far.
+    if (vg->lvCount() > 0)
+        stop(Refused, QStringLiteral("volume group \"%1\" still holds volumes (%2); remove them first with roz lv remove")
+                          .arg(name, vg->lvString().replace(QLatin1Char(':'), QStringLiteral(", "))));
+    connectOutput(session, vg);
+    return session.carryOut({QStringLiteral("vg remove"), lvmLine({QStringLiteral("vgremove"), name}),
+                             [vg] { return vg->remove(); }, {}});
+}
+
+int vgRename(Session& session, const QStringList& operands)
+{
+    const QString name = operands.at(0);
+    const QString newName = operands.at(1);
+    requireName(name, QStringLiteral("group name"));
+    requireName(newName, QStringLiteral("new group name"));
+    Vg* vg = requireGroup(session, name);
+    if (session.model().getLvm()->hasVg(newName))
+        stop(Refused, QStringLiteral("a volume group \"%1\" exists already").arg(newName));
+    connectOutput(session, vg);
+    return session.carryOut({QStringLiteral("vg rename"), lvmLine({QStringLiteral("vgrename"), name, newName}),
+                             [vg, newName] { return vg->rename(newName); }, {}});
+}
+
+int vgExtend(Session& session, const QStringList& operands)
+{
+    const QString name = operands.at(0);
+    requireName(name, QStringLiteral("group name"));
+    const QStringList devices = requireDevices(operands.mid(1));
+    Vg* vg = requireGroup(session, name);
+    requireFreePartitions(session.view(), devices);
+    connectOutput(session, vg);
+    const QString running = QStringLiteral("parted and pvcreate on %1, then %2")
+                                .arg(devices.join(QLatin1Char(' ')),
+                                     lvmLine(QStringList{QStringLiteral("vgextend"), name} + devices));
+    return session.carryOut({QStringLiteral("vg extend"), running, [vg, devices] { return vg->extend(devices); }, {}});
+}
+
+int vgReduce(Session& session, const QStringList& operands)
+{
+    const QString name = operands.at(0);
+    requireName(name, QStringLiteral("group name"));
+    const QStringList devices = requireDevices(operands.mid(1));
+    Vg* vg = requireGroup(session, name);
+    const QStringList pvs = splitPaths(vg->pvString());
+    for (const QString& device : devices) {
+        if (!pvs.contains(device))
+            stop(Refused, QStringLiteral("%1 is not a physical volume of \"%2\"").arg(device, name));
+    }
+    connectOutput(session, vg);
+    return session.carryOut({QStringLiteral("vg reduce"),
+                             lvmLine(QStringList{QStringLiteral("vgreduce"), name} + devices),
+                             [vg, devices] { return vg->reduce(devices); }, {}});
+}
+
+} // namespace roz
