@@ -37,6 +37,10 @@ public:
     QJsonObject state() const;
     void setState(const QJsonObject& state);
 
+    // Runs the simulated `program` (e.g. "/sbin/lvm.static") directly, without the library, with
+    // stdout and stderr merged into `output`. Returns the exit code, -1 for a crash or no start.
+    int run(const QString& program, const QStringList& args, QString* output = nullptr) const;
+
 private:
     QTemporaryDir dir_;
 };

@@ -1,0 +1,101 @@
+// SimRoot: a fresh simulated machine in a temporary directory, with the library pointed at it.
+#include "simroot.h"
+
+#include "simstore.h"
+#include "utils.h"
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+
+SimRoot::SimRoot(const QString& machine)
+{
+    QString error;
+    if (!dir_.isValid())
+        ADD_FAILURE() << "SimRoot: no temporary directory";
+    else if (!sim::layoutRoot(dir_.path(), machine, QStringLiteral(DOVO_SIM_BINARY), &error))
+        ADD_FAILURE() << "SimRoot: " << error.toStdString();
+    setSystemRoot(root());
+}
+
+SimRoot::~SimRoot()
+{
+    setSystemRoot(QString());
+}
+
+QString SimRoot::root() const
+{
+    return dir_.path();
+}
+
+QList<QStringList> SimRoot::calls() const
+{
+    return sim::readCalls(root());
+}
+
+QStringList SimRoot::callLines() const
+{
+    QStringList lines;
+    for (const QStringList& call : calls())
+        lines << call.join(QLatin1Char(' '));
+    return lines;
+}
+
+void SimRoot::clearCalls()
+{
+    sim::clearCalls(root());
+}
+
+void SimRoot::addFault(const QString& program, const QStringList& argsPrefix, int exitCode, const QString& output,
+                       int times, bool exact)
+{
+    QString error;
+    const bool ok = sim::withState(
+        root(),
+        [&](sim::Machine& m) {
+            sim::Fault f;
+            f.program = program;
+            f.args = argsPrefix;
+            f.exact = exact;
+            f.exitCode = exitCode;
+            f.output = output;
+            f.times = times;
+            m.faults << f;
+            return true;
+        },
+        &error);
+    if (!ok)
+        ADD_FAILURE() << "SimRoot::addFault: " << error.toStdString();
+}
+
+QJsonObject SimRoot::state() const
+{
+    QString error;
+    const std::optional<sim::Machine> m = sim::readState(root(), &error);
+    if (!m) {
+        ADD_FAILURE() << "SimRoot::state: " << error.toStdString();
+        return QJsonObject();
+    }
+    return sim::toJson(*m);
+}
+
+void SimRoot::setState(const QJsonObject& state)
+{
+    QString error;
+    if (!sim::replaceState(root(), state, &error))
+        ADD_FAILURE() << "SimRoot::setState: " << error.toStdString();
+}
+
+int SimRoot::run(const QString& program, const QStringList& args, QString* output) const
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(root() + program, args);
+    if (!process.waitForStarted(-1))
+        return -1;
+    process.closeWriteChannel();
+    process.waitForFinished(-1);
+    if (output)
+        *output = QString::fromUtf8(process.readAll());
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
