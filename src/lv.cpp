@@ -28,7 +28,8 @@ LvRecord readColonRecord(const QString& volumePath, bool& retried)
     retried = isLvNotActiveLine(line);
     if (retried) {
         line.clear();
-        ToolStream colon(lvdisplayCommand("/sbin/lvm.static lvdisplay -c %1 %2 2>&1", QStringLiteral("-D"), volumePath));
+        ToolStream colon(
+            lvdisplayCommand("/sbin/lvm.static lvdisplay -c %1 %2 2>&1", QStringLiteral("-D"), volumePath));
         colon.readLine(line);
     }
     return parseLvdisplayRecord(line);
@@ -91,13 +92,8 @@ QString collectPhysicalVolumes(ToolStream& map)
 
 Lv::Lv(const QString& lvName, const QString& vgName, const int& leSize, const int& vgFree, bool bOriginal,
        bool bSnapshot, QObject* parent, const char* name)
-    : QObject(parent)
-    , m_name(lvName)
-    , m_vgName(vgName)
-    , m_leSize(leSize)
-    , m_vgFree(vgFree)
-    , m_bOriginal(bOriginal)
-    , m_bSnapshot(bSnapshot)
+    : QObject(parent), m_name(lvName), m_vgName(vgName), m_leSize(leSize), m_vgFree(vgFree), m_bOriginal(bOriginal),
+      m_bSnapshot(bSnapshot)
 {
     if (name)
         setObjectName(QString::fromLatin1(name));

@@ -21,8 +21,8 @@ int Lv::rename(const QString& newName)
 {
     const QString oldName = m_name;
     const QString simplifiedName = newName.simplified();
-    const int result = runcmd(lvmTool(), {QStringLiteral("lvrename"), path(), getVgPath() + QLatin1Char('/') + simplifiedName},
-                              m_log);
+    const int result =
+        runcmd(lvmTool(), {QStringLiteral("lvrename"), path(), getVgPath() + QLatin1Char('/') + simplifiedName}, m_log);
     emit output(m_log);
     if (result != 0)
         return result;

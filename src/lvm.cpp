@@ -19,8 +19,7 @@ constexpr int kCreateVgFirstDevice = 4;
 
 } // namespace
 
-Lvm::Lvm(QObject* parent, const char* name)
-    : QObject(parent)
+Lvm::Lvm(QObject* parent, const char* name) : QObject(parent)
 {
     if (name)
         setObjectName(QString::fromLatin1(name));

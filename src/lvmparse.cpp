@@ -18,8 +18,7 @@ constexpr int kMaxFields = 32;
 class ColonFields
 {
 public:
-    explicit ColonFields(const QByteArray& line)
-        : buffer_(line)
+    explicit ColonFields(const QByteArray& line) : buffer_(line)
     {
         buffer_.append('\0');
         count_ = splitline(buffer_.data(), fields_, ':');
@@ -246,8 +245,8 @@ QString deviceMapperName(const QString& vgName, const QString& lvName)
 {
     const QString hyphen = QStringLiteral("-");
     const QString doubled = QStringLiteral("--");
-    return QStringLiteral("/dev/mapper/") + QString(vgName).replace(hyphen, doubled) + hyphen
-           + QString(lvName).replace(hyphen, doubled);
+    return QStringLiteral("/dev/mapper/") + QString(vgName).replace(hyphen, doubled) + hyphen +
+           QString(lvName).replace(hyphen, doubled);
 }
 
 QString mountPointOf(const QList<MountEntry>& table, const QString& vgName, const QString& lvName)

@@ -33,9 +33,7 @@ QString vgdisplayCommand(const QString& opt, const QString& vgName)
 
 } // namespace
 
-Vg::Vg(const QString& name, QObject* parent, const char* objName)
-    : QObject(parent)
-    , vgName(name)
+Vg::Vg(const QString& name, QObject* parent, const char* objName) : QObject(parent), vgName(name)
 {
     if (objName)
         setObjectName(QString::fromLatin1(objName));

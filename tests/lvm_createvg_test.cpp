@@ -113,10 +113,13 @@ TEST_F(CreateVg, PreparesDevicesCreatesAndAnnouncesTheGroupThenKeepsTheLog)
                                         QStringLiteral("lvm on")}));
     EXPECT_EQ(calls.at(1), (QStringList{kParted, QStringLiteral("/dev/sda"), QStringLiteral("set"), QStringLiteral("6"),
                                         QStringLiteral("lvm on")}));
-    EXPECT_EQ(calls.at(2), (QStringList{kLvm, QStringLiteral("pvcreate"), QStringLiteral("-f"), QStringLiteral("-y")} + devices));
-    EXPECT_EQ(calls.at(3), (QStringList{kLvm, QStringLiteral("vgcreate")} + createArgs(QStringLiteral("vg.new"), devices)));
+    EXPECT_EQ(calls.at(2),
+              (QStringList{kLvm, QStringLiteral("pvcreate"), QStringLiteral("-f"), QStringLiteral("-y")} + devices));
+    EXPECT_EQ(calls.at(3),
+              (QStringList{kLvm, QStringLiteral("vgcreate")} + createArgs(QStringLiteral("vg.new"), devices)));
 
-    EXPECT_EQ(events, (QStringList{QStringLiteral("oneVgAdded /dev/vg.new /dev/sda5,/dev/sda6"), QStringLiteral("output")}));
+    EXPECT_EQ(events,
+              (QStringList{QStringLiteral("oneVgAdded /dev/vg.new /dev/sda5,/dev/sda6"), QStringLiteral("output")}));
     EXPECT_TRUE(outputs.last().startsWith(firstLog));
     EXPECT_GT(outputs.last().size(), firstLog.size());
     ASSERT_EQ(lvm->vgCount(), 2u);
@@ -125,6 +128,7 @@ TEST_F(CreateVg, PreparesDevicesCreatesAndAnnouncesTheGroupThenKeepsTheLog)
     EXPECT_EQ(added->pvString(), QStringLiteral("/dev/sda5:/dev/sda6"));
     EXPECT_EQ(added->getAttribute(Vg::PeSizeMb), 8);
     EXPECT_EQ(added->lvCount(), 0u);
+    EXPECT_TRUE(added->isActive());
     EXPECT_TRUE(stateGroupNames().contains(QStringLiteral("vg.new")));
 }
 

@@ -9,10 +9,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -75,16 +77,18 @@ public:
         QObject::connect(&lvm, &Lvm::oneVgAdded, [this](const QString& p, const QStringList& l) {
             events << QStringLiteral("Lvm.oneVgAdded %1 %2").arg(p, join(l));
         });
-        QObject::connect(&lvm, &Lvm::oneVgRemoved,
-                         [this](const QStringList& l) { events << QStringLiteral("Lvm.oneVgRemoved %1").arg(join(l)); });
+        QObject::connect(&lvm, &Lvm::oneVgRemoved, [this](const QStringList& l) {
+            events << QStringLiteral("Lvm.oneVgRemoved %1").arg(join(l));
+        });
         QObject::connect(&lvm, &Lvm::oneVgRenamed, [this](const QString& p, const QStringList& l) {
             events << QStringLiteral("Lvm.oneVgRenamed %1 %2").arg(p, join(l));
         });
         QObject::connect(&lvm, &Lvm::oneVgExtended, [this](const QString& p, const QStringList& l) {
             events << QStringLiteral("Lvm.oneVgExtended %1 %2").arg(p, join(l));
         });
-        QObject::connect(&lvm, &Lvm::oneVgReduced,
-                         [this](const QStringList& l) { events << QStringLiteral("Lvm.oneVgReduced %1").arg(join(l)); });
+        QObject::connect(&lvm, &Lvm::oneVgReduced, [this](const QStringList& l) {
+            events << QStringLiteral("Lvm.oneVgReduced %1").arg(join(l));
+        });
         QObject::connect(&lvm, &Lvm::oneLvAdded, [this](const QString& p, const QStringList& l) {
             events << QStringLiteral("Lvm.oneLvAdded %1 %2").arg(p, join(l));
         });
@@ -94,9 +98,10 @@ public:
         QObject::connect(&lvm, &Lvm::oneLvRenamed, [this](const QString& n, const QString& o, const QStringList& l) {
             events << QStringLiteral("Lvm.oneLvRenamed %1 %2 %3").arg(n, o, join(l));
         });
-        QObject::connect(&lvm, &Lvm::oneLvResized, [this](const QString& p, const QStringList& n, const QStringList& o) {
-            events << QStringLiteral("Lvm.oneLvResized %1 %2 %3").arg(p, join(n), join(o));
-        });
+        QObject::connect(&lvm, &Lvm::oneLvResized,
+                         [this](const QString& p, const QStringList& n, const QStringList& o) {
+                             events << QStringLiteral("Lvm.oneLvResized %1 %2 %3").arg(p, join(n), join(o));
+                         });
     }
 
     void watch(Lv& lv)
@@ -295,7 +300,8 @@ TEST_F(LogicalTree, InactiveGroupIsReadWithDashD)
     Lvm lvm;
     Vg* cold = lvm.getVg(QStringLiteral("cold"));
     ASSERT_NE(cold, nullptr);
-    EXPECT_TRUE(ran({kLvm, QStringLiteral("vgdisplay"), QStringLiteral("-c"), QStringLiteral("-D"), QStringLiteral("cold")}));
+    EXPECT_TRUE(
+        ran({kLvm, QStringLiteral("vgdisplay"), QStringLiteral("-c"), QStringLiteral("-D"), QStringLiteral("cold")}));
     EXPECT_EQ(cold->getAttribute(Vg::TotalPe), statePeCount(QStringLiteral("cold")));
     EXPECT_EQ(cold->pvString(), QStringLiteral("/dev/sdb2"));
     EXPECT_FALSE(cold->isActive());
@@ -338,8 +344,9 @@ TEST_F(LogicalTree, RenamingAPlainVolumeRunsLvrenameAndAnnouncesFullPaths)
     sim->clearCalls();
 
     EXPECT_EQ(swap->rename(QStringLiteral("  swap-2 ")), 0);
-    EXPECT_EQ(sim->calls(), (QList<QStringList>{{kLvm, QStringLiteral("lvrename"), QStringLiteral("/dev/ubuntu-vg/swap_1"),
-                                                 QStringLiteral("/dev/ubuntu-vg/swap-2")}}));
+    EXPECT_EQ(sim->calls(),
+              (QList<QStringList>{{kLvm, QStringLiteral("lvrename"), QStringLiteral("/dev/ubuntu-vg/swap_1"),
+                                   QStringLiteral("/dev/ubuntu-vg/swap-2")}}));
     EXPECT_EQ(recorder.events,
               (QStringList{QStringLiteral("Lv.output"),
                            QStringLiteral("Lvm.oneLvRenamed /dev/ubuntu-vg/swap-2 /dev/ubuntu-vg/swap_1 [/dev/sda2]"),
@@ -357,8 +364,9 @@ TEST_F(LogicalTree, RenameOfOriginUpdatesEverySnapshot)
     Lv* home = vg->getLv(QStringLiteral("home.data"));
     ASSERT_EQ(home->rename(QStringLiteral("home-2")), 0);
     EXPECT_EQ(vg->getLv(QStringLiteral("snap-1"))->getOriginal(), QStringLiteral("home-2"));
-    EXPECT_EQ(stateVolume(QStringLiteral("ubuntu-vg"), QStringLiteral("snap-1")).value(QStringLiteral("origin")).toString(),
-              QStringLiteral("home-2"));
+    EXPECT_EQ(
+        stateVolume(QStringLiteral("ubuntu-vg"), QStringLiteral("snap-1")).value(QStringLiteral("origin")).toString(),
+        QStringLiteral("home-2"));
 }
 
 TEST_F(LogicalTree, RenameOfSnapshotUpdatesItsOrigin)
@@ -490,8 +498,9 @@ TEST_F(LogicalTree, SnapshotIsRegisteredAndLinkedBothWays)
     ASSERT_EQ(root->createSnapshot(args), 0);
     const QList<QStringList> calls = sim->calls();
     ASSERT_FALSE(calls.isEmpty());
-    EXPECT_EQ(calls.first(), (QStringList{kLvm, QStringLiteral("lvcreate"), QStringLiteral("-s"), QStringLiteral("-nroot.snap"),
-                                          QStringLiteral("-L128M"), QStringLiteral("/dev/ubuntu-vg/root")}));
+    EXPECT_EQ(calls.first(),
+              (QStringList{kLvm, QStringLiteral("lvcreate"), QStringLiteral("-s"), QStringLiteral("-nroot.snap"),
+                           QStringLiteral("-L128M"), QStringLiteral("/dev/ubuntu-vg/root")}));
     ASSERT_EQ(recorder.events.size(), 3);
     EXPECT_EQ(recorder.events.at(0), QStringLiteral("Lv.output"));
     // The group hears newLv first and announces the registered snapshot upward.
@@ -509,7 +518,9 @@ TEST_F(LogicalTree, SnapshotIsRegisteredAndLinkedBothWays)
     EXPECT_EQ(snap->getOriginal(), QStringLiteral("root"));
     EXPECT_EQ(capture.countDebug(QStringLiteral("original: (root)")), 1);
     EXPECT_EQ(capture.countDebug(QStringLiteral("snapshot: (root.snap)")), 1);
-    EXPECT_EQ(stateVolume(QStringLiteral("ubuntu-vg"), QStringLiteral("root.snap")).value(QStringLiteral("origin")).toString(),
+    EXPECT_EQ(stateVolume(QStringLiteral("ubuntu-vg"), QStringLiteral("root.snap"))
+                  .value(QStringLiteral("origin"))
+                  .toString(),
               QStringLiteral("root"));
 }
 
@@ -616,6 +627,98 @@ TEST_F(LogicalTree, NoticesForUnknownVolumesChangeNothing)
     vg->slotResizeLv(QStringLiteral("ghost"), {});
     EXPECT_TRUE(recorder.events.isEmpty());
     EXPECT_EQ(vg->lvCount(), 4u);
+}
+
+// ---- the shipped default machine ----
+
+int segmentExtents(const QJsonObject& lv)
+{
+    int extents = 0;
+    for (const QJsonValue& segment : lv.value(QStringLiteral("segments")).toArray())
+        extents += segment.toObject().value(QStringLiteral("count")).toInt();
+    return extents;
+}
+
+QString segmentPvString(const QJsonObject& lv)
+{
+    QStringList pvs;
+    for (const QJsonValue& segment : lv.value(QStringLiteral("segments")).toArray()) {
+        const QString pv = segment.toObject().value(QStringLiteral("pv")).toString();
+        if (!pvs.contains(pv))
+            pvs << pv;
+    }
+    return pvs.join(QLatin1Char(':'));
+}
+
+TEST(DefaultMachine, EveryGroupAndVolumeIsSeenAsTheSimulatedToolsDescribeIt)
+{
+    SimRoot sim;
+    Lvm lvm;
+    const QJsonObject state = sim.state();
+    QStringList readable;
+    QStringList unreadable;
+    for (const QJsonValue& value : state.value(QStringLiteral("vgs")).toArray()) {
+        const QJsonObject group = value.toObject();
+        const QString name = group.value(QStringLiteral("name")).toString();
+        if (group.value(QStringLiteral("unreadable")).toBool()) {
+            unreadable << name;
+            continue;
+        }
+        readable << name;
+        SCOPED_TRACE(name.toStdString());
+        Vg* vg = lvm.getVg(name);
+        ASSERT_NE(vg, nullptr);
+        const int extentMb = group.value(QStringLiteral("extentKiB")).toInt() / 1024;
+        QStringList groupPvs;
+        int totalPe = 0;
+        for (const QJsonValue& pv : state.value(QStringLiteral("pvs")).toArray()) {
+            if (pv.toObject().value(QStringLiteral("vg")).toString() != name)
+                continue;
+            groupPvs << pv.toObject().value(QStringLiteral("device")).toString();
+            totalPe += pv.toObject().value(QStringLiteral("peCount")).toInt();
+        }
+        EXPECT_EQ(vg->pvString(), groupPvs.join(QLatin1Char(':')));
+        EXPECT_EQ(vg->getAttribute(Vg::PeSizeMb), extentMb);
+        EXPECT_EQ(vg->getAttribute(Vg::TotalPe), totalPe);
+        EXPECT_EQ(vg->uuidString(), group.value(QStringLiteral("uuid")).toString());
+
+        const QJsonArray lvs = group.value(QStringLiteral("lvs")).toArray();
+        ASSERT_EQ(vg->lvCount(), static_cast<unsigned>(lvs.size()));
+        QMap<QString, QJsonObject> byName;
+        for (const QJsonValue& lvValue : lvs)
+            byName.insert(lvValue.toObject().value(QStringLiteral("name")).toString(), lvValue.toObject());
+        for (const QJsonValue& lvValue : lvs) {
+            const QJsonObject volume = lvValue.toObject();
+            const QString lvName = volume.value(QStringLiteral("name")).toString();
+            SCOPED_TRACE(lvName.toStdString());
+            Lv* lv = vg->getLv(lvName);
+            ASSERT_NE(lv, nullptr);
+            const QString origin = volume.value(QStringLiteral("origin")).toString();
+            // A snapshot shows its origin's size.
+            const QJsonObject sizeSource = origin.isEmpty() ? volume : byName.value(origin);
+            EXPECT_EQ(lv->getAttribute(Lv::Size), segmentExtents(sizeSource) * extentMb);
+            EXPECT_EQ(lv->pvString(), segmentPvString(volume));
+            EXPECT_EQ(lv->isActive(), group.value(QStringLiteral("active")).toBool(true) &&
+                                          volume.value(QStringLiteral("active")).toBool(true));
+            EXPECT_EQ(lv->isSnapshot(), !origin.isEmpty());
+            EXPECT_EQ(lv->getOriginal(), origin.isEmpty() ? QString() : origin);
+            QStringList snapshots;
+            for (const QJsonObject& other : byName) {
+                if (other.value(QStringLiteral("origin")).toString() == lvName)
+                    snapshots << other.value(QStringLiteral("name")).toString();
+            }
+            EXPECT_EQ(lv->isOriginal(), !snapshots.isEmpty());
+            std::sort(snapshots.begin(), snapshots.end());
+            QStringList seen = lv->getSnapshot();
+            std::sort(seen.begin(), seen.end());
+            EXPECT_EQ(seen, snapshots);
+            const QString mountDir =
+                volume.value(QStringLiteral("mount")).toObject().value(QStringLiteral("dir")).toString();
+            EXPECT_EQ(lv->mountPoint(), mountDir.isEmpty() ? QString() : mountDir);
+        }
+    }
+    EXPECT_EQ(lvm.vgCount(), static_cast<unsigned>(readable.size()));
+    EXPECT_EQ(lvm.errorVgName(), unreadable);
 }
 
 // ---- a volume outside any group ----

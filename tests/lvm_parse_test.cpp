@@ -15,8 +15,8 @@ TEST(VgscanLineParse, FoundGroupNameRunsToLastQuote)
 
 TEST(VgscanLineParse, ErrorLineNamesUnreadableGroup)
 {
-    const VgscanLine line =
-        parseVgscanLine("vgscan -- ERROR \"vg_broken\" can't get data of volume group \"vg.bad\" from physical volume(s)");
+    const VgscanLine line = parseVgscanLine(
+        "vgscan -- ERROR \"vg_broken\" can't get data of volume group \"vg.bad\" from physical volume(s)");
     EXPECT_FALSE(line.isFound);
     EXPECT_TRUE(line.isUnreadable);
     EXPECT_EQ(line.unreadable, QStringLiteral("vg.bad"));
@@ -33,11 +33,11 @@ TEST(VgdisplayRecordParse, FiguresConvertAndDivide)
 {
     const VgRecord record =
         parseVgdisplayRecord("  vg00:r/w:772:-1:0:3:3:-1:0:1:1:8376320:4096:2045:1024:100:Zc5r-UUID-x");
-    EXPECT_EQ(record.attr[0], 0);  // "r/w" has no digits
+    EXPECT_EQ(record.attr[0], 0); // "r/w" has no digits
     EXPECT_EQ(record.attr[1], 772);
     EXPECT_EQ(record.attr[2], -1);
     EXPECT_EQ(record.attr[4], 3);
-    EXPECT_EQ(record.attr[6], 0);  // -1 / 2097152
+    EXPECT_EQ(record.attr[6], 0);     // -1 / 2097152
     EXPECT_EQ(record.attr[10], 8180); // 8376320 KiB
     EXPECT_EQ(record.attr[11], 4);
     EXPECT_EQ(record.attr[12], 2045);
