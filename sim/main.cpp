@@ -14,17 +14,16 @@
 
 namespace {
 
-const char kUsage[] =
-    "Usage:\n"
-    "  dovododuzu-sim setup ROOT [--machine NAME|FILE]\n"
-    "      Lays out a simulated machine in ROOT (default machine: \"default\"): links at the\n"
-    "      tool paths (ROOT/sbin/lvm.static, ...), ROOT/etc/mtab and the state under\n"
-    "      ROOT/var/lib/dovododuzu-sim. Point the library at it with setSystemRoot(ROOT).\n"
-    "  dovododuzu-sim generate [--disks N] [--partitions N] [--vgs N] [--lvs N]\n"
-    "      Prints the description of a large machine for benchmarks.\n"
-    "  dovododuzu-sim machines\n"
-    "      Lists the shipped machine descriptions.\n"
-    "  dovododuzu-sim --help\n";
+const char kUsage[] = "Usage:\n"
+                      "  dovododuzu-sim setup ROOT [--machine NAME|FILE]\n"
+                      "      Lays out a simulated machine in ROOT (default machine: \"default\"): links at the\n"
+                      "      tool paths (ROOT/sbin/lvm.static, ...), ROOT/etc/mtab and the state under\n"
+                      "      ROOT/var/lib/dovododuzu-sim. Point the library at it with setSystemRoot(ROOT).\n"
+                      "  dovododuzu-sim generate [--disks N] [--partitions N] [--vgs N] [--lvs N]\n"
+                      "      Prints the description of a large machine for benchmarks.\n"
+                      "  dovododuzu-sim machines\n"
+                      "      Lists the shipped machine descriptions.\n"
+                      "  dovododuzu-sim --help\n";
 
 void writeAll(int fd, const QByteArray& bytes)
 {
@@ -93,11 +92,11 @@ int generate(const QStringList& args)
     for (int i = 0; i + 1 < args.size(); i += 2) {
         bool ok = false;
         const int value = args[i + 1].toInt(&ok);
-        int* target = args[i] == QLatin1String("--disks") ? &disks
-            : args[i] == QLatin1String("--partitions")    ? &partitions
-            : args[i] == QLatin1String("--vgs")           ? &vgs
-            : args[i] == QLatin1String("--lvs")           ? &lvs
-                                                          : nullptr;
+        int* target = args[i] == QLatin1String("--disks")        ? &disks
+                      : args[i] == QLatin1String("--partitions") ? &partitions
+                      : args[i] == QLatin1String("--vgs")        ? &vgs
+                      : args[i] == QLatin1String("--lvs")        ? &lvs
+                                                                 : nullptr;
         if (!target || !ok || value < 0) {
             std::fputs(kUsage, stderr);
             return 2;

@@ -47,7 +47,8 @@ TEST(SimChanges, LvcreateTakesFreeExtentsAndAcceptsOptionsAfterTheGroup)
     EXPECT_EQ(after.value(5), "6");
     EXPECT_TRUE(lvm(sim, {"lvscan"}).out.contains("'/dev/my-vg/lv01' [100.00 MiB]"));
     // Placed on the first PV with room: sda5 is full, so sdb2 right after scratch_1.
-    EXPECT_TRUE(lvm(sim, {"lvdisplay", "-m", "/dev/my-vg/lv01"}).out.contains("Physical volume\t/dev/sdb2\n    Physical extents\t2177 to 2201\n"));
+    EXPECT_TRUE(lvm(sim, {"lvdisplay", "-m", "/dev/my-vg/lv01"})
+                    .out.contains("Physical volume\t/dev/sdb2\n    Physical extents\t2177 to 2201\n"));
     EXPECT_EQ(lvm(sim, {"lvcreate", "-l", "10", "-n", "lv02", "my-vg"}).code, 0);
     EXPECT_EQ(vgFields(sim, "my-vg").value(15).toInt(), freeBefore - 35);
 }
@@ -73,8 +74,9 @@ TEST(SimChanges, GroupLifecycleFromTwoPartitionsKeepsReadsConsistent)
     ASSERT_EQ(lvm(sim, {"lvcreate", "-L1G", "vg-new", "-ndata.1"}).code, 0);
     ASSERT_EQ(runTool(sim, "/sbin/mke2fs", {"-j", "/dev/vg-new/data.1"}).code, 0);
     ASSERT_EQ(lvm(sim, {"lvcreate", "-s", "-nsnap", "-L64", "/dev/vg-new/data.1"}).code, 0);
-    EXPECT_TRUE(lvm(sim, {"lvscan", "-D"}).out.contains("  ACTIVE   Original '/dev/vg-new/data.1' [1.00 GiB] inherit\n"
-                                                        "  ACTIVE   Snapshot '/dev/vg-new/snap' [1.00 GiB] inherit\n"));
+    EXPECT_TRUE(lvm(sim, {"lvscan", "-D"})
+                    .out.contains("  ACTIVE   Original '/dev/vg-new/data.1' [1.00 GiB] inherit\n"
+                                  "  ACTIVE   Snapshot '/dev/vg-new/snap' [1.00 GiB] inherit\n"));
     EXPECT_EQ(runTool(sim, "/bin/mount", {"--guess-fstype", "/dev/vg-new/snap"}).out, "ext3\n");
 
     ASSERT_EQ(lvm(sim, {"lvextend", "-L2048", "/dev/vg-new/data.1"}).code, 0);
@@ -84,7 +86,8 @@ TEST(SimChanges, GroupLifecycleFromTwoPartitionsKeepsReadsConsistent)
     EXPECT_EQ(vgFields(sim, "vg-new").value(14), "66");
 
     ASSERT_EQ(lvm(sim, {"lvrename", "/dev/vg-new/data.1", "/dev/vg-new/data2"}).code, 0);
-    EXPECT_TRUE(lvm(sim, {"lvdisplay", "-v", "/dev/vg-new/snap"}).out.contains("active destination for /dev/vg-new/data2\n"));
+    EXPECT_TRUE(
+        lvm(sim, {"lvdisplay", "-v", "/dev/vg-new/snap"}).out.contains("active destination for /dev/vg-new/data2\n"));
     EXPECT_NE(lvm(sim, {"lvdisplay", "-c", "/dev/vg-new/data.1"}).code, 0);
 
     ASSERT_EQ(lvm(sim, {"lvremove", "-f", "/dev/vg-new/snap"}).code, 0);
@@ -215,8 +218,8 @@ TEST(SimFaults, ExactRulesMatchTheWholeVectorAndSignalsKill)
     EXPECT_EQ(runTool(sim, "/sbin/parted", {"/dev/sdb", "set", "6", "lvm on"}).code, 0) << "other programs untouched";
 
     QJsonObject state = sim.state();
-    state["faults"] = QJsonArray{QJsonObject{{"program", "/sbin/e2fsck"}, {"args", QJsonArray{}}, {"exitCode", 0},
-                                             {"signal", 9}, {"times", 1}}};
+    state["faults"] = QJsonArray{
+        QJsonObject{{"program", "/sbin/e2fsck"}, {"args", QJsonArray{}}, {"exitCode", 0}, {"signal", 9}, {"times", 1}}};
     sim.setState(state);
     EXPECT_EQ(runTool(sim, "/sbin/e2fsck", {"-y", "-f", "/dev/my-vg/scratch_1"}).code, -1);
     EXPECT_EQ(runTool(sim, "/sbin/e2fsck", {"-y", "-f", "/dev/my-vg/scratch_1"}).code, 0);
@@ -228,9 +231,8 @@ TEST(SimFaults, CallLogKeepsOrderAndExactArgumentVectors)
     runTool(sim, "/sbin/parted", {"/dev/sdc", "set", "3", "lvm on"});
     lvm(sim, {"vgscan"});
     runTool(sim, "/bin/ls", {""});
-    const QList<QStringList> expected{{"/sbin/parted", "/dev/sdc", "set", "3", "lvm on"},
-                                      {"/sbin/lvm.static", "vgscan"},
-                                      {"/bin/ls", ""}};
+    const QList<QStringList> expected{
+        {"/sbin/parted", "/dev/sdc", "set", "3", "lvm on"}, {"/sbin/lvm.static", "vgscan"}, {"/bin/ls", ""}};
     EXPECT_EQ(sim.calls(), expected);
     EXPECT_EQ(sim.callLines().value(0), "/sbin/parted /dev/sdc set 3 lvm on");
     sim.clearCalls();
@@ -254,9 +256,9 @@ TEST(SimSetup, SetupCommandAndGeneratedMachines)
     setup.start(DOVO_SIM_BINARY, {"setup", root, "--machine", description.fileName()});
     ASSERT_TRUE(setup.waitForFinished(-1));
     ASSERT_EQ(setup.exitCode(), 0) << setup.readAllStandardError().toStdString();
-    for (const char* tool : {"/sbin/lvm.static", "/usr/lib/vururer/lib/veziva.cli", "/sbin/parted", "/sbin/mke2fs",
-                                "/sbin/mkreiserfs", "/bin/ls", "/bin/mount", "/sbin/e2fsck", "/sbin/resize2fs",
-                                "/sbin/resize_reiserfs"})
+    for (const char* tool :
+         {"/sbin/lvm.static", "/usr/lib/vururer/lib/veziva.cli", "/sbin/parted", "/sbin/mke2fs", "/sbin/mkreiserfs",
+          "/bin/ls", "/bin/mount", "/sbin/e2fsck", "/sbin/resize2fs", "/sbin/resize_reiserfs"})
         EXPECT_TRUE(QFileInfo(root + tool).isSymLink()) << tool;
     EXPECT_TRUE(QFileInfo::exists(root + "/etc/mtab"));
 

@@ -108,7 +108,8 @@ TEST(SimReads, LvdisplayColonFormAndTheNotActiveRetry)
     const QStringList retried = lvm(sim, {"lvdisplay", "-c", "-D", "/dev/vg.backup/archive"}).out.trimmed().split(':');
     ASSERT_EQ(retried.size(), 13);
     EXPECT_EQ(retried[3], "0");
-    EXPECT_TRUE(lvm(sim, {"lvdisplay", "-D", "/dev/vg.backup/archive"}).out.contains("  LV Status              NOT available\n"));
+    EXPECT_TRUE(lvm(sim, {"lvdisplay", "-D", "/dev/vg.backup/archive"})
+                    .out.contains("  LV Status              NOT available\n"));
 }
 
 TEST(SimReads, LvdisplayShowsSnapshotLinksBeforeTheStatusLine)

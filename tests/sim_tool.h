@@ -6,8 +6,7 @@
 
 #include <QProcess>
 
-struct ToolRun
-{
+struct ToolRun {
     int code = -1; // -1: ended by a signal
     QString out;
     QString err;

@@ -116,8 +116,10 @@ int pvcreate(Machine& m, const QStringList& args, Output& o, bool* changed)
         if (existing && !existing->vg.isEmpty()) {
             const Vg* g = m.vg(existing->vg);
             if (opts.count(QLatin1Char('f')) < 2 || (g && m.usedExtents(*g, device) > 0)) {
-                code = o.fail(kFailed, QStringLiteral("  Can't initialize physical volume \"%1\" of volume group \"%2\" without -ff")
-                                           .arg(device, existing->vg));
+                code = o.fail(
+                    kFailed,
+                    QStringLiteral("  Can't initialize physical volume \"%1\" of volume group \"%2\" without -ff")
+                        .arg(device, existing->vg));
                 continue;
             }
             o.errLine(QStringLiteral("  WARNING: Forcing physical volume creation on %1 of volume group \"%2\"")
@@ -180,9 +182,10 @@ int vgcreate(Machine& m, const QStringList& args, Output& o, bool* changed)
     if (m.vg(name))
         return o.fail(kFailed, QStringLiteral("  A volume group called %1 already exists.").arg(name));
     if (g.maxPv > 0 && devices.size() > g.maxPv)
-        return o.fail(kFailed, QStringLiteral("  No space for '%1' - volume group '%2' holds max %3 physical volume(s).")
-                                   .arg(devices.at(g.maxPv), name)
-                                   .arg(g.maxPv));
+        return o.fail(kFailed,
+                      QStringLiteral("  No space for '%1' - volume group '%2' holds max %3 physical volume(s).")
+                          .arg(devices.at(g.maxPv), name)
+                          .arg(g.maxPv));
     if (!checkJoining(m, name, devices, o))
         return o.exitCode = kFailed;
     g.uuid = m.newUuid(QStringLiteral("vg:") + name);
@@ -208,8 +211,8 @@ int vgchange(Machine& m, const QStringList& args, Output& o, bool* changed)
     if (opts.has(QLatin1Char('a')) == opts.has(QLatin1Char('x')))
         return o.fail(kInvalidCommandLine, QStringLiteral("  One of -a or -x options required"));
     const QStringList yesNo{QStringLiteral("y"), QStringLiteral("n"), QStringLiteral("ey"), QStringLiteral("ly")};
-    if ((opts.has(QLatin1Char('a')) && !yesNo.contains(activate))
-        || (opts.has(QLatin1Char('x')) && resize != QLatin1String("y") && resize != QLatin1String("n")))
+    if ((opts.has(QLatin1Char('a')) && !yesNo.contains(activate)) ||
+        (opts.has(QLatin1Char('x')) && resize != QLatin1String("y") && resize != QLatin1String("n")))
         return o.fail(kInvalidCommandLine, QStringLiteral("  Invalid argument %1").arg(activate + resize));
     QStringList names = opts.positional;
     if (names.isEmpty())
@@ -230,15 +233,18 @@ int vgchange(Machine& m, const QStringList& args, Output& o, bool* changed)
             g->active = true;
             for (Lv& v : g->lvs)
                 v.active = true;
-            o.outLine(QStringLiteral("  %1 logical volume(s) in volume group \"%2\" now active").arg(g->lvs.size()).arg(g->name));
+            o.outLine(QStringLiteral("  %1 logical volume(s) in volume group \"%2\" now active")
+                          .arg(g->lvs.size())
+                          .arg(g->name));
         } else {
             int open = 0;
             for (const Lv& v : g->lvs)
                 open += v.mount.mounted() ? 1 : 0;
             if (open) {
-                code = o.fail(kFailed, QStringLiteral("  Can't deactivate volume group \"%1\" with %2 open logical volume(s)")
-                                           .arg(g->name)
-                                           .arg(open));
+                code = o.fail(kFailed,
+                              QStringLiteral("  Can't deactivate volume group \"%1\" with %2 open logical volume(s)")
+                                  .arg(g->name)
+                                  .arg(open));
                 continue;
             }
             g->active = false;
@@ -274,7 +280,8 @@ int vgremove(Machine& m, const QStringList& args, Output& o, bool* changed)
             continue;
         }
         if (anyMounted(*g)) {
-            code = o.fail(kFailed, QStringLiteral("  Can't remove volume group \"%1\" with open logical volume(s)").arg(g->name));
+            code = o.fail(
+                kFailed, QStringLiteral("  Can't remove volume group \"%1\" with open logical volume(s)").arg(g->name));
             continue;
         }
         for (const Lv& v : g->lvs)
@@ -339,9 +346,10 @@ int vgextend(Machine& m, const QStringList& args, Output& o, bool* changed)
     const QStringList devices = unique(opts.positional.mid(1));
     const qsizetype have = m.pvsOf(g->name).size();
     if (g->maxPv > 0 && have + devices.size() > g->maxPv)
-        return o.fail(kFailed, QStringLiteral("  No space for '%1' - volume group '%2' holds max %3 physical volume(s).")
-                                   .arg(devices.at(qMax<qsizetype>(0, g->maxPv - have)), g->name)
-                                   .arg(g->maxPv));
+        return o.fail(kFailed,
+                      QStringLiteral("  No space for '%1' - volume group '%2' holds max %3 physical volume(s).")
+                          .arg(devices.at(qMax<qsizetype>(0, g->maxPv - have)), g->name)
+                          .arg(g->maxPv));
     if (!checkJoining(m, g->name, devices, o))
         return o.exitCode = kFailed;
     join(m, *g, devices);
@@ -367,7 +375,9 @@ int vgreduce(Machine& m, const QStringList& args, Output& o, bool* changed)
     for (const QString& device : devices) {
         const Pv* p = m.pv(device);
         if (!p || p->vg != g->name)
-            return o.fail(kFailed, QStringLiteral("  Physical Volume \"%1\" not found in Volume Group \"%2\"").arg(device, g->name));
+            return o.fail(
+                kFailed,
+                QStringLiteral("  Physical Volume \"%1\" not found in Volume Group \"%2\"").arg(device, g->name));
         if (m.usedExtents(*g, device) > 0)
             return o.fail(kFailed, QStringLiteral("  Physical volume \"%1\" still in use").arg(device));
     }
@@ -403,7 +413,8 @@ int requestedExtents(const Machine& m, const Vg& g, const Options& opts, int cur
         const qint64 wanted = *kib + (sign == QLatin1Char('+') ? qint64(current) * g.extentKiB : 0);
         const int extents = int((wanted + g.extentKiB - 1) / g.extentKiB);
         if (qint64(extents) * g.extentKiB != wanted && wanted > 0)
-            o.outLine(QStringLiteral("  Rounding up size to full physical extent %1").arg(displaySize(qint64(extents) * g.extentKiB)));
+            o.outLine(QStringLiteral("  Rounding up size to full physical extent %1")
+                          .arg(displaySize(qint64(extents) * g.extentKiB)));
         return extents;
     }
     QString text = opts.value(QLatin1Char('l'));
@@ -444,7 +455,8 @@ bool checkPvRestriction(const Machine& m, const Vg& g, const QStringList& pvs, O
     for (const QString& device : pvs) {
         const Pv* p = m.pv(device);
         if (!p || p->vg != g.name) {
-            o.fail(kFailed, QStringLiteral("  Physical Volume \"%1\" not found in Volume Group \"%2\"").arg(device, g.name));
+            o.fail(kFailed,
+                   QStringLiteral("  Physical Volume \"%1\" not found in Volume Group \"%2\"").arg(device, g.name));
             return false;
         }
     }
@@ -454,26 +466,29 @@ bool checkPvRestriction(const Machine& m, const Vg& g, const QStringList& pvs, O
 int lvcreate(Machine& m, const QStringList& args, Output& o, bool* changed)
 {
     const QMap<QString, QChar> longNames{
-        {QStringLiteral("size"), QLatin1Char('L')},       {QStringLiteral("extents"), QLatin1Char('l')},
-        {QStringLiteral("name"), QLatin1Char('n')},       {QStringLiteral("snapshot"), QLatin1Char('s')},
-        {QStringLiteral("stripes"), QLatin1Char('i')},    {QStringLiteral("stripesize"), QLatin1Char('I')},
-        {QStringLiteral("chunksize"), QLatin1Char('c')},  {QStringLiteral("permission"), QLatin1Char('p')},
-        {QStringLiteral("readahead"), QLatin1Char('r')},  {QStringLiteral("contiguous"), QLatin1Char('C')},
-        {QStringLiteral("zero"), QLatin1Char('Z')},       {QStringLiteral("autobackup"), QLatin1Char('A')}};
+        {QStringLiteral("size"), QLatin1Char('L')},      {QStringLiteral("extents"), QLatin1Char('l')},
+        {QStringLiteral("name"), QLatin1Char('n')},      {QStringLiteral("snapshot"), QLatin1Char('s')},
+        {QStringLiteral("stripes"), QLatin1Char('i')},   {QStringLiteral("stripesize"), QLatin1Char('I')},
+        {QStringLiteral("chunksize"), QLatin1Char('c')}, {QStringLiteral("permission"), QLatin1Char('p')},
+        {QStringLiteral("readahead"), QLatin1Char('r')}, {QStringLiteral("contiguous"), QLatin1Char('C')},
+        {QStringLiteral("zero"), QLatin1Char('Z')},      {QStringLiteral("autobackup"), QLatin1Char('A')}};
     const Options opts = parseOptions(args, QStringLiteral("LlniIcprCZAM"), QStringLiteral("svd"), longNames);
     if (!opts.error.isEmpty())
         return parseError(QStringLiteral("lvcreate"), opts, o);
     if (opts.has(QLatin1Char('L')) == opts.has(QLatin1Char('l')))
         return o.fail(kInvalidCommandLine, QStringLiteral("  Please specify either size or extents (not both)"));
     if (opts.has(QLatin1Char('i')) && opts.value(QLatin1Char('i')) != QLatin1String("1"))
-        return o.fail(kInvalidCommandLine, QStringLiteral("  Striped volumes are not available on this machine: use -i 1"));
+        return o.fail(kInvalidCommandLine,
+                      QStringLiteral("  Striped volumes are not available on this machine: use -i 1"));
     const bool snapshot = opts.has(QLatin1Char('s'));
     if (opts.positional.isEmpty())
-        return o.fail(kInvalidCommandLine, snapshot ? QStringLiteral("  Please specify a logical volume to act as the snapshot origin.")
-                                                    : QStringLiteral("  Please provide a volume group name"));
+        return o.fail(kInvalidCommandLine,
+                      snapshot ? QStringLiteral("  Please specify a logical volume to act as the snapshot origin.")
+                               : QStringLiteral("  Please provide a volume group name"));
     QString vgName = stripDev(opts.positional.first()), originName;
     if (snapshot && !splitLvPath(opts.positional.first(), &vgName, &originName))
-        return o.fail(kInvalidCommandLine, QStringLiteral("  Please specify a logical volume to act as the snapshot origin."));
+        return o.fail(kInvalidCommandLine,
+                      QStringLiteral("  Please specify a logical volume to act as the snapshot origin."));
     if (!snapshot && vgName.contains(QLatin1Char('/')))
         return o.fail(kInvalidCommandLine, QStringLiteral("  Please provide a volume group name"));
     Vg* g = findGroup(m, vgName, o);
@@ -483,7 +498,9 @@ int lvcreate(Machine& m, const QStringList& args, Output& o, bool* changed)
     if (snapshot) {
         origin = g->lv(originName);
         if (!origin)
-            return o.fail(kFailed, QStringLiteral("  Logical volume \"%1\" not found in volume group \"%2\"").arg(originName, g->name));
+            return o.fail(
+                kFailed,
+                QStringLiteral("  Logical volume \"%1\" not found in volume group \"%2\"").arg(originName, g->name));
         if (origin->isSnapshot())
             return o.fail(kFailed, QStringLiteral("  Snapshots of snapshots are not supported yet."));
     }
@@ -491,12 +508,18 @@ int lvcreate(Machine& m, const QStringList& args, Output& o, bool* changed)
     if (!validName(name))
         return o.fail(kInvalidCommandLine, QStringLiteral("  Logical volume name \"%1\" is invalid").arg(name));
     if (name.startsWith(QLatin1String("snapshot")) || name.startsWith(QLatin1String("pvmove")))
-        return o.fail(kFailed, QStringLiteral("  Names starting \"%1\" are reserved. Please choose a different LV name.")
-                                   .arg(name.startsWith(QLatin1String("snapshot")) ? QStringLiteral("snapshot") : QStringLiteral("pvmove")));
+        return o.fail(kFailed,
+                      QStringLiteral("  Names starting \"%1\" are reserved. Please choose a different LV name.")
+                          .arg(name.startsWith(QLatin1String("snapshot")) ? QStringLiteral("snapshot")
+                                                                          : QStringLiteral("pvmove")));
     if (g->lv(name))
-        return o.fail(kFailed, QStringLiteral("  Logical volume \"%1\" already exists in volume group \"%2\"").arg(name, g->name));
+        return o.fail(
+            kFailed,
+            QStringLiteral("  Logical volume \"%1\" already exists in volume group \"%2\"").arg(name, g->name));
     if (g->maxLv > 0 && g->lvs.size() >= g->maxLv)
-        return o.fail(kFailed, QStringLiteral("  Maximum number of logical volumes (%1) reached in volume group %2").arg(g->maxLv).arg(g->name));
+        return o.fail(kFailed, QStringLiteral("  Maximum number of logical volumes (%1) reached in volume group %2")
+                                   .arg(g->maxLv)
+                                   .arg(g->name));
     const QStringList onlyPvs = unique(opts.positional.mid(1));
     if (!checkPvRestriction(m, *g, onlyPvs, o))
         return o.exitCode;
@@ -571,8 +594,9 @@ int lvrename(Machine& m, const QStringList& args, Output& o, bool* changed)
         return o.fail(kInvalidCommandLine, QStringLiteral("  Old and new logical volume names required"));
     }
     if (newVg != vgName)
-        return o.fail(kInvalidCommandLine, QStringLiteral("  Logical volume names must have the same volume group (\"%1\" or \"%2\")")
-                                               .arg(vgName, newVg));
+        return o.fail(kInvalidCommandLine,
+                      QStringLiteral("  Logical volume names must have the same volume group (\"%1\" or \"%2\")")
+                          .arg(vgName, newVg));
     if (!validName(newName))
         return o.fail(kInvalidCommandLine, QStringLiteral("  New logical volume name \"%1\" is invalid").arg(newName));
     if (oldName == newName)
@@ -582,9 +606,13 @@ int lvrename(Machine& m, const QStringList& args, Output& o, bool* changed)
         return o.exitCode = kFailed;
     Lv* v = g->lv(oldName);
     if (!v)
-        return o.fail(kFailed, QStringLiteral("  Existing logical volume \"%1\" not found in volume group \"%2\"").arg(oldName, g->name));
+        return o.fail(
+            kFailed,
+            QStringLiteral("  Existing logical volume \"%1\" not found in volume group \"%2\"").arg(oldName, g->name));
     if (g->lv(newName))
-        return o.fail(kFailed, QStringLiteral("  Logical volume \"%1\" already exists in volume group \"%2\"").arg(newName, g->name));
+        return o.fail(
+            kFailed,
+            QStringLiteral("  Logical volume \"%1\" already exists in volume group \"%2\"").arg(newName, g->name));
     v->name = newName;
     for (Lv& other : g->lvs)
         if (other.origin == oldName)
@@ -654,11 +682,14 @@ int lvextend(Machine& m, const QStringList& args, Output& o, bool* changed)
     if (o.exitCode)
         return o.exitCode;
     if (wanted == current)
-        return o.fail(kFailed, QStringLiteral("  New size (%1 extents) matches existing size (%2 extents)").arg(wanted).arg(current));
+        return o.fail(
+            kFailed,
+            QStringLiteral("  New size (%1 extents) matches existing size (%2 extents)").arg(wanted).arg(current));
     if (wanted < current)
-        return o.fail(kFailed, QStringLiteral("  New size given (%1 extents) not larger than existing size (%2 extents)")
-                                   .arg(wanted)
-                                   .arg(current));
+        return o.fail(kFailed,
+                      QStringLiteral("  New size given (%1 extents) not larger than existing size (%2 extents)")
+                          .arg(wanted)
+                          .arg(current));
     QList<Segment> segments = v->segments;
     if (!m.allocate(*g, wanted - current, onlyPvs, segments))
         return o.fail(kFailed, QStringLiteral("  Insufficient free space: %1 extents needed, but only %2 available")
@@ -666,7 +697,8 @@ int lvextend(Machine& m, const QStringList& args, Output& o, bool* changed)
                                    .arg(m.freeExtents(*g)));
     v->segments = segments;
     *changed = true;
-    o.outLine(QStringLiteral("  Extending logical volume %1 to %2").arg(v->name, displaySize(qint64(wanted) * g->extentKiB)));
+    o.outLine(
+        QStringLiteral("  Extending logical volume %1 to %2").arg(v->name, displaySize(qint64(wanted) * g->extentKiB)));
     o.outLine(QStringLiteral("  Logical volume %1 successfully resized").arg(v->name));
     return 0;
 }

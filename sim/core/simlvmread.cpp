@@ -88,8 +88,9 @@ int vgscan(Machine& m, Output& o)
         return o.fail(0, QStringLiteral("  No volume groups found"));
     for (const Vg& g : m.vgs) {
         if (g.unreadable)
-            o.errLine(QStringLiteral("vgscan -- ERROR \"%1\" can't get data of volume group \"%2\" from physical volume(s)")
-                          .arg(g.readError, g.name));
+            o.errLine(
+                QStringLiteral("vgscan -- ERROR \"%1\" can't get data of volume group \"%2\" from physical volume(s)")
+                    .arg(g.readError, g.name));
         o.outLine(QStringLiteral("  Found volume group \"%1\" using metadata type %2").arg(g.name, kMetadata));
     }
     return 0;
@@ -144,8 +145,10 @@ void vgRecord(const Machine& m, const Vg& g, bool colon, Output& o)
     line(QStringLiteral("VG Size"), displaySize(qint64(total) * g.extentKiB));
     line(QStringLiteral("PE Size"), displaySize(g.extentKiB));
     line(QStringLiteral("Total PE"), QString::number(total));
-    line(QStringLiteral("Alloc PE / Size"), QStringLiteral("%1 / %2").arg(alloc).arg(displaySize(qint64(alloc) * g.extentKiB)));
-    line(QStringLiteral("Free  PE / Size"), QStringLiteral("%1 / %2").arg(free).arg(displaySize(qint64(free) * g.extentKiB)));
+    line(QStringLiteral("Alloc PE / Size"),
+         QStringLiteral("%1 / %2").arg(alloc).arg(displaySize(qint64(alloc) * g.extentKiB)));
+    line(QStringLiteral("Free  PE / Size"),
+         QStringLiteral("%1 / %2").arg(free).arg(displaySize(qint64(free) * g.extentKiB)));
     line(QStringLiteral("VG UUID"), g.uuid);
     o.outLine(QStringLiteral("   "));
 }
@@ -240,9 +243,9 @@ int lvscan(Machine& m, const QStringList& args, Output& o)
             continue;
         for (const Lv& v : g.lvs) {
             any = true;
-            const QString kind = v.isSnapshot() ? QStringLiteral("Snapshot")
-                : !g.snapshotsOf(v.name).isEmpty() ? QStringLiteral("Original")
-                                                   : QStringLiteral("        ");
+            const QString kind = v.isSnapshot()                     ? QStringLiteral("Snapshot")
+                                 : !g.snapshotsOf(v.name).isEmpty() ? QStringLiteral("Original")
+                                                                    : QStringLiteral("        ");
             const Lv& shown = sizeSource(g, v);
             o.outLine(QStringLiteral("  %1%2 '/dev/%3/%4' [%5] inherit")
                           .arg(lvActive(g, v) ? QStringLiteral("ACTIVE   ") : QStringLiteral("inactive "), kind, g.name,
@@ -256,7 +259,7 @@ int lvscan(Machine& m, const QStringList& args, Output& o)
 
 // ---- lvdisplay ----
 
-void lvSegments(const Vg& g, const Lv& v, Output& o)
+void lvSegments(const Lv& v, Output& o)
 {
     o.outLine(QStringLiteral("  --- Segments ---"));
     int le = 0;
@@ -268,7 +271,6 @@ void lvSegments(const Vg& g, const Lv& v, Output& o)
         o.outLine(QStringLiteral("   "));
         le += s.count;
     }
-    Q_UNUSED(g);
 }
 
 void lvRecord(const Machine& m, const Vg& g, const Lv& v, bool colon, bool maps, Output& o)
@@ -308,7 +310,8 @@ void lvRecord(const Machine& m, const Vg& g, const Lv& v, bool colon, bool maps,
                          QStringLiteral("%1 destination for /dev/%2/%3")
                              .arg(active ? QStringLiteral("active") : QStringLiteral("INACTIVE"), g.name, v.origin)));
     }
-    o.outLine(lvLine(QStringLiteral("LV Status"), active ? QStringLiteral("available") : QStringLiteral("NOT available")));
+    o.outLine(
+        lvLine(QStringLiteral("LV Status"), active ? QStringLiteral("available") : QStringLiteral("NOT available")));
     if (active)
         o.outLine(lvLine(QStringLiteral("# open"), QString::number(openCount(v))));
     o.outLine(lvLine(QStringLiteral("LV Size"), displaySize(sizeKiB)));
@@ -328,7 +331,7 @@ void lvRecord(const Machine& m, const Vg& g, const Lv& v, bool colon, bool maps,
     }
     o.outLine(QStringLiteral("   "));
     if (maps)
-        lvSegments(g, v, o);
+        lvSegments(v, o);
 }
 
 int lvdisplay(Machine& m, const QStringList& args, Output& o)
@@ -377,7 +380,8 @@ int lvdisplay(Machine& m, const QStringList& args, Output& o)
     }
     for (const auto& [g, v] : wanted) {
         if (!g->active && !opts.has(QLatin1Char('D'))) {
-            o.outLine(QStringLiteral("lvdisplay -- volume group \"%1\" of logical volume \"/dev/%1/%2\" is not active; try -D")
+            o.outLine(QStringLiteral(
+                          "lvdisplay -- volume group \"%1\" of logical volume \"/dev/%1/%2\" is not active; try -D")
                           .arg(g->name, v->name));
             code = 5;
             continue;
@@ -415,7 +419,12 @@ void pvDistribution(const Vg& g, const Pv& p, Output& o)
 
 void pvSegments(const Vg& g, const Pv& p, Output& o)
 {
-    struct Run { int start; int count; QString lv; int le; };
+    struct Run {
+        int start;
+        int count;
+        QString lv;
+        int le;
+    };
     QList<Run> runs;
     for (const Lv& v : g.lvs) {
         int le = 0;
@@ -470,10 +479,12 @@ void pvRecord(const Machine& m, const Pv& p, bool colon, bool verbose, bool maps
     o.outLine(pvLine(QStringLiteral("VG Name"), g ? g->name : QString()));
     const qint64 unusable = g ? deviceKiB - qint64(total) * extentKiB : 0;
     o.outLine(pvLine(QStringLiteral("PV Size"),
-                     unusable > 0 ? QStringLiteral("%1 / not usable %2").arg(displaySize(deviceKiB), displaySize(unusable))
-                                  : displaySize(deviceKiB)));
-    o.outLine(pvLine(QStringLiteral("Allocatable"),
-                     !g ? QStringLiteral("NO") : free == 0 ? QStringLiteral("yes (but full)") : QStringLiteral("yes")));
+                     unusable > 0
+                         ? QStringLiteral("%1 / not usable %2").arg(displaySize(deviceKiB), displaySize(unusable))
+                         : displaySize(deviceKiB)));
+    o.outLine(pvLine(QStringLiteral("Allocatable"), !g          ? QStringLiteral("NO")
+                                                    : free == 0 ? QStringLiteral("yes (but full)")
+                                                                : QStringLiteral("yes")));
     o.outLine(pvLine(QStringLiteral("PE Size"), g ? displaySize(extentKiB) : QStringLiteral("0")));
     o.outLine(pvLine(QStringLiteral("Total PE"), QString::number(total)));
     o.outLine(pvLine(QStringLiteral("Free PE"), QString::number(free)));

@@ -7,8 +7,7 @@ namespace sim {
 namespace {
 
 // What a file-system tool sees behind a device path: a volume or a partition.
-struct Device
-{
+struct Device {
     Partition* partition = nullptr;
     Lv* lv = nullptr;
     Vg* vg = nullptr;
@@ -132,11 +131,13 @@ int parted(Machine& m, const QStringList& args, Output& o, bool* changed)
 int mkfsRefusal(const Machine& m, const Device& d, const QString& path, const QString& program, Output& o)
 {
     if (!d.exists || !d.isFsCarrier())
-        return o.fail(1, QStringLiteral("%1: No such file or directory while trying to determine filesystem size").arg(program));
+        return o.fail(
+            1, QStringLiteral("%1: No such file or directory while trying to determine filesystem size").arg(program));
     if (d.mounted())
         return o.fail(1, QStringLiteral("%1 is mounted; will not make a filesystem here!").arg(path));
     if (pvInGroup(m, path) || (d.partition && d.partition->system == QLatin1String("extended")))
-        return o.fail(1, QStringLiteral("%1 is apparently in use by the system; will not make a filesystem here!").arg(path));
+        return o.fail(
+            1, QStringLiteral("%1 is apparently in use by the system; will not make a filesystem here!").arg(path));
     return 0;
 }
 
@@ -145,15 +146,18 @@ int mke2fs(Machine& m, const QStringList& args, Output& o, bool* changed)
     const Options opts = parseOptions(args, QStringLiteral("bLmtTNiIgO"), QStringLiteral("jqFnvSc"));
     o.errLine(QStringLiteral("mke2fs 1.38 (30-Jun-2005)"));
     if (!opts.error.isEmpty() || opts.positional.isEmpty())
-        return o.fail(1, QStringLiteral("Usage: mke2fs [-c|-t|-l filename] [-b block-size] [-f fragment-size]\n"
-                                        "\t[-i bytes-per-inode] [-j] [-L volume-label] [-m reserved-blocks-percentage] device [blocks-count]"));
+        return o.fail(
+            1,
+            QStringLiteral(
+                "Usage: mke2fs [-c|-t|-l filename] [-b block-size] [-f fragment-size]\n"
+                "\t[-i bytes-per-inode] [-j] [-L volume-label] [-m reserved-blocks-percentage] device [blocks-count]"));
     const QString path = opts.positional.first();
     Device d = resolve(m, path);
     if (const int refusal = mkfsRefusal(m, d, path, QStringLiteral("mke2fs"), o))
         return refusal;
     const QString type = opts.has(QLatin1Char('j')) || opts.value(QLatin1Char('t')) == QLatin1String("ext3")
-        ? QStringLiteral("ext3")
-        : QStringLiteral("ext2");
+                             ? QStringLiteral("ext3")
+                             : QStringLiteral("ext2");
     const qint64 count = blocks(d.sizeKiB);
     const qint64 groups = qMax<qint64>(1, (count + 32767) / 32768);
     o.outLine(QStringLiteral("Filesystem label=%1").arg(opts.value(QLatin1Char('L'))));
@@ -299,15 +303,18 @@ int e2fsck(Machine& m, const QStringList& args, Output& o)
     if (!d.exists || !d.isFsCarrier())
         return o.fail(8, QStringLiteral("e2fsck: No such file or directory while trying to open %1\n\n"
                                         "The superblock could not be read or does not describe a correct ext2\n"
-                                        "filesystem.").arg(path));
+                                        "filesystem.")
+                             .arg(path));
     if (d.mounted())
         return o.fail(8, QStringLiteral("%1 is mounted.  \n\ne2fsck: Cannot continue, aborting.\n").arg(path));
     if (!d.hasExt())
         return o.fail(8, QStringLiteral("e2fsck: Bad magic number in super-block while trying to open %1\n\n"
                                         "The superblock could not be read or does not describe a correct ext2\n"
-                                        "filesystem.").arg(path));
+                                        "filesystem.")
+                             .arg(path));
     if (d.damaged() || d.fsSizeKiB() > d.sizeKiB) {
-        o.outLine(QStringLiteral("The filesystem size (according to the superblock) is %1 blocks").arg(blocks(d.fsSizeKiB())));
+        o.outLine(QStringLiteral("The filesystem size (according to the superblock) is %1 blocks")
+                      .arg(blocks(d.fsSizeKiB())));
         o.outLine(QStringLiteral("The physical size of the device is %1 blocks").arg(blocks(d.sizeKiB)));
         o.outLine(QStringLiteral("Either the superblock or the partition table is likely to be corrupt!"));
         o.outLine(QStringLiteral("Abort? yes"));
@@ -346,10 +353,12 @@ int resize2fs(Machine& m, const QStringList& args, Output& o, bool* changed)
     Device d = resolve(m, path);
     if (!d.exists || !d.isFsCarrier())
         return o.fail(1, QStringLiteral("resize2fs: No such file or directory while trying to open %1\n"
-                                        "Couldn't find valid filesystem superblock.").arg(path));
+                                        "Couldn't find valid filesystem superblock.")
+                             .arg(path));
     if (!d.hasExt())
         return o.fail(1, QStringLiteral("resize2fs: Bad magic number in super-block while trying to open %1\n"
-                                        "Couldn't find valid filesystem superblock.").arg(path));
+                                        "Couldn't find valid filesystem superblock.")
+                             .arg(path));
     qint64 newKiB = d.sizeKiB;
     if (opts.positional.size() == 2) {
         const QString text = opts.positional[1];
@@ -378,8 +387,10 @@ int resize2fs(Machine& m, const QStringList& args, Output& o, bool* changed)
             return o.fail(1, QStringLiteral("On-line shrinking from %1 to %2 not supported.")
                                  .arg(blocks(d.fsSizeKiB()))
                                  .arg(blocks(newKiB)));
-        o.outLine(QStringLiteral("Filesystem at %1 is mounted on %2; on-line resizing required").arg(path, d.mountDir()));
-        o.outLine(QStringLiteral("Performing an on-line resize of %1 to %2 (4k) blocks.").arg(path).arg(blocks(newKiB)));
+        o.outLine(
+            QStringLiteral("Filesystem at %1 is mounted on %2; on-line resizing required").arg(path, d.mountDir()));
+        o.outLine(
+            QStringLiteral("Performing an on-line resize of %1 to %2 (4k) blocks.").arg(path).arg(blocks(newKiB)));
     } else {
         o.outLine(QStringLiteral("Resizing the filesystem on %1 to %2 (4k) blocks.").arg(path).arg(blocks(newKiB)));
     }
@@ -401,20 +412,25 @@ int resizeReiserfs(Machine& m, const QStringList& args, Output& o, bool* changed
         return o.fail(1, QStringLiteral("resize_reiserfs: can not open '%1': No such file or directory").arg(path));
     if (!d.hasReiser())
         return o.fail(1, QStringLiteral("reiserfs_open: the reiserfs superblock cannot be found on %1.\n"
-                                        "resize_reiserfs: can not open reiserfs on \"%1\"").arg(path));
+                                        "resize_reiserfs: can not open reiserfs on \"%1\"")
+                             .arg(path));
     qint64 newKiB = d.sizeKiB;
     if (opts.has(QLatin1Char('s'))) {
         QChar sign;
         // A bare number counts bytes.
         const std::optional<qint64> kib = parseSize(opts.value(QLatin1Char('s')), QLatin1Char('B'), &sign);
         if (!kib)
-            return o.fail(1, QStringLiteral("resize_reiserfs: wrong size argument: %1").arg(opts.value(QLatin1Char('s'))));
-        newKiB = sign == QLatin1Char('+') ? d.fsSizeKiB() + *kib : sign == QLatin1Char('-') ? d.fsSizeKiB() - *kib : *kib;
+            return o.fail(1,
+                          QStringLiteral("resize_reiserfs: wrong size argument: %1").arg(opts.value(QLatin1Char('s'))));
+        newKiB = sign == QLatin1Char('+')   ? d.fsSizeKiB() + *kib
+                 : sign == QLatin1Char('-') ? d.fsSizeKiB() - *kib
+                                            : *kib;
     }
     if (newKiB > d.sizeKiB && !opts.has(QLatin1Char('f')))
-        return o.fail(1, QStringLiteral("resize_reiserfs: The new size (%1 blocks) is larger than the device (%2 blocks).")
-                             .arg(blocks(newKiB))
-                             .arg(blocks(d.sizeKiB)));
+        return o.fail(1,
+                      QStringLiteral("resize_reiserfs: The new size (%1 blocks) is larger than the device (%2 blocks).")
+                          .arg(blocks(newKiB))
+                          .arg(blocks(d.sizeKiB)));
     if (d.mounted()) {
         if (newKiB < d.fsSizeKiB())
             return o.fail(1, QStringLiteral("resize_reiserfs: On-line shrinking is not supported."));
@@ -426,8 +442,12 @@ int resizeReiserfs(Machine& m, const QStringList& args, Output& o, bool* changed
     o.outLine(QStringLiteral("ReiserFS report:"));
     o.outLine(QStringLiteral("blocksize             4096"));
     o.outLine(QStringLiteral("block count           %1 (%2)").arg(blocks(newKiB)).arg(blocks(d.fsSizeKiB())));
-    o.outLine(QStringLiteral("free blocks           %1 (%2)").arg(blocks(newKiB) * 9 / 10).arg(blocks(d.fsSizeKiB()) * 9 / 10));
-    o.outLine(QStringLiteral("bitmap block count    %1 (%2)").arg(blocks(newKiB) / 32768 + 1).arg(blocks(d.fsSizeKiB()) / 32768 + 1));
+    o.outLine(QStringLiteral("free blocks           %1 (%2)")
+                  .arg(blocks(newKiB) * 9 / 10)
+                  .arg(blocks(d.fsSizeKiB()) * 9 / 10));
+    o.outLine(QStringLiteral("bitmap block count    %1 (%2)")
+                  .arg(blocks(newKiB) / 32768 + 1)
+                  .arg(blocks(d.fsSizeKiB()) / 32768 + 1));
     o.outLine(QString());
     o.outLine(QStringLiteral("Syncing..done"));
     o.outLine(QString());
@@ -441,9 +461,9 @@ int resizeReiserfs(Machine& m, const QStringList& args, Output& o, bool* changed
 
 QString typeId(const QString& system)
 {
-    static const QMap<QString, QString> ids{{"Linux", "0x83"},     {"Linux swap", "0x82"}, {"extended", "0x05"},
-                                           {"Linux LVM", "0x8e"}, {"HPFS/NTFS", "0x07"},  {"W95 FAT32", "0x0b"},
-                                           {"W95 FAT32 (LBA)", "0x0c"}, {"W95 FAT16 (LBA)", "0x0e"}};
+    static const QMap<QString, QString> ids{
+        {"Linux", "0x83"},     {"Linux swap", "0x82"}, {"extended", "0x05"},        {"Linux LVM", "0x8e"},
+        {"HPFS/NTFS", "0x07"}, {"W95 FAT32", "0x0b"},  {"W95 FAT32 (LBA)", "0x0c"}, {"W95 FAT16 (LBA)", "0x0e"}};
     return ids.value(system, QStringLiteral("0x83"));
 }
 
@@ -458,7 +478,8 @@ int lister(Machine& m, const QStringList& args, Output& o)
     if (opts.has(QLatin1Char('c')) && opts.value(QLatin1Char('c')) != QLatin1String("storage"))
         return 0;
     o.outLine(QStringLiteral("CTRL\tIDE\tide0\tIntel Corporation 82801G (ICH7 Family) IDE Controller\t0000:00:1f.1"));
-    o.outLine(QStringLiteral("CTRL\tSATA\tscsi0\tIntel Corporation 82801GR/GH (ICH7 Family) SATA AHCI Controller\t0000:00:1f.2"));
+    o.outLine(QStringLiteral(
+        "CTRL\tSATA\tscsi0\tIntel Corporation 82801GR/GH (ICH7 Family) SATA AHCI Controller\t0000:00:1f.2"));
     for (const Disk& d : m.disks) {
         o.outLine(QStringLiteral("DRIVE\t%1\t%2\t%3\t/dev/%2\t%4\t512").arg(d.kind, d.name, d.model).arg(d.sizeKiB));
         qint64 cursor = 63, logicalCursor = 0;
@@ -519,7 +540,8 @@ int runE2fsck(Machine& m, const QStringList& args, Output& o)
 
 int runResize(const QString& tool, Machine& m, const QStringList& args, Output& o, bool* changed)
 {
-    return tool.endsWith(QLatin1String("resize2fs")) ? resize2fs(m, args, o, changed) : resizeReiserfs(m, args, o, changed);
+    return tool.endsWith(QLatin1String("resize2fs")) ? resize2fs(m, args, o, changed)
+                                                     : resizeReiserfs(m, args, o, changed);
 }
 
 int runLister(Machine& m, const QStringList& args, Output& o)

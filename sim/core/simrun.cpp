@@ -65,8 +65,11 @@ QJsonObject generateMachine(int diskCount, int partitionCount, int vgCount, int 
         int number = 1;
         for (int k = 0; k < here; ++k, ++made) {
             if (extended && number == 4) {
-                parts << QJsonObject{{"number", 4}, {"system", "extended"}, {"fstype", ""},
-                                     {"sizeKiB", partitionKiB * (here - 3)}, {"fsUsedKiB", 0}};
+                parts << QJsonObject{{"number", 4},
+                                     {"system", "extended"},
+                                     {"fstype", ""},
+                                     {"sizeKiB", partitionKiB * (here - 3)},
+                                     {"fsUsedKiB", 0}};
                 number = 5;
             }
             const QString device = QStringLiteral("/dev/%1%2").arg(diskName(d)).arg(number);
@@ -74,17 +77,23 @@ QJsonObject generateMachine(int diskCount, int partitionCount, int vgCount, int 
             const qsizetype missing = pvTarget - pvDevices.size();
             const bool asPv = missing > 0 && (made % 2 == 0 || partitionCount - made <= missing);
             if (asPv) {
-                parts << QJsonObject{{"number", number}, {"system", "Linux LVM"}, {"fstype", "LVM2"},
-                                     {"sizeKiB", partitionKiB}, {"fsUsedKiB", 0}, {"tag", "LVM"}};
+                parts << QJsonObject{{"number", number},        {"system", "Linux LVM"}, {"fstype", "LVM2"},
+                                     {"sizeKiB", partitionKiB}, {"fsUsedKiB", 0},        {"tag", "LVM"}};
                 pvDevices << device;
             } else {
-                parts << QJsonObject{{"number", number}, {"system", "Linux"}, {"fstype", "ext3"},
-                                     {"sizeKiB", partitionKiB}, {"fsUsedKiB", partitionKiB / 3}};
+                parts << QJsonObject{{"number", number},
+                                     {"system", "Linux"},
+                                     {"fstype", "ext3"},
+                                     {"sizeKiB", partitionKiB},
+                                     {"fsUsedKiB", partitionKiB / 3}};
             }
             ++number;
         }
-        disks << QJsonObject{{"name", diskName(d)}, {"kind", "DISK"}, {"model", "ATA BENCH DISK"},
-                             {"sizeKiB", partitionKiB * (here + 1)}, {"partitions", parts}};
+        disks << QJsonObject{{"name", diskName(d)},
+                             {"kind", "DISK"},
+                             {"model", "ATA BENCH DISK"},
+                             {"sizeKiB", partitionKiB * (here + 1)},
+                             {"partitions", parts}};
     }
     vgCount = qMin(vgCount, int(pvDevices.size()));
     for (int i = 0; i < pvDevices.size(); ++i) {
@@ -100,11 +109,17 @@ QJsonObject generateMachine(int diskCount, int partitionCount, int vgCount, int 
         QJsonArray lvs;
         for (int l = 0; l < lvsHere; ++l)
             lvs << QJsonObject{{"name", QStringLiteral("lv%1").arg(l, 4, 10, QLatin1Char('0'))},
-                               {"sizeMiB", sizeMiB}, {"fstype", l % 3 == 2 ? "reiserfs" : "ext3"}};
-        vgs << QJsonObject{{"name", QStringLiteral("vg%1").arg(g, 3, 10, QLatin1Char('0'))}, {"extentKiB", 4096},
-                           {"active", true}, {"lvs", lvs}};
+                               {"sizeMiB", sizeMiB},
+                               {"fstype", l % 3 == 2 ? "reiserfs" : "ext3"}};
+        vgs << QJsonObject{{"name", QStringLiteral("vg%1").arg(g, 3, 10, QLatin1Char('0'))},
+                           {"extentKiB", 4096},
+                           {"active", true},
+                           {"lvs", lvs}};
     }
-    return QJsonObject{{"format", 1}, {"disks", disks}, {"pvs", pvs}, {"vgs", vgs},
+    return QJsonObject{{"format", 1},
+                       {"disks", disks},
+                       {"pvs", pvs},
+                       {"vgs", vgs},
                        {"mtabExtra", QJsonArray{"proc /proc proc rw 0 0", "sysfs /sys sysfs rw 0 0"}}};
 }
 

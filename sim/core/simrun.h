@@ -9,8 +9,7 @@
 
 namespace sim {
 
-struct RunResult
-{
+struct RunResult {
     Output output;
     int signal = 0; // when set, the program must die by this signal after writing its output
 };

@@ -160,8 +160,8 @@ bool Machine::allocate(const Vg& group, int count, const QStringList& onlyPvs, Q
                 break;
             const int gap = std::min(t.start - next, count);
             if (gap > 0) {
-                if (!segments.isEmpty() && segments.last().pv == p->device
-                    && segments.last().start + segments.last().count == next)
+                if (!segments.isEmpty() && segments.last().pv == p->device &&
+                    segments.last().start + segments.last().count == next)
                     segments.last().count += gap;
                 else
                     segments << Segment{p->device, next, gap};
@@ -184,8 +184,8 @@ int Machine::extentsFor(qint64 sizeKiB, qint64 extentKiB)
 QString Machine::newUuid(const QString& seed)
 {
     static const char alphabet[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
-    const QByteArray digest = QCryptographicHash::hash(
-        (seed + QLatin1Char('#') + QString::number(serial++)).toUtf8(), QCryptographicHash::Sha256);
+    const QByteArray digest = QCryptographicHash::hash((seed + QLatin1Char('#') + QString::number(serial++)).toUtf8(),
+                                                       QCryptographicHash::Sha256);
     QString plain;
     for (int i = 0; i < 32; ++i)
         plain += QLatin1Char(alphabet[uchar(digest.at(i)) % 62]);
@@ -241,8 +241,8 @@ QString dmName(const QString& vgName, const QString& lvName)
 {
     // device-mapper doubles every "-" inside a name so that the single "-" between them stays unique.
     QString v = vgName, l = lvName;
-    return v.replace(QLatin1Char('-'), QLatin1String("--")) + QLatin1Char('-')
-        + l.replace(QLatin1Char('-'), QLatin1String("--"));
+    return v.replace(QLatin1Char('-'), QLatin1String("--")) + QLatin1Char('-') +
+           l.replace(QLatin1Char('-'), QLatin1String("--"));
 }
 
 bool splitLvPath(const QString& path, QString* vgName, QString* lvName)
@@ -316,8 +316,11 @@ QJsonObject toJson(const Machine& machine)
     for (const Disk& d : machine.disks) {
         QJsonArray parts;
         for (const Partition& p : d.partitions) {
-            QJsonObject o{{"number", p.number}, {"system", p.system}, {"fstype", p.fstype},
-                          {"sizeKiB", p.sizeKiB}, {"fsUsedKiB", p.fsUsedKiB}};
+            QJsonObject o{{"number", p.number},
+                          {"system", p.system},
+                          {"fstype", p.fstype},
+                          {"sizeKiB", p.sizeKiB},
+                          {"fsUsedKiB", p.fsUsedKiB}};
             if (!p.label.isEmpty())
                 o["label"] = p.label;
             if (!p.tag.isEmpty())
@@ -330,8 +333,8 @@ QJsonObject toJson(const Machine& machine)
                 o["mount"] = mountJson(p.mount, false);
             parts << o;
         }
-        disks << QJsonObject{{"name", d.name}, {"kind", d.kind}, {"model", d.model},
-                             {"sizeKiB", d.sizeKiB}, {"partitions", parts}};
+        disks << QJsonObject{
+            {"name", d.name}, {"kind", d.kind}, {"model", d.model}, {"sizeKiB", d.sizeKiB}, {"partitions", parts}};
     }
     QJsonArray pvs;
     for (const Pv& p : machine.pvs)
@@ -356,8 +359,8 @@ QJsonObject toJson(const Machine& machine)
                 o["mount"] = mountJson(v.mount, true);
             lvs << o;
         }
-        QJsonObject o{{"name", g.name}, {"uuid", g.uuid}, {"extentKiB", g.extentKiB}, {"active", g.active},
-                      {"resizable", g.resizable}, {"maxLv", g.maxLv}, {"maxPv", g.maxPv}, {"lvs", lvs}};
+        QJsonObject o{{"name", g.name},           {"uuid", g.uuid},   {"extentKiB", g.extentKiB}, {"active", g.active},
+                      {"resizable", g.resizable}, {"maxLv", g.maxLv}, {"maxPv", g.maxPv},         {"lvs", lvs}};
         if (g.unreadable) {
             o["unreadable"] = true;
             o["readError"] = g.readError;
@@ -366,8 +369,11 @@ QJsonObject toJson(const Machine& machine)
     }
     QJsonArray faults;
     for (const Fault& f : machine.faults) {
-        QJsonObject o{{"program", f.program}, {"args", QJsonArray::fromStringList(f.args)}, {"exact", f.exact},
-                      {"exitCode", f.exitCode}, {"times", f.times}};
+        QJsonObject o{{"program", f.program},
+                      {"args", QJsonArray::fromStringList(f.args)},
+                      {"exact", f.exact},
+                      {"exitCode", f.exitCode},
+                      {"times", f.times}};
         if (!f.output.isEmpty())
             o["output"] = f.output;
         if (!f.errorOutput.isEmpty())
@@ -376,8 +382,12 @@ QJsonObject toJson(const Machine& machine)
             o["signal"] = f.signal;
         faults << o;
     }
-    return QJsonObject{{"format", 1},       {"serial", machine.serial}, {"disks", disks},
-                       {"pvs", pvs},        {"vgs", vgs},               {"faults", faults},
+    return QJsonObject{{"format", 1},
+                       {"serial", machine.serial},
+                       {"disks", disks},
+                       {"pvs", pvs},
+                       {"vgs", vgs},
+                       {"faults", faults},
                        {"mtabExtra", QJsonArray::fromStringList(machine.mtabExtra)}};
 }
 
@@ -549,7 +559,8 @@ bool normalize(Machine& m, QString* error)
         for (const Lv& v : g.lvs)
             for (const Segment& s : v.segments)
                 if (!m.pv(s.pv) || m.pv(s.pv)->vg != g.name || s.count <= 0)
-                    return fail(error, QStringLiteral("segment of %1/%2 on %3 outside the group").arg(g.name, v.name, s.pv));
+                    return fail(error,
+                                QStringLiteral("segment of %1/%2 on %3 outside the group").arg(g.name, v.name, s.pv));
     }
     for (Disk& d : m.disks)
         for (Partition& p : d.partitions)

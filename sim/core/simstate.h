@@ -13,17 +13,15 @@
 namespace sim {
 
 // Where and how a volume or partition is mounted; an empty dir means not mounted.
-struct Mount
-{
+struct Mount {
     QString dir;
     QString options = QStringLiteral("rw");
-    QString type;           // mtab type; empty: derived from the file system
-    bool viaMapper = true;  // volumes only: mtab names /dev/mapper/<vg>-<lv> rather than /dev/<vg>/<lv>
+    QString type;          // mtab type; empty: derived from the file system
+    bool viaMapper = true; // volumes only: mtab names /dev/mapper/<vg>-<lv> rather than /dev/<vg>/<lv>
     bool mounted() const { return !dir.isEmpty(); }
 };
 
-struct Partition
-{
+struct Partition {
     int number = 0;
     QString system = QStringLiteral("Linux"); // field 6 of the lister line
     QString fstype;                           // field 7: the lister's name for the file system
@@ -36,8 +34,7 @@ struct Partition
     Mount mount;
 };
 
-struct Disk
-{
+struct Disk {
     QString name;
     QString kind = QStringLiteral("DISK");
     QString model = QStringLiteral("ATA VIRTUAL DISK");
@@ -45,23 +42,20 @@ struct Disk
     QList<Partition> partitions;
 };
 
-struct Pv
-{
-    QString device;  // /dev/sda2
+struct Pv {
+    QString device; // /dev/sda2
     QString uuid;
     QString vg;      // empty: orphan
     int peCount = 0; // extents, when in a group
 };
 
-struct Segment
-{
+struct Segment {
     QString pv;
     int start = 0;
     int count = 0;
 };
 
-struct Lv
-{
+struct Lv {
     QString name;
     QString uuid;
     bool active = true;
@@ -76,8 +70,7 @@ struct Lv
     bool isSnapshot() const { return !origin.isEmpty(); }
 };
 
-struct Vg
-{
+struct Vg {
     QString name;
     QString uuid;
     qint64 extentKiB = 4096;
@@ -94,8 +87,7 @@ struct Vg
     QStringList snapshotsOf(const QString& originName) const;
 };
 
-struct Fault
-{
+struct Fault {
     QString program;
     QStringList args;
     bool exact = false;
@@ -108,8 +100,7 @@ struct Fault
     bool matches(const QString& prog, const QStringList& argv) const;
 };
 
-struct Machine
-{
+struct Machine {
     QList<Disk> disks;
     QList<Pv> pvs;
     QList<Vg> vgs;

@@ -139,8 +139,8 @@ std::optional<Machine> readState(const QString& root, QString* error)
 
 bool writeState(const QString& root, const Machine& machine, QString* error)
 {
-    return writeFile(statePath(root), QJsonDocument(toJson(machine)).toJson(QJsonDocument::Indented), error)
-        && writeFile(mtabPath(root), machine.mtab().toUtf8(), error);
+    return writeFile(statePath(root), QJsonDocument(toJson(machine)).toJson(QJsonDocument::Indented), error) &&
+           writeFile(mtabPath(root), machine.mtab().toUtf8(), error);
 }
 
 bool withState(const QString& root, const std::function<bool(Machine&)>& change, QString* error)

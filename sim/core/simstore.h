@@ -18,10 +18,10 @@ const QStringList& toolPaths();
 // Splits the path a program was started as into (root, tool path); false for no known tool.
 bool splitStartPath(const QString& startPath, QString* root, QString* tool);
 
-QString stateDir(const QString& root);   // <root>/var/lib/dovododuzu-sim
-QString statePath(const QString& root);  // .../state.json
+QString stateDir(const QString& root);  // <root>/var/lib/dovododuzu-sim
+QString statePath(const QString& root); // .../state.json
 QString callLogPath(const QString& root);
-QString mtabPath(const QString& root);   // <root>/etc/mtab
+QString mtabPath(const QString& root); // <root>/etc/mtab
 
 // Finds a machine description: an existing file path, or the name of a shipped one looked up next
 // to `programPath` (../share/dovododuzu-sim/machines, ./machines) and in the source tree.

@@ -141,13 +141,26 @@ std::optional<qint64> parseSize(QString text, QChar defaultUnit, QChar* sign)
     const QChar unit = match.captured(3).isEmpty() ? defaultUnit : match.captured(3).at(0).toUpper();
     double kib = 0;
     switch (unit.toLatin1()) {
-    case 'S': kib = number / 2; break;
-    case 'B': kib = number / 1024; break;
-    case 'K': kib = number; break;
-    case 'M': kib = number * 1024; break;
-    case 'G': kib = number * 1024 * 1024; break;
-    case 'T': kib = number * 1024 * 1024 * 1024; break;
-    default: return std::nullopt;
+    case 'S':
+        kib = number / 2;
+        break;
+    case 'B':
+        kib = number / 1024;
+        break;
+    case 'K':
+        kib = number;
+        break;
+    case 'M':
+        kib = number * 1024;
+        break;
+    case 'G':
+        kib = number * 1024 * 1024;
+        break;
+    case 'T':
+        kib = number * 1024 * 1024 * 1024;
+        break;
+    default:
+        return std::nullopt;
     }
     return qint64(std::ceil(kib));
 }

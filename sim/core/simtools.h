@@ -17,8 +17,7 @@
 namespace sim {
 
 // What a run printed, in write order per stream, and how it ended.
-struct Output
-{
+struct Output {
     enum Stream { Out = 1, Err = 2 };
     QList<QPair<Stream, QByteArray>> chunks;
     int exitCode = 0;
@@ -48,8 +47,7 @@ int runLvmChange(const QString& command, Machine& m, const QStringList& args, Ou
 
 // Options of one command line: "-Xvalue", "-X value", "--long value", "--long=value", flags
 // ("-f", "-ff"), and positionals in between; empty entries are skipped.
-struct Options
-{
+struct Options {
     QMap<QChar, QStringList> values;
     QStringList positional;
     QString error;
