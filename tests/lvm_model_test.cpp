@@ -54,7 +54,8 @@ const char* const kMachine = R"({
       {"name": "db+1", "sizeMiB": 1024, "fstype": "reiserfs"}
     ]},
     {"name": "cold", "active": false, "lvs": [
-      {"name": "arch", "sizeMiB": 512, "fstype": "ext2"}
+      {"name": "arch", "sizeMiB": 512, "fstype": "ext2"},
+      {"name": "arch-snap", "origin": "arch", "sizeMiB": 64}
     ]},
     {"name": "broken", "unreadable": true, "lvs": []}
   ]
@@ -312,6 +313,13 @@ TEST_F(LogicalTree, InactiveGroupIsReadWithDashD)
     EXPECT_EQ(arch->getAttribute(Lv::Size), 512);
     EXPECT_EQ(arch->pvString(), QStringLiteral("/dev/sdb2"));
     EXPECT_TRUE(ran({kLvm, QStringLiteral("lvdisplay"), QStringLiteral("-D"), QStringLiteral("/dev/cold/arch")}));
+
+    // The origin still lists its snapshot; the snapshot's own INACTIVE status line names nothing.
+    EXPECT_EQ(arch->getSnapshot(), QStringList{QStringLiteral("arch-snap")});
+    Lv* archSnap = cold->getLv(QStringLiteral("arch-snap"));
+    ASSERT_NE(archSnap, nullptr);
+    EXPECT_TRUE(archSnap->isSnapshot());
+    EXPECT_TRUE(archSnap->getOriginal().isNull());
 }
 
 TEST_F(LogicalTree, IndexLookupsOutOfRangeWarnAndReturnNull)
