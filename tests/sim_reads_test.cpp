@@ -209,6 +209,7 @@ TEST(SimReads, GuessFstypeAndTheMountTable)
     auto guess = [&](const QString& dev) { return runTool(sim, "/bin/mount", {"--guess-fstype", dev}).out; };
     EXPECT_EQ(guess("/dev/my-vg/home"), "ext3\n");
     EXPECT_EQ(guess("/dev/my-vg/music"), "reiserfs\n");
+    EXPECT_EQ(guess("/dev/my-vg/snap1"), "ext3\n") << "a snapshot holds its origin's file system";
     EXPECT_EQ(guess("/dev/sdb1"), "vfat\n");
     EXPECT_EQ(guess("/dev/sdc3"), "unknown\n");
     QFile mtab(sim.root() + "/etc/mtab");

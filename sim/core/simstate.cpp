@@ -543,6 +543,14 @@ bool normalize(Machine& m, QString* error)
             if (!v.fstype.isEmpty() && v.fsSizeKiB == 0)
                 v.fsSizeKiB = qint64(v.extents()) * g.extentKiB;
         }
+        // A snapshot carries the file system its origin had when it was taken.
+        for (Lv& v : g.lvs) {
+            const Lv* origin = v.isSnapshot() ? g.lv(v.origin) : nullptr;
+            if (origin && v.fstype.isEmpty()) {
+                v.fstype = origin->fstype;
+                v.fsSizeKiB = origin->fsSizeKiB;
+            }
+        }
         // Every segment must lie inside a PV of the group and overlap no other.
         for (const Pv* p : m.pvsOf(g.name)) {
             QList<QPair<int, int>> runs;
