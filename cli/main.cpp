@@ -68,6 +68,10 @@ int runCommand(const Command& command, const Invocation& invocation, const QStri
         QLoggingCategory::setFilterRules(QStringLiteral("dovododuzu.debug=true"));
     Session session(invocation);
     try {
+        // Working on the real machine is refused at once, before any other check; a simulated
+        // root is only laid out once the command's own checks have passed.
+        if (invocation.has(QStringLiteral("system")))
+            session.place();
         return command.run(session, operands);
     } catch (const Stop& stopped) {
         complain(stopped.message);

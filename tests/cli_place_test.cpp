@@ -1,0 +1,129 @@
+// Where roz works: the per-user simulated root kept between runs, --sim-root, --machine, --reset,
+// and --system refused without root (the check is only ever made to refuse here).
+#include "cli_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+const QString show = QStringLiteral("show");
+const QString json = QStringLiteral("--json");
+
+QJsonObject parsed(const RozRun& run)
+{
+    return QJsonDocument::fromJson(run.out.toUtf8()).object();
+}
+
+bool hasGroup(const QJsonObject& shown, const QString& name)
+{
+    for (const QJsonValue& group : shown.value("groups").toArray()) {
+        if (group.toObject().value("name").toString() == name)
+            return true;
+    }
+    return false;
+}
+
+class CliPlace : public RozCase
+{
+};
+
+TEST_F(CliPlace, DefaultRootLivesInTheStateDirectoryAndKeepsChanges)
+{
+    const RozRun create = roz({QStringLiteral("vg"), QStringLiteral("create"), QStringLiteral("data"),
+                               QStringLiteral("sdc3")},
+                              false);
+    ASSERT_EQ(create.exitCode, 0) << create.err.toStdString();
+    const QString root = stateHome() + QStringLiteral("/dovododuzu/sim-root");
+    EXPECT_TRUE(create.err.contains(QStringLiteral("laid out the simulated machine \"default\" in ") + root));
+    EXPECT_TRUE(QFileInfo::exists(root + QStringLiteral("/sbin/lvm.static")));
+
+    const RozRun again = roz({show, json}, false);
+    EXPECT_TRUE(hasGroup(parsed(again), QStringLiteral("data")));
+    EXPECT_FALSE(again.err.contains(QStringLiteral("laid out")));
+    EXPECT_EQ(parsed(again).value("root").toString(), root);
+
+    const RozRun reset = roz({show, json, QStringLiteral("--reset")}, false);
+    EXPECT_FALSE(hasGroup(parsed(reset), QStringLiteral("data")));
+    EXPECT_TRUE(hasGroup(parsed(reset), QStringLiteral("my-vg")));
+}
+
+TEST_F(CliPlace, WithoutXdgStateHomeTheRootGoesUnderHome)
+{
+    QProcessEnvironment noXdg;
+    noXdg.insert(QStringLiteral("XDG_STATE_HOME"), QString());
+    const RozRun run = roz({show}, false, noXdg);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(home.path() + QStringLiteral("/.local/state/dovododuzu/sim-root/etc/mtab")));
+}
+
+TEST_F(CliPlace, MachineFileLaysOutThatMachineAndIsRefusedOnAnExistingRoot)
+{
+    QJsonObject machine{{"format", 1},
+                        {"disks", QJsonArray{QJsonObject{
+                                      {"name", "vda"},
+                                      {"sizeKiB", 2097152},
+                                      {"partitions", QJsonArray{QJsonObject{{"number", 1},
+                                                                            {"system", "Linux"},
+                                                                            {"fstype", "ext3"},
+                                                                            {"sizeKiB", 2097152},
+                                                                            {"fsUsedKiB", 0}}}}}}},
+                        {"pvs", QJsonArray()},
+                        {"vgs", QJsonArray()}};
+    const QString file = home.path() + QStringLiteral("/small.json");
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(QJsonDocument(machine).toJson());
+    out.close();
+    const QString root = home.path() + QStringLiteral("/small-root");
+    const QStringList place{QStringLiteral("--sim-root"), root, QStringLiteral("--machine"), file};
+
+    const RozRun first = roz(QStringList{show, json} + place, false);
+    ASSERT_EQ(first.exitCode, 0) << first.err.toStdString();
+    const QJsonArray disks = parsed(first).value("disks").toArray();
+    ASSERT_EQ(disks.size(), 1);
+    EXPECT_EQ(disks.at(0).toObject().value("name").toString(), QStringLiteral("vda"));
+
+    const RozRun second = roz(QStringList{show} + place, false);
+    EXPECT_EQ(second.exitCode, 2);
+    EXPECT_TRUE(second.err.contains(QStringLiteral("--reset")));
+}
+
+TEST_F(CliPlace, DoesNotLayOutARootOverADirectoryHoldingOtherFiles)
+{
+    const QString dir = home.path() + QStringLiteral("/precious");
+    QDir().mkpath(dir);
+    QFile keep(dir + QStringLiteral("/notes.txt"));
+    ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
+    keep.close();
+    const RozRun run = roz({show, QStringLiteral("--sim-root"), dir}, false);
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("not a simulated machine")));
+    EXPECT_FALSE(QFileInfo::exists(dir + QStringLiteral("/sbin")));
+}
+
+// The variable can only take root away. The name below is bad on purpose: if the root check were
+// skipped, roz would refuse the name (exit 2) before starting any tool, so this case can fail
+// without ever touching the real machine.
+TEST_F(CliPlace, SystemIsRefusedWithoutRootBeforeAnythingElse)
+{
+    QProcessEnvironment notRoot;
+    notRoot.insert(QStringLiteral("DOVODODUZU_CLI_ASSUME_UID"), QStringLiteral("1000"));
+    const RozRun run = roz({QStringLiteral("vg"), QStringLiteral("create"), QStringLiteral("bad name!"),
+                            QStringLiteral("sdc3"), QStringLiteral("--system")},
+                           false, notRoot);
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("real disks")) && run.err.contains(QStringLiteral("needs root")))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.out.isEmpty());
+}
+
+TEST_F(CliPlace, SystemTakesNoSimulatedRootOptions)
+{
+    const RozRun run = roz({show, QStringLiteral("--system")}); // adds --sim-root
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(sim.calls().isEmpty());
+}
+
+} // namespace

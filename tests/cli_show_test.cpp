@@ -1,0 +1,154 @@
+// roz show: both trees as text and as JSON, checked against the simulated machine's own state.
+#include "cli_support.h"
+
+#include <QSet>
+
+namespace {
+
+QJsonObject byName(const QJsonArray& array, const QString& name)
+{
+    for (const QJsonValue& entry : array) {
+        if (entry.toObject().value("name").toString() == name)
+            return entry.toObject();
+    }
+    return {};
+}
+
+QSet<QString> namesOf(const QJsonArray& array)
+{
+    QSet<QString> names;
+    for (const QJsonValue& entry : array)
+        names.insert(entry.toObject().value("name").toString());
+    return names;
+}
+
+// The line of `text` that starts with `start`.
+QString lineStarting(const QString& text, const QString& start)
+{
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        if (line.startsWith(start))
+            return line;
+    }
+    return QString();
+}
+
+class CliShow : public RozCase
+{
+};
+
+TEST_F(CliShow, TextShowsDisksGroupsAndVolumesOfTheDefaultMachine)
+{
+    const RozRun run = roz({QStringLiteral("show")});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("machine: simulated, root ") + sim.root()));
+    const QString partition = lineStarting(run.out, QStringLiteral("├─sda5 "));
+    EXPECT_TRUE(partition.contains(QStringLiteral("31457280")) && partition.contains(QStringLiteral(" my-vg ")) &&
+                partition.contains(QStringLiteral("my-vg/home,my-vg/home.daily,my-vg/music")))
+        << partition.toStdString();
+    EXPECT_TRUE(lineStarting(run.out, QStringLiteral("├─sdb1 ")).contains(QStringLiteral("/media/shared")));
+    const QString group = lineStarting(run.out, QStringLiteral("vg.backup "));
+    EXPECT_TRUE(group.contains(QStringLiteral("575/500/75")) && group.contains(QStringLiteral(" no ")))
+        << group.toStdString();
+    const QString volume = lineStarting(run.out, QStringLiteral("my-vg/home "));
+    EXPECT_TRUE(volume.contains(QStringLiteral("origin of snap1,home.daily")) && volume.contains(QStringLiteral("/home")))
+        << volume.toStdString();
+    EXPECT_TRUE(lineStarting(run.out, QStringLiteral("my-vg/snap1 ")).contains(QStringLiteral("snapshot of home")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("unreadable volume groups: vgbroken")));
+}
+
+TEST_F(CliShow, ShowIsTheDefaultAndChangesNothing)
+{
+    const QJsonObject before = sim.state();
+    const RozRun bare = roz({});
+    const RozRun show = roz({QStringLiteral("show")});
+    EXPECT_EQ(bare.exitCode, 0);
+    EXPECT_EQ(bare.out, show.out);
+    EXPECT_EQ(sim.state(), before);
+    EXPECT_FALSE(ran(QStringLiteral("lvcreate")) || ran(QStringLiteral("vgchange")) || ran(QStringLiteral("parted")));
+}
+
+TEST_F(CliShow, JsonMatchesTheSimulatedState)
+{
+    const QJsonObject shown = shownJson();
+    const QJsonObject state = sim.state();
+    EXPECT_EQ(shown.value("schema").toInt(), 1);
+    EXPECT_EQ(shown.value("machine").toString(), QStringLiteral("simulated"));
+    EXPECT_EQ(shown.value("root").toString(), sim.root());
+    EXPECT_EQ(shown.value("unreadableGroups").toArray(), QJsonArray{QStringLiteral("vgbroken")});
+
+    for (const QJsonValue& diskValue : state.value("disks").toArray()) {
+        const QJsonObject disk = diskValue.toObject();
+        if (disk.value("kind").toString() != QLatin1String("DISK"))
+            continue;
+        const QJsonObject shownDisk = byName(shown.value("disks").toArray(), disk.value("name").toString());
+        ASSERT_FALSE(shownDisk.isEmpty()) << disk.value("name").toString().toStdString();
+        EXPECT_EQ(shownDisk.value("size").toInteger(), disk.value("sizeKiB").toInteger());
+        for (const QJsonValue& partValue : disk.value("partitions").toArray()) {
+            const QJsonObject part = partValue.toObject();
+            const QString name = disk.value("name").toString() + QString::number(part.value("number").toInt());
+            const QJsonObject shownPart = byName(shownDisk.value("partitions").toArray(), name);
+            if (part.value("system").toString() == QLatin1String("extended")) {
+                EXPECT_TRUE(shownPart.isEmpty()) << name.toStdString();
+                continue;
+            }
+            ASSERT_FALSE(shownPart.isEmpty()) << name.toStdString();
+            EXPECT_EQ(shownPart.value("path").toString(), QStringLiteral("/dev/") + name);
+            EXPECT_EQ(shownPart.value("size").toInteger(), part.value("sizeKiB").toInteger());
+            const QJsonValue mountDir = part.value("mount").toObject().value("dir");
+            EXPECT_EQ(shownPart.value("mountPoint"), mountDir.isUndefined() ? QJsonValue() : mountDir) << name.toStdString();
+        }
+    }
+
+    QSet<QString> readableGroups;
+    for (const QJsonValue& groupValue : state.value("vgs").toArray()) {
+        const QJsonObject group = groupValue.toObject();
+        if (group.value("unreadable").toBool())
+            continue;
+        readableGroups.insert(group.value("name").toString());
+        const QJsonObject shownGroup = byName(shown.value("groups").toArray(), group.value("name").toString());
+        ASSERT_FALSE(shownGroup.isEmpty());
+        EXPECT_EQ(shownGroup.value("extents").toObject().value("sizeMiB").toInt(), group.value("extentKiB").toInt() / 1024);
+        EXPECT_EQ(shownGroup.value("active").toBool(), group.value("active").toBool());
+        EXPECT_EQ(namesOf(shownGroup.value("volumes").toArray()), namesOf(group.value("lvs").toArray()));
+        QStringList statePvs;
+        for (const QJsonValue& pv : state.value("pvs").toArray()) {
+            if (pv.toObject().value("vg") == group.value("name"))
+                statePvs << pv.toObject().value("device").toString();
+        }
+        EXPECT_EQ(shownGroup.value("pvs").toVariant().toStringList(), statePvs);
+        for (const QJsonValue& volumeValue : group.value("lvs").toArray()) {
+            const QJsonObject volume = volumeValue.toObject();
+            const QJsonObject shownVolume = byName(shownGroup.value("volumes").toArray(), volume.value("name").toString());
+            EXPECT_EQ(shownVolume.value("origin").toString(), volume.value("origin").toString());
+            EXPECT_EQ(shownVolume.value("snapshot").toBool(), volume.contains("origin"));
+            if (volume.contains("origin"))
+                continue; // the library gives a snapshot its origin's size
+            int extents = 0;
+            for (const QJsonValue& segment : volume.value("segments").toArray())
+                extents += segment.toObject().value("count").toInt();
+            EXPECT_EQ(shownVolume.value("sizeMiB").toInt(), extents * group.value("extentKiB").toInt() / 1024);
+        }
+    }
+    EXPECT_EQ(namesOf(shown.value("groups").toArray()), readableGroups);
+}
+
+TEST_F(CliShow, JsonHasTheDocumentedKeysAndNullForAbsentTexts)
+{
+    const QJsonObject shown = shownJson();
+    const QJsonObject disk = byName(shown.value("disks").toArray(), QStringLiteral("sdc"));
+    const QJsonObject bare = byName(disk.value("partitions").toArray(), QStringLiteral("sdc3"));
+    EXPECT_TRUE(bare.value("mountPoint").isNull());
+    EXPECT_TRUE(bare.value("group").isNull());
+    EXPECT_EQ(bare.value("volumes").toArray(), QJsonArray());
+    const QJsonObject group = byName(shown.value("groups").toArray(), QStringLiteral("my-vg"));
+    const QJsonObject home = byName(group.value("volumes").toArray(), QStringLiteral("home"));
+    for (const char* key : {"name", "path", "group", "sizeMiB", "extents", "active", "snapshot", "origin", "snapshots",
+                            "fstype", "pvs", "mountPoint"})
+        EXPECT_TRUE(home.contains(QLatin1String(key))) << key;
+    EXPECT_EQ(home.value("path").toString(), QStringLiteral("/dev/my-vg/home"));
+    EXPECT_EQ(home.value("mountPoint").toString(), QStringLiteral("/home"));
+    EXPECT_EQ(home.value("snapshots").toArray(), (QJsonArray{QStringLiteral("snap1"), QStringLiteral("home.daily")}));
+    EXPECT_TRUE(home.value("origin").isNull());
+}
+
+} // namespace

@@ -1,0 +1,100 @@
+// Running roz as a process in tests: each case gets a fresh simulated root and its own state and
+// home directories, so cases share nothing and never reach the real machine.
+#ifndef DOVO_TESTS_CLI_SUPPORT_H
+#define DOVO_TESTS_CLI_SUPPORT_H
+
+#include "simroot.h"
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+struct RozRun
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+class RozCase : public ::testing::Test
+{
+protected:
+    SimRoot sim;
+    QTemporaryDir home;
+
+    // roz with `args`, on this case's simulated root unless `onSimRoot` is false.
+    RozRun roz(const QStringList& args, bool onSimRoot = true, const QProcessEnvironment& extra = {})
+    {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.insert(QStringLiteral("XDG_STATE_HOME"), stateHome());
+        env.remove(QStringLiteral("DOVODODUZU_CLI_ASSUME_UID"));
+        for (const QString& key : extra.keys())
+            env.insert(key, extra.value(key));
+        process.setProcessEnvironment(env);
+        const QStringList fullArgs = onSimRoot ? QStringList{QStringLiteral("--sim-root"), sim.root()} + args : args;
+        process.start(QStringLiteral(DOVO_ROZ_BINARY), fullArgs);
+        process.waitForFinished(-1);
+        RozRun run;
+        run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        run.out = QString::fromUtf8(process.readAllStandardOutput());
+        run.err = QString::fromUtf8(process.readAllStandardError());
+        return run;
+    }
+
+    QString stateHome() const { return home.path() + QStringLiteral("/state"); }
+
+    // `roz show --json` on the case's root, parsed.
+    QJsonObject shownJson()
+    {
+        const RozRun run = roz({QStringLiteral("show"), QStringLiteral("--json")});
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        return QJsonDocument::fromJson(run.out.toUtf8()).object();
+    }
+
+    // A group of the simulated state by name; empty when there is none.
+    QJsonObject stateGroup(const QString& name)
+    {
+        for (const QJsonValue& group : sim.state().value("vgs").toArray()) {
+            if (group.toObject().value("name").toString() == name)
+                return group.toObject();
+        }
+        return {};
+    }
+
+    QJsonObject stateVolume(const QString& group, const QString& name)
+    {
+        for (const QJsonValue& volume : stateGroup(group).value("lvs").toArray()) {
+            if (volume.toObject().value("name").toString() == name)
+                return volume.toObject();
+        }
+        return {};
+    }
+
+    // The group the simulated state puts a physical volume in; "" for none, "?" when no PV.
+    QString stateGroupOfPv(const QString& device)
+    {
+        for (const QJsonValue& pv : sim.state().value("pvs").toArray()) {
+            if (pv.toObject().value("device").toString() == device)
+                return pv.toObject().value("vg").toString();
+        }
+        return QStringLiteral("?");
+    }
+
+    // True when some program run contains `word` among its arguments or as its path.
+    bool ran(const QString& word)
+    {
+        for (const QStringList& call : sim.calls()) {
+            if (call.contains(word) || call.value(0).endsWith(word))
+                return true;
+        }
+        return false;
+    }
+};
+
+#endif
