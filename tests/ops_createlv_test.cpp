@@ -1,0 +1,206 @@
+// Creating a logical volume with its file system end to end through a Roz on the simulated
+// machine: the file-system choice, the 256 result, registration, and the requests refused.
+#include "capture.h"
+#include "qtprinters.h"
+#include "roz.h"
+#include "simroot.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+const QString kLvm = QStringLiteral("/sbin/lvm.static");
+const QString kMakeFsManually =
+    QStringLiteral("You need to make an file system on the newly created Dynamic Partition manually!");
+
+// vg00 with one volume, all on sda1.
+const char* const kMachine = R"({
+  "disks": [
+    {"name": "sda", "sizeKiB": 8388608, "partitions": [
+      {"number": 1, "sizeKiB": 4194304, "system": "Linux LVM", "tag": "LVM"}]}
+  ],
+  "pvs": [{"device": "/dev/sda1", "vg": "vg00"}],
+  "vgs": [{"name": "vg00", "lvs": [{"name": "data", "fstype": "ext3", "sizeMiB": 256}]}]
+})";
+
+QStringList request(const QString& fsRequest, const QString& name)
+{
+    return {fsRequest, QStringLiteral("-L64"), QStringLiteral("vg00"), QStringLiteral("-n") + name};
+}
+
+class CreateLv : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(descriptionDir.isValid());
+        const QString path = descriptionDir.filePath(QStringLiteral("machine.json"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(kMachine);
+        file.close();
+        sim = std::make_unique<SimRoot>(path);
+        roz = std::make_unique<Roz>();
+        vg = roz->getLvm()->getVg(QStringLiteral("vg00"));
+        ASSERT_NE(vg, nullptr);
+        QObject::connect(vg, &Vg::output, [this](const QString& text) {
+            events << QStringLiteral("output");
+            outputs << text;
+        });
+        QObject::connect(vg, &Vg::oneLvAdded, [this](const QString& path, const QStringList& pvs) {
+            events << "oneLvAdded " + path + " " + pvs.join(QLatin1Char(','));
+        });
+        sim->clearCalls();
+    }
+
+    // The runs after lvcreate that are not reads of the new record.
+    QList<QStringList> fileSystemCalls() const
+    {
+        QList<QStringList> found;
+        for (const QStringList& call : sim->calls()) {
+            if (call.value(0) != kLvm && call.value(0) != QLatin1String("/bin/mount"))
+                found << call;
+        }
+        return found;
+    }
+
+    QJsonObject stateLv(const QString& name) const
+    {
+        const QJsonArray vgs = sim->state().value(QStringLiteral("vgs")).toArray();
+        for (const QJsonValue& lv : vgs.at(0).toObject().value(QStringLiteral("lvs")).toArray()) {
+            if (lv.toObject().value(QStringLiteral("name")).toString() == name)
+                return lv.toObject();
+        }
+        return {};
+    }
+
+    QTemporaryDir descriptionDir;
+    std::unique_ptr<SimRoot> sim;
+    std::unique_ptr<Roz> roz;
+    Vg* vg = nullptr;
+    QStringList events;
+    QStringList outputs;
+};
+
+struct FileSystemCase {
+    const char* fsRequest;
+    QStringList expectedCall;
+    const char* debugLine;
+    const char* fstypeAfter;
+};
+
+void PrintTo(const FileSystemCase& c, std::ostream* out)
+{
+    *out << '"' << c.fsRequest << '"';
+}
+
+class CreateLvFileSystem : public CreateLv, public ::testing::WithParamInterface<FileSystemCase>
+{
+};
+
+TEST_P(CreateLvFileSystem, MakesTheRequestedFileSystemAndRegistersTheVolume)
+{
+    const FileSystemCase& c = GetParam();
+    MessageCapture capture;
+
+    EXPECT_EQ(vg->createLv(request(QString::fromLatin1(c.fsRequest), QStringLiteral("fresh"))), 0);
+
+    ASSERT_FALSE(sim->calls().isEmpty());
+    EXPECT_EQ(sim->calls().first(), (QStringList{kLvm, "lvcreate", "-L64", "vg00", "-nfresh"}));
+    EXPECT_EQ(fileSystemCalls(), QList<QStringList>{c.expectedCall});
+    EXPECT_EQ(capture.countDebug(QString::fromLatin1(c.debugLine)), 1);
+    EXPECT_EQ(events, (QStringList{"oneLvAdded /dev/vg00/fresh /dev/sda1", "output"}));
+    EXPECT_TRUE(outputs.value(0).contains("Logical volume \"fresh\" created"));
+    EXPECT_FALSE(outputs.value(0).contains(kMakeFsManually));
+
+    Lv* fresh = vg->getLv(QStringLiteral("fresh"));
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_EQ(vg->lvCount(), 2u);
+    EXPECT_FALSE(fresh->isOriginal());
+    EXPECT_FALSE(fresh->isSnapshot());
+    EXPECT_EQ(fresh->getAttribute(Lv::Size), 64);
+    EXPECT_EQ(fresh->fstype(), QString::fromLatin1(c.fstypeAfter));
+    EXPECT_TRUE(roz->getHard()->getPv("/dev/sda1")->lvString().split(':').contains("/dev/vg00/fresh"));
+    EXPECT_FALSE(stateLv("fresh").isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachRequest, CreateLvFileSystem,
+    ::testing::Values(
+        FileSystemCase{"ext2", {"/sbin/mke2fs", "/dev/vg00/fresh"}, "we are making ext2 FS", "ext2"},
+        FileSystemCase{"ext3", {"/sbin/mke2fs", "-j", "/dev/vg00/fresh"}, "we are making ext3 FS", "ext3"},
+        FileSystemCase{"ext3 or ext2", {"/sbin/mke2fs", "/dev/vg00/fresh"}, "we are making ext2 FS", "ext2"},
+        FileSystemCase{"reiserfs", {"/sbin/mkreiserfs", "-ff", "/dev/vg00/fresh"}, "we are making reiser FS",
+                       "reiserfs"},
+        FileSystemCase{"", {"/bin/ls", "/dev/vg00/fresh"}, "we are doing nothing about FS on LV", "unknown"}));
+
+TEST_F(CreateLv, FailingFileSystemMakerKeepsTheVolumeAndReturns256)
+{
+    sim->addFault(QStringLiteral("/sbin/mke2fs"), {}, 1, QStringLiteral("mke2fs: simulated failure\n"));
+
+    EXPECT_EQ(vg->createLv(request(QStringLiteral("ext3"), QStringLiteral("fresh"))), 256);
+
+    EXPECT_EQ(events, (QStringList{"oneLvAdded /dev/vg00/fresh /dev/sda1", "output"}));
+    EXPECT_TRUE(outputs.value(0).endsWith("mke2fs: simulated failure\n" + kMakeFsManually));
+    ASSERT_NE(vg->getLv(QStringLiteral("fresh")), nullptr);
+    EXPECT_FALSE(stateLv("fresh").isEmpty());
+}
+
+TEST_F(CreateLv, FailingLvcreateRunsNoFileSystemMaker)
+{
+    sim->addFault(kLvm, {QStringLiteral("lvcreate")}, 5, QStringLiteral("  Insufficient free extents\n"));
+
+    EXPECT_EQ(vg->createLv(request(QStringLiteral("ext3"), QStringLiteral("fresh"))), 5);
+
+    EXPECT_EQ(sim->calls(), (QList<QStringList>{{kLvm, "lvcreate", "-L64", "vg00", "-nfresh"}}));
+    EXPECT_EQ(events, QStringList{"output"});
+    EXPECT_EQ(outputs.value(0), "  Insufficient free extents\n");
+    EXPECT_EQ(vg->lvCount(), 1u);
+    EXPECT_TRUE(stateLv("fresh").isEmpty());
+}
+
+// When the name in element 3 is not the volume lvcreate made, it may be a volume full of data.
+TEST_F(CreateLv, NeverFormatsAVolumeThatExistedBefore)
+{
+    const QJsonObject dataBefore = stateLv("data");
+    sim->addFault(kLvm, {QStringLiteral("lvcreate")}, 0, QStringLiteral("  Logical volume \"lvol0\" created\n"));
+
+    EXPECT_EQ(vg->createLv(request(QStringLiteral("ext2"), QStringLiteral("data"))), 256);
+
+    EXPECT_TRUE(fileSystemCalls().isEmpty());
+    EXPECT_EQ(events, QStringList{"output"});
+    EXPECT_TRUE(outputs.value(0).endsWith(kMakeFsManually));
+    EXPECT_EQ(vg->lvCount(), 1u);
+    EXPECT_EQ(stateLv("data"), dataBefore);
+    EXPECT_EQ(roz->getHard()->getPv("/dev/sda1")->lvString().count("/dev/vg00/data"), 1);
+}
+
+TEST_F(CreateLv, RequestsThatCannotNameTheVolumeAreRefusedBeforeAnyTool)
+{
+    const QJsonObject stateBefore = sim->state();
+    const QList<QStringList> refused = {
+        {QStringLiteral("ext3"), QStringLiteral("-L64"), QStringLiteral("vg00")},
+        request(QStringLiteral("ext3"), QStringLiteral("../../sda")),
+        request(QStringLiteral("ext3"), QString()),
+    };
+    for (const QStringList& r : refused) {
+        events.clear();
+        outputs.clear();
+        EXPECT_EQ(vg->createLv(r), -1) << r.join(' ').toStdString();
+        EXPECT_EQ(events, QStringList{"output"});
+        EXPECT_EQ(outputs.value(0).count('\n'), 1);
+        EXPECT_TRUE(outputs.value(0).endsWith('\n'));
+    }
+    EXPECT_TRUE(sim->calls().isEmpty());
+    EXPECT_EQ(vg->lvCount(), 1u);
+    EXPECT_EQ(sim->state().value("vgs"), stateBefore.value("vgs"));
+}
+
+} // namespace
