@@ -1,0 +1,222 @@
+// Disk and partition discovery against the simulated machine: what the lister and the LVM tool say.
+#include "harddrive.h"
+
+#include "capture.h"
+#include "qtprinters.h"
+#include "simroot.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kLister = QStringLiteral("/usr/lib/vururer/lib/veziva.cli");
+
+QStringList partitionNames(Disk* disk)
+{
+    QStringList names;
+    for (unsigned int i = 0; i < disk->partitionCount(); ++i)
+        names.append(disk->getPartition(i)->name());
+    return names;
+}
+
+Partition* find(Hard& hard, const char* path)
+{
+    return hard.getPv(QString::fromLatin1(path));
+}
+
+} // namespace
+
+TEST(HardDiscovery, DefaultMachineListsDiskDrivesOnly)
+{
+    SimRoot sim;
+    Hard hard;
+    ASSERT_EQ(hard.diskCount(), 3u);
+    EXPECT_EQ(hard.getDisk(0u)->name(), QStringLiteral("sda"));
+    EXPECT_EQ(hard.getDisk(1u)->path(), QStringLiteral("/dev/sdb"));
+    EXPECT_EQ(hard.getDisk(2u)->getSize(), QStringLiteral("41943040"));
+    EXPECT_EQ(hard.getDisk(0u)->getSize(), QStringLiteral("83886080"));
+    EXPECT_EQ(hard.getDisk(QStringLiteral("sr0")), nullptr);
+    EXPECT_TRUE(hard.getDisk(0u)->lvString().isEmpty());
+    EXPECT_FALSE(hard.getDisk(0u)->lvString().isNull());
+}
+
+TEST(HardDiscovery, ExtendedPartitionsSkipped)
+{
+    SimRoot sim;
+    Hard hard;
+    ASSERT_EQ(hard.diskCount(), 3u);
+    EXPECT_EQ(partitionNames(hard.getDisk(0u)), (QStringList{"sda1", "sda2", "sda3", "sda5", "sda6"}));
+    EXPECT_EQ(partitionNames(hard.getDisk(1u)), (QStringList{"sdb1", "sdb2", "sdb5", "sdb6", "sdb7"}));
+    EXPECT_EQ(partitionNames(hard.getDisk(2u)), (QStringList{"sdc1", "sdc2", "sdc3"}));
+}
+
+TEST(HardDiscovery, ListerFieldsAndMountTable)
+{
+    SimRoot sim;
+    Hard hard;
+    struct Expected {
+        const char* path;
+        const char* size;
+        const char* system;
+        const char* fstype; // nullptr: null type
+        const char* mount;
+    };
+    const Expected expected[] = {
+        {"/dev/sda1", "20971520", "HPFS/NTFS", "NTFS", ""},
+        {"/dev/sda2", "10485760", "Linux", "ext3", "/"},
+        {"/dev/sda3", "1048576", "Linux swap", "LINUX-SWAP", ""},
+        {"/dev/sda5", "31457280", "Linux LVM, LVM", "LVM2", ""},
+        {"/dev/sdb1", "8388608", "W95 FAT32", "vfat", "/media/shared"}, // mount table's type wins
+        {"/dev/sdb6", "5242880", "Linux", nullptr, ""},                 // field 9 is -1
+        {"/dev/sdb7", "20971520", "Linux", "reiserfs", "/srv"},
+        {"/dev/sdc3", "9437184", "Linux", nullptr, ""},
+    };
+    for (const Expected& e : expected) {
+        SCOPED_TRACE(e.path);
+        Partition* p = find(hard, e.path);
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(p->getSize(), QString::fromLatin1(e.size));
+        EXPECT_EQ(p->proportion(), QString::fromLatin1(e.size).toInt() / 1024);
+        EXPECT_EQ(p->getSystem(), QString::fromLatin1(e.system));
+        if (e.fstype)
+            EXPECT_EQ(p->fstype(), QString::fromLatin1(e.fstype));
+        else
+            EXPECT_TRUE(p->fstype().isNull()) << p->fstype().toStdString();
+        EXPECT_EQ(p->mountPoint(), QString::fromLatin1(e.mount));
+        EXPECT_FALSE(p->mountPoint().isNull());
+    }
+}
+
+TEST(HardDiscovery, PhysicalVolumesInAndOutsideGroups)
+{
+    SimRoot sim;
+    Hard hard;
+    Partition* sda5 = find(hard, "/dev/sda5");
+    ASSERT_NE(sda5, nullptr);
+    EXPECT_TRUE(sda5->isPv());
+    EXPECT_EQ(sda5->getVgPath(), QStringLiteral("/dev/my-vg"));
+    EXPECT_FALSE(sda5->isAllocatable());
+    EXPECT_EQ(find(hard, "/dev/sda6")->getVgPath(), QStringLiteral("/dev/vg.backup"));
+    EXPECT_EQ(find(hard, "/dev/sdc1")->getVgPath(), QStringLiteral("/dev/vgbroken"));
+
+    // LVM2 prints "#orphans_lvm2" as the group of a PV outside every group.
+    Partition* orphan = find(hard, "/dev/sdb5");
+    EXPECT_TRUE(orphan->isPv());
+    EXPECT_TRUE(orphan->getVgPath().isEmpty());
+    EXPECT_TRUE(orphan->isAllocatable());
+    EXPECT_EQ(orphan->lvString(), QStringLiteral(""));
+    EXPECT_FALSE(orphan->lvString().isNull());
+
+    Partition* plain = find(hard, "/dev/sda2");
+    EXPECT_FALSE(plain->isPv());
+    EXPECT_TRUE(plain->isAllocatable());
+}
+
+TEST(HardDiscovery, NoLabelAnswerClearsPvButKeepsSystem)
+{
+    SimRoot sim;
+    Hard hard;
+    Partition* sdc2 = find(hard, "/dev/sdc2");
+    ASSERT_NE(sdc2, nullptr);
+    EXPECT_FALSE(sdc2->isPv());
+    EXPECT_EQ(sdc2->getSystem(), QStringLiteral("Linux LVM, LVM"));
+    EXPECT_TRUE(sdc2->isAllocatable());
+    EXPECT_EQ(sdc2->lvString(), QStringLiteral(""));
+    EXPECT_FALSE(sim.callLines().contains(QStringLiteral("/sbin/lvm.static pvdisplay -v /dev/sdc2")));
+}
+
+TEST(HardDiscovery, LvListsFollowTheTableKeepingDashesAndDots)
+{
+    SimRoot sim;
+    MessageCapture capture;
+    Hard hard;
+    EXPECT_EQ(find(hard, "/dev/sda5")->lvString(),
+              QStringLiteral("/dev/my-vg/home:/dev/my-vg/home.daily:/dev/my-vg/music"));
+    EXPECT_EQ(find(hard, "/dev/sdb2")->lvString(),
+              QStringLiteral("/dev/my-vg/snap1:/dev/my-vg/music:/dev/my-vg/scratch_1"));
+    EXPECT_EQ(find(hard, "/dev/sda6")->lvString(),
+              QStringLiteral("/dev/vg.backup/archive:/dev/vg.backup/old-root"));
+    EXPECT_EQ(capture.countDebug(QStringLiteral("sda5's lvstring: /dev/my-vg/home:/dev/my-vg/home.daily:/dev/my-vg/music")),
+              1);
+}
+
+TEST(HardDiscovery, ToolsRunOncePerDiskAndOnlyForLvmCandidates)
+{
+    SimRoot sim;
+    Hard hard;
+    const QStringList lines = sim.callLines();
+    EXPECT_EQ(lines.count(kLister + QStringLiteral(" dev lsdev -C -c storage")), 4); // drives + 3 disks
+    QStringList pvdisplays;
+    for (const QString& line : lines) {
+        if (line.startsWith(QStringLiteral("/sbin/lvm.static pvdisplay")))
+            pvdisplays.append(line.mid(QStringLiteral("/sbin/lvm.static pvdisplay ").size()));
+    }
+    EXPECT_EQ(pvdisplays, (QStringList{"-c /dev/sda5", "-v /dev/sda5", "-c /dev/sda6", "-v /dev/sda6", "-c /dev/sdb2",
+                                       "-v /dev/sdb2", "-c /dev/sdb5", "-v /dev/sdb5", "-c /dev/sdc1", "-v /dev/sdc1",
+                                       "-c /dev/sdc2"}));
+}
+
+TEST(HardDiscovery, DebugLinesFrameEachDiskAndPartition)
+{
+    SimRoot sim;
+    MessageCapture capture;
+    Hard hard;
+    const QStringList lines = capture.debugLines();
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines.first(), QStringLiteral("==/dev/sda================================"));
+    EXPECT_EQ(lines.at(1), QStringLiteral("Partition sda1's system is: HPFS/NTFS"));
+    EXPECT_EQ(lines.at(2), QStringLiteral("============sda1======================"));
+    EXPECT_EQ(lines.last(), QStringLiteral("=====D=I=S=K=S====&=====P=A=R=T=I=T=I=O=N=S======="));
+    EXPECT_LT(lines.indexOf(QStringLiteral("sda5's lvstring: /dev/my-vg/home:/dev/my-vg/home.daily:/dev/my-vg/music")),
+              lines.indexOf(QStringLiteral("============sda5======================")));
+    EXPECT_LT(lines.indexOf(QStringLiteral("============sda6======================")),
+              lines.indexOf(QStringLiteral("==/dev/sdb================================")));
+}
+
+TEST(HardDiscovery, IndexLookupsPastTheEndWarnNameLookupsDoNot)
+{
+    SimRoot sim;
+    Hard hard;
+    MessageCapture capture;
+    EXPECT_EQ(hard.getDisk(3u), nullptr);
+    EXPECT_EQ(hard.getDisk(0u)->getPartition(5u), nullptr);
+    EXPECT_EQ(capture.warnings(), (QStringList{QStringLiteral("ASSERT: \"disk != NULL\" in harddrive (361)"),
+                                               QStringLiteral("ASSERT: \"partition != NULL\" in harddrive (402)")}));
+    EXPECT_EQ(hard.getDisk(QStringLiteral("hdz")), nullptr);
+    EXPECT_EQ(hard.getDisk(0u)->getPartition(QStringLiteral("sda4")), nullptr);
+    EXPECT_EQ(capture.warnings().size(), 2);
+}
+
+TEST(HardDiscovery, MissingListerGivesNoDisks)
+{
+    SimRoot sim;
+    ASSERT_TRUE(QFile::remove(sim.root() + kLister));
+    MessageCapture capture;
+    Hard hard;
+    EXPECT_EQ(hard.diskCount(), 0u);
+    EXPECT_EQ(capture.debugLines(), QStringList{QStringLiteral("=====D=I=S=K=S====&=====P=A=R=T=I=T=I=O=N=S=======")});
+}
+
+TEST(HardDiscovery, CraftedListerLinesMdDisksBlanksAndExtendedCase)
+{
+    SimRoot sim;
+    const QString listing = QStringLiteral(
+        "DRIVE\tDISK\tmd1\tRAID\t/dev/md1\t1000\t512\n"
+        "DRIVE\tDISK\tmd10\tRAID\t/dev/md10\t2000\t512\n"
+        "DRIVE\tDISK\t  sdx  \tX\t/dev/sdx\t-3\t512\n"
+        "PART\t/dev/md10p\t1\t0\t1\t0x83\tLinux\text3\t4096\t0\t\n"
+        "PART\t/dev/sdx\t1\t0\t1\t0x05\tExtended\t\t100\t0\t\n"
+        "PART\t/dev/sdx\t2\t0\t1\t0x05\textended\t\t100\t0\t\n");
+    sim.addFault(kLister, {}, 0, listing);
+    Hard hard;
+    ASSERT_EQ(hard.diskCount(), 3u);
+    EXPECT_EQ(partitionNames(hard.getDisk(QStringLiteral("md1"))), QStringList{"md10p1"});
+    EXPECT_EQ(partitionNames(hard.getDisk(QStringLiteral("md10"))), QStringList{"md10p1"});
+    Disk* sdx = hard.getDisk(QStringLiteral("sdx"));
+    ASSERT_NE(sdx, nullptr);
+    EXPECT_EQ(sdx->path(), QStringLiteral("/dev/sdx"));
+    EXPECT_EQ(sdx->getSize(), QStringLiteral("0"));
+    EXPECT_EQ(partitionNames(sdx), QStringList{"sdx1"});
+}
