@@ -1,0 +1,260 @@
+// Growing a logical volume with its file system end to end through a Roz on the simulated machine:
+// the tool chain per file system, the result rules, and that no failure can damage a file system.
+#include "qtprinters.h"
+#include "roz.h"
+#include "simroot.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+const QString kLvm = QStringLiteral("/sbin/lvm.static");
+
+// All volumes start on sda1; growing data to 4 GiB spills it onto sda2.
+const char* const kMachine = R"({
+  "disks": [
+    {"name": "sda", "sizeKiB": 16777216, "partitions": [
+      {"number": 1, "sizeKiB": 4194304, "system": "Linux LVM", "tag": "LVM"},
+      {"number": 2, "sizeKiB": 4194304, "system": "Linux LVM", "tag": "LVM"}]}
+  ],
+  "pvs": [{"device": "/dev/sda1", "vg": "vg00"}, {"device": "/dev/sda2", "vg": "vg00"}],
+  "vgs": [{"name": "vg00", "lvs": [
+    {"name": "data", "fstype": "ext3", "sizeMiB": 256},
+    {"name": "snapdata", "origin": "data", "sizeMiB": 64},
+    {"name": "media", "fstype": "reiserfs", "sizeMiB": 256},
+    {"name": "raw", "sizeMiB": 128},
+    {"name": "scratch", "fstype": "xfs", "sizeMiB": 128}]}]
+})";
+
+constexpr qint64 kMiB = 1024;
+
+class Resize : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(descriptionDir.isValid());
+        const QString path = descriptionDir.filePath(QStringLiteral("machine.json"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(kMachine);
+        file.close();
+        sim = std::make_unique<SimRoot>(path);
+        roz = std::make_unique<Roz>();
+        vg = roz->getLvm()->getVg(QStringLiteral("vg00"));
+        ASSERT_NE(vg, nullptr);
+        sim->clearCalls();
+    }
+
+    Lv* volume(const QString& name)
+    {
+        Lv* lv = vg->getLv(name);
+        if (!lv)
+            return nullptr;
+        QObject::connect(lv, &Lv::output, [this](const QString& text) {
+            events << QStringLiteral("output");
+            outputs << text;
+        });
+        QObject::connect(lv, &Lv::resizeLv, [this](const QString& name, const QStringList& oldPvs) {
+            events << "resizeLv " + name + " " + oldPvs.join(QLatin1Char(','));
+        });
+        return lv;
+    }
+
+    // The runs that change the volume or its file system, in order.
+    QList<QStringList> changeCalls() const
+    {
+        QList<QStringList> found;
+        for (const QStringList& call : sim->calls()) {
+            if (call.value(0) == QLatin1String("/bin/mount"))
+                continue;
+            if (call.value(0) == kLvm && call.value(1) != QLatin1String("lvextend"))
+                continue;
+            found << call;
+        }
+        return found;
+    }
+
+    QJsonObject stateLv(const QString& name) const
+    {
+        const QJsonArray vgs = sim->state().value(QStringLiteral("vgs")).toArray();
+        for (const QJsonValue& lv : vgs.at(0).toObject().value(QStringLiteral("lvs")).toArray()) {
+            if (lv.toObject().value(QStringLiteral("name")).toString() == name)
+                return lv.toObject();
+        }
+        return {};
+    }
+
+    QTemporaryDir descriptionDir;
+    std::unique_ptr<SimRoot> sim;
+    std::unique_ptr<Roz> roz;
+    Vg* vg = nullptr;
+    QStringList events;
+    QStringList outputs;
+};
+
+TEST_F(Resize, GrowingAnExt3OriginRunsTheChainAndBringsItsSnapshotsAlong)
+{
+    Lv* data = volume(QStringLiteral("data"));
+    ASSERT_NE(data, nullptr);
+    ASSERT_EQ(data->pvString(), "/dev/sda1");
+
+    EXPECT_EQ(data->resize({QStringLiteral(" -L4096 ")}), 0);
+
+    EXPECT_EQ(changeCalls(), (QList<QStringList>{{kLvm, "lvextend", "-L4096", "/dev/vg00/data"},
+                                                 {"/sbin/e2fsck", "-y", "-f", "/dev/vg00/data"},
+                                                 {"/sbin/resize2fs", "-f", "-F", "/dev/vg00/data", "4096M"}}));
+    EXPECT_EQ(events, (QStringList{"resizeLv data /dev/sda1", "output", "resizeLv data /dev/sda1", "output"}));
+    ASSERT_EQ(outputs.size(), 2);
+    EXPECT_TRUE(outputs.at(1).startsWith("fs type ext3 on Dynamic Partition /dev/vg00/data"));
+    EXPECT_TRUE(outputs.at(1).startsWith(outputs.at(0)));
+
+    EXPECT_EQ(data->getAttribute(Lv::Size), 4096);
+    EXPECT_EQ(data->pvString(), "/dev/sda1:/dev/sda2");
+    Lv* snapshot = vg->getLv(QStringLiteral("snapdata"));
+    EXPECT_EQ(snapshot->getAttribute(Lv::Size), 4096);
+    EXPECT_EQ(snapshot->getAttribute(Lv::AllocatedLe), data->getAttribute(Lv::AllocatedLe));
+    EXPECT_EQ(snapshot->getAttribute(Lv::CurrentLe), data->getAttribute(Lv::CurrentLe));
+    EXPECT_TRUE(roz->getHard()->getPv("/dev/sda2")->lvString().split(':').contains("/dev/vg00/data"));
+
+    EXPECT_EQ(stateLv("data").value("fsSizeKiB").toInteger(), 4096 * kMiB);
+    EXPECT_FALSE(stateLv("data").value("damaged").toBool());
+}
+
+TEST_F(Resize, ReiserfsGrowsWithoutRepeatingLvextend)
+{
+    Lv* media = volume(QStringLiteral("media"));
+    ASSERT_NE(media, nullptr);
+
+    EXPECT_EQ(media->resize({QStringLiteral("-L512")}), 0);
+
+    EXPECT_EQ(changeCalls(), (QList<QStringList>{{kLvm, "lvextend", "-L512", "/dev/vg00/media"},
+                                                 {"/sbin/resize_reiserfs", "-f", "-s", "512M", "/dev/vg00/media"}}));
+    EXPECT_EQ(events, (QStringList{"resizeLv media /dev/sda1", "output", "resizeLv media /dev/sda1", "output"}));
+    EXPECT_TRUE(outputs.value(1).startsWith("fs type reiserfs on Dynamic Partition /dev/vg00/media"));
+    EXPECT_EQ(media->getAttribute(Lv::Size), 512);
+    EXPECT_EQ(stateLv("media").value("fsSizeKiB").toInteger(), 512 * kMiB);
+    EXPECT_FALSE(stateLv("media").value("damaged").toBool());
+}
+
+struct ToollessCase {
+    const char* volume;
+    int result;
+    const char* tail;
+};
+
+void PrintTo(const ToollessCase& c, std::ostream* out)
+{
+    *out << c.volume;
+}
+
+class ResizeWithoutFileSystemTool : public Resize, public ::testing::WithParamInterface<ToollessCase>
+{
+};
+
+TEST_P(ResizeWithoutFileSystemTool, GrowsOnlyTheVolumeAndSaysWhy)
+{
+    const ToollessCase& c = GetParam();
+    Lv* lv = volume(QString::fromLatin1(c.volume));
+    ASSERT_NE(lv, nullptr);
+
+    EXPECT_EQ(lv->resize({QStringLiteral("-L256")}), c.result);
+
+    EXPECT_EQ(changeCalls(), (QList<QStringList>{{kLvm, "lvextend", "-L256", lv->path()}}));
+    EXPECT_EQ(lv->getAttribute(Lv::Size), 256);
+    EXPECT_EQ(events.count("output"), 2);
+    EXPECT_TRUE(outputs.value(1).endsWith(QStringLiteral("not resize file system, ") + QString::fromLatin1(c.tail)));
+}
+
+INSTANTIATE_TEST_SUITE_P(EachKind, ResizeWithoutFileSystemTool,
+                         ::testing::Values(ToollessCase{"raw", 0, "unknown file system\n"},
+                                           ToollessCase{"scratch", -1, "unsupported file system\n"}));
+
+class FailedGrowth : public Resize, public ::testing::WithParamInterface<const char*>
+{
+};
+
+// A file system grown past the end of a volume that did not grow is lost; the simulated one is
+// marked damaged when that happens.
+TEST_P(FailedGrowth, RunsNoFileSystemToolAndCannotDamageTheFileSystem)
+{
+    const QString name = QString::fromLatin1(GetParam());
+    Lv* lv = volume(name);
+    ASSERT_NE(lv, nullptr);
+    const QJsonObject before = stateLv(name);
+    sim->addFault(kLvm, {QStringLiteral("lvextend")}, 5, QStringLiteral("  Insufficient free space\n"));
+
+    EXPECT_EQ(lv->resize({QStringLiteral("-L1024")}), 5);
+
+    EXPECT_EQ(changeCalls(), (QList<QStringList>{{kLvm, "lvextend", "-L1024", lv->path()}}));
+    EXPECT_EQ(events, (QStringList{"output", "output"}));
+    EXPECT_TRUE(outputs.value(1).contains("Insufficient free space"));
+    EXPECT_EQ(lv->getAttribute(Lv::Size), 256);
+    EXPECT_EQ(stateLv(name), before);
+    EXPECT_FALSE(stateLv(name).value("damaged").toBool());
+}
+
+INSTANTIATE_TEST_SUITE_P(EachFileSystem, FailedGrowth, ::testing::Values("data", "media"));
+
+TEST_F(Resize, RetryAfterAFailedFileSystemStepFinishesIt)
+{
+    Lv* data = volume(QStringLiteral("data"));
+    ASSERT_NE(data, nullptr);
+    sim->addFault(QStringLiteral("/sbin/resize2fs"), {}, 1, QStringLiteral("resize2fs: simulated failure\n"), 1);
+
+    EXPECT_EQ(data->resize({QStringLiteral("-L512")}), 1);
+    EXPECT_EQ(data->getAttribute(Lv::Size), 512);
+    EXPECT_EQ(events, (QStringList{"resizeLv data /dev/sda1", "output", "output"}));
+    EXPECT_EQ(stateLv("data").value("fsSizeKiB").toInteger(), 256 * kMiB);
+
+    // lvextend now refuses (the size is already there), yet the file system may safely follow.
+    sim->clearCalls();
+    events.clear();
+    EXPECT_EQ(data->resize({QStringLiteral("-L512")}), 0);
+    EXPECT_EQ(changeCalls(), (QList<QStringList>{{kLvm, "lvextend", "-L512", "/dev/vg00/data"},
+                                                 {"/sbin/e2fsck", "-y", "-f", "/dev/vg00/data"},
+                                                 {"/sbin/resize2fs", "-f", "-F", "/dev/vg00/data", "512M"}}));
+    EXPECT_EQ(events, (QStringList{"output", "resizeLv data /dev/sda1", "output"}));
+    EXPECT_EQ(stateLv("data").value("fsSizeKiB").toInteger(), 512 * kMiB);
+    EXPECT_FALSE(stateLv("data").value("damaged").toBool());
+}
+
+TEST_F(Resize, FailedCheckStopsBeforeResize2fs)
+{
+    Lv* data = volume(QStringLiteral("data"));
+    ASSERT_NE(data, nullptr);
+    sim->addFault(QStringLiteral("/sbin/e2fsck"), {}, 8, QStringLiteral("e2fsck: simulated failure\n"));
+
+    EXPECT_EQ(data->resize({QStringLiteral("-L512")}), 8);
+
+    EXPECT_EQ(changeCalls(), (QList<QStringList>{{kLvm, "lvextend", "-L512", "/dev/vg00/data"},
+                                                 {"/sbin/e2fsck", "-y", "-f", "/dev/vg00/data"}}));
+    EXPECT_EQ(events, (QStringList{"resizeLv data /dev/sda1", "output", "output"}));
+    EXPECT_TRUE(outputs.value(1).endsWith("e2fsck: simulated failure\n"));
+    EXPECT_EQ(stateLv("data").value("fsSizeKiB").toInteger(), 256 * kMiB);
+}
+
+TEST_F(Resize, MalformedSizeIsRefusedBeforeAnyTool)
+{
+    Lv* data = volume(QStringLiteral("data"));
+    ASSERT_NE(data, nullptr);
+    const QList<QStringList> refused = {{}, {QStringLiteral("-L")}, {QStringLiteral("  -L  ")}, {QStringLiteral("-Lbig")}};
+    for (const QStringList& args : refused) {
+        events.clear();
+        outputs.clear();
+        EXPECT_EQ(data->resize(args), -1) << args.join(' ').toStdString();
+        EXPECT_EQ(events, QStringList{"output"});
+        EXPECT_EQ(outputs.value(0).count('\n'), 1);
+    }
+    EXPECT_TRUE(sim->calls().isEmpty());
+    EXPECT_EQ(data->getAttribute(Lv::Size), 256);
+}
+
+} // namespace
