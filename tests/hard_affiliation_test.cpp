@@ -1,0 +1,156 @@
+// Hard's affiliation operations on the simulated default machine's partitions: the string edits
+// and their edge cases (empty lists, duplicates, unknown paths, a leading ":").
+#include "harddrive.h"
+
+#include "capture.h"
+#include "qtprinters.h"
+#include "simroot.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+const QString kSda5 = QStringLiteral("/dev/sda5");
+const QString kSdb2 = QStringLiteral("/dev/sdb2");
+const QString kSdb5 = QStringLiteral("/dev/sdb5"); // PV outside every group, empty LV list
+const QString kFailed = QStringLiteral("Hard::getPv finding Partition failed!");
+
+class HardAffiliation : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        sim = std::make_unique<SimRoot>();
+        hard = std::make_unique<Hard>();
+        ASSERT_NE(hard->getPv(kSdb5), nullptr);
+    }
+    Partition* pv(const QString& path) { return hard->getPv(path); }
+
+    std::unique_ptr<SimRoot> sim;
+    std::unique_ptr<Hard> hard;
+};
+
+} // namespace
+
+TEST_F(HardAffiliation, EmptyListChangesNothingAndWritesNothing)
+{
+    const QString before = pv(kSda5)->lvString();
+    MessageCapture capture;
+    hard->affiliateVgPv(QStringLiteral("/dev/x"), {});
+    hard->deaffiliateVgPv({});
+    hard->reaffiliateVgPv(QStringLiteral("/dev/x"), {});
+    hard->affiliateLvPv(QStringLiteral("/dev/x/a"), {});
+    hard->deaffiliateLvPv(QStringLiteral("/dev/my-vg/home"), {});
+    hard->reaffiliateLvPv(QStringLiteral("/dev/x/a"), QStringLiteral("/dev/my-vg/home"), {});
+    EXPECT_TRUE(capture.debugLines().isEmpty());
+    EXPECT_EQ(pv(kSda5)->lvString(), before);
+    EXPECT_EQ(pv(kSda5)->getVgPath(), QStringLiteral("/dev/my-vg"));
+}
+
+TEST_F(HardAffiliation, FirstLvOnEmptyListLeavesLeadingColonThatLaterEditsDrop)
+{
+    MessageCapture capture;
+    hard->affiliateLvPv(QStringLiteral("/dev/vg00/a"), {kSdb5});
+    EXPECT_EQ(pv(kSdb5)->lvString(), QStringLiteral(":/dev/vg00/a"));
+    EXPECT_EQ(capture.debugLines(), QStringList{QStringLiteral("/dev/sdb5's lvs: :/dev/vg00/a")});
+
+    hard->reaffiliateLvPv(QStringLiteral("/dev/vg00/b"), QStringLiteral("/dev/vg00/a"), {kSdb5});
+    EXPECT_EQ(pv(kSdb5)->lvString(), QStringLiteral("/dev/vg00/b"));
+
+    hard->affiliateLvPv(QStringLiteral("/dev/vg00/c"), {kSdb5});
+    hard->deaffiliateLvPv(QStringLiteral("/dev/vg00/b"), {kSdb5});
+    EXPECT_EQ(pv(kSdb5)->lvString(), QStringLiteral("/dev/vg00/c"));
+    hard->deaffiliateLvPv(QStringLiteral("/dev/vg00/c"), {kSdb5});
+    EXPECT_EQ(pv(kSdb5)->lvString(), QString());
+    EXPECT_EQ(capture.debugLines().last(), QStringLiteral("/dev/sdb5's lvs: "));
+}
+
+TEST_F(HardAffiliation, DuplicatesAddedTwiceRemovedTogetherRenamedOnlyFirst)
+{
+    hard->affiliateLvPv(QStringLiteral("/dev/vg00/a"), {kSdb5});
+    hard->affiliateLvPv(QStringLiteral("/dev/vg00/a"), {kSdb5});
+    EXPECT_EQ(pv(kSdb5)->lvString(), QStringLiteral(":/dev/vg00/a:/dev/vg00/a"));
+
+    hard->reaffiliateLvPv(QStringLiteral("/dev/vg00/z"), QStringLiteral("/dev/vg00/a"), {kSdb5});
+    EXPECT_EQ(pv(kSdb5)->lvString(), QStringLiteral("/dev/vg00/z:/dev/vg00/a"));
+
+    hard->affiliateLvPv(QStringLiteral("/dev/vg00/a"), {kSdb5});
+    hard->deaffiliateLvPv(QStringLiteral("/dev/vg00/a"), {kSdb5});
+    EXPECT_EQ(pv(kSdb5)->lvString(), QStringLiteral("/dev/vg00/z"));
+}
+
+TEST_F(HardAffiliation, LvEditsWithoutMatchStillStoreAndLog)
+{
+    MessageCapture capture;
+    hard->reaffiliateLvPv(QStringLiteral("/dev/my-vg/new"), QStringLiteral("/dev/my-vg/none"), {kSda5});
+    hard->deaffiliateLvPv(QStringLiteral("/dev/my-vg/hom"), {kSda5});
+    const QString list = QStringLiteral("/dev/my-vg/home:/dev/my-vg/home.daily:/dev/my-vg/music");
+    EXPECT_EQ(pv(kSda5)->lvString(), list);
+    EXPECT_EQ(capture.countDebug(QStringLiteral("/dev/sda5's lvs: ") + list), 2);
+}
+
+TEST_F(HardAffiliation, UnknownPathsAreSkippedOthersStillHandled)
+{
+    MessageCapture capture;
+    hard->affiliateLvPv(QStringLiteral("/dev/vg00/a"),
+                        {QStringLiteral("/dev/hdz9"), kSdb5, QStringLiteral("sdb5"), QStringLiteral("/dev/sda4")});
+    EXPECT_EQ(pv(kSdb5)->lvString(), QStringLiteral(":/dev/vg00/a"));
+    EXPECT_EQ(capture.countDebug(kFailed), 3);
+    EXPECT_EQ(capture.debugLines().indexOf(QStringLiteral("/dev/sdb5's lvs: :/dev/vg00/a")), 1);
+    EXPECT_TRUE(capture.warnings().isEmpty());
+}
+
+TEST_F(HardAffiliation, VgAddedToNonPvMarksLvmSystemButNotPvFlag)
+{
+    const QString sdc3 = QStringLiteral("/dev/sdc3");
+    hard->affiliateVgPv(QStringLiteral("  /dev/vg01 "), {sdc3});
+    Partition* p = pv(sdc3);
+    EXPECT_EQ(p->getSystem(), QStringLiteral("Linux LVM"));
+    EXPECT_EQ(p->getVgPath(), QStringLiteral("/dev/vg01"));
+    EXPECT_FALSE(p->isAllocatable());
+    EXPECT_FALSE(p->isPv());
+    EXPECT_EQ(p->lvString(), QString());
+}
+
+TEST_F(HardAffiliation, VgRemovalFreesPartitionKeepsSystemAndLvs)
+{
+    const QString lvs = pv(kSdb2)->lvString();
+    hard->deaffiliateVgPv({kSdb2});
+    Partition* p = pv(kSdb2);
+    EXPECT_TRUE(p->isAllocatable());
+    EXPECT_TRUE(p->getVgPath().isEmpty());
+    EXPECT_EQ(p->getSystem(), QStringLiteral("Linux LVM"));
+    EXPECT_EQ(p->lvString(), lvs);
+    EXPECT_EQ(pv(kSda5)->getVgPath(), QStringLiteral("/dev/my-vg"));
+}
+
+TEST_F(HardAffiliation, VgRenameRewritesGroupOfEveryLv)
+{
+    MessageCapture capture;
+    hard->reaffiliateVgPv(QStringLiteral("/dev/vg01"), {kSda5, kSdb5});
+    EXPECT_EQ(pv(kSda5)->getVgPath(), QStringLiteral("/dev/vg01"));
+    EXPECT_EQ(pv(kSda5)->lvString(), QStringLiteral("/dev/vg01/home:/dev/vg01/home.daily:/dev/vg01/music"));
+    EXPECT_EQ(pv(kSda5)->getSystem(), QStringLiteral("Linux LVM, LVM"));
+    EXPECT_EQ(pv(kSdb5)->getVgPath(), QStringLiteral("/dev/vg01"));
+    EXPECT_EQ(pv(kSdb5)->lvString(), QString());
+    EXPECT_TRUE(capture.debugLines().isEmpty());
+}
+
+TEST_F(HardAffiliation, VgRenameDropsLeadingColon)
+{
+    hard->affiliateLvPv(QStringLiteral("/dev/vg00/a"), {kSdb5});
+    hard->affiliateLvPv(QStringLiteral("/dev/vg00/b"), {kSdb5});
+    hard->reaffiliateVgPv(QStringLiteral("/dev/vg01"), {kSdb5});
+    EXPECT_EQ(pv(kSdb5)->lvString(), QStringLiteral("/dev/vg01/a:/dev/vg01/b"));
+}
+
+TEST_F(HardAffiliation, GetPvFindsByExactPath)
+{
+    EXPECT_EQ(pv(kSdb2), hard->getDisk(1u)->getPartition(1u));
+    MessageCapture capture;
+    EXPECT_EQ(pv(QStringLiteral("/dev/sdb")), nullptr);
+    EXPECT_EQ(pv(QStringLiteral("/dev/sdb2 ")), nullptr);
+    EXPECT_EQ(capture.countDebug(kFailed), 2);
+}
