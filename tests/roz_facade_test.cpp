@@ -1,0 +1,263 @@
+// The facade on the simulated default machine: both trees agree at start and stay in step through
+// every logical change, and the resize notice's added/released lists.
+#include "roz.h"
+
+#include "capture.h"
+#include "qtprinters.h"
+#include "simroot.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+QStringList splitPaths(const QString& text)
+{
+    return text.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+}
+
+Lv* findLv(Lvm* lvm, const QString& lvPath)
+{
+    for (uint i = 0; i < lvm->vgCount(); ++i) {
+        Vg* vg = lvm->getVg(i);
+        for (unsigned int j = 0; j < vg->lvCount(); ++j) {
+            if (vg->getLv(j)->path() == lvPath)
+                return vg->getLv(j);
+        }
+    }
+    return nullptr;
+}
+
+// Every group's PVs name that group, every volume is listed on each of its PVs, and every
+// partition's group and LV entries are backed by a Vg and an Lv that name the partition.
+void expectTreesAgree(Roz& roz)
+{
+    Lvm* lvm = roz.getLvm();
+    Hard* hard = roz.getHard();
+    for (uint i = 0; i < lvm->vgCount(); ++i) {
+        Vg* vg = lvm->getVg(i);
+        for (const QString& pvPath : splitPaths(vg->pvString())) {
+            Partition* p = hard->getPv(pvPath);
+            ASSERT_NE(p, nullptr) << pvPath.toStdString();
+            EXPECT_EQ(p->getVgPath(), vg->path()) << pvPath.toStdString();
+        }
+        for (unsigned int j = 0; j < vg->lvCount(); ++j) {
+            Lv* lv = vg->getLv(j);
+            for (const QString& pvPath : splitPaths(lv->pvString())) {
+                Partition* p = hard->getPv(pvPath);
+                ASSERT_NE(p, nullptr) << pvPath.toStdString();
+                EXPECT_TRUE(splitPaths(p->lvString()).contains(lv->path()))
+                    << lv->path().toStdString() << " not on " << pvPath.toStdString();
+            }
+        }
+    }
+    for (unsigned int d = 0; d < hard->diskCount(); ++d) {
+        Disk* disk = hard->getDisk(d);
+        for (unsigned int k = 0; k < disk->partitionCount(); ++k) {
+            Partition* p = disk->getPartition(k);
+            SCOPED_TRACE(p->path().toStdString());
+            for (const QString& lvPath : splitPaths(p->lvString())) {
+                Lv* lv = findLv(lvm, lvPath);
+                ASSERT_NE(lv, nullptr) << lvPath.toStdString();
+                EXPECT_TRUE(splitPaths(lv->pvString()).contains(p->path())) << lvPath.toStdString();
+            }
+            if (p->isAllocatable())
+                continue;
+            const QString vgName = p->getVgPath().mid(5);
+            if (lvm->errorVgName().contains(vgName))
+                continue;
+            Vg* vg = lvm->getVg(vgName);
+            ASSERT_NE(vg, nullptr) << p->getVgPath().toStdString();
+            EXPECT_TRUE(splitPaths(vg->pvString()).contains(p->path()));
+        }
+    }
+}
+
+class RozFacade : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        sim = std::make_unique<SimRoot>();
+        roz = std::make_unique<Roz>();
+        ASSERT_NE(roz->getLvm()->getVg(QStringLiteral("my-vg")), nullptr);
+    }
+    Partition* pv(const char* path) { return roz->getHard()->getPv(QString::fromLatin1(path)); }
+    Vg* myVg() { return roz->getLvm()->getVg(QStringLiteral("my-vg")); }
+    QStringList lvsOn(const char* path) { return splitPaths(pv(path)->lvString()); }
+
+    std::unique_ptr<SimRoot> sim;
+    std::unique_ptr<Roz> roz;
+};
+
+} // namespace
+
+TEST_F(RozFacade, TreesAgreeAfterConstruction)
+{
+    expectTreesAgree(*roz);
+    EXPECT_EQ(roz->getHard()->diskCount(), 3u);
+    EXPECT_EQ(pv("/dev/sdc1")->getVgPath(), QStringLiteral("/dev/vgbroken"));
+    EXPECT_TRUE(roz->getLvm()->errorVgName().contains(QStringLiteral("vgbroken")));
+}
+
+TEST_F(RozFacade, LogicalTreeIsReadBeforeTheLister)
+{
+    const QStringList lines = sim->callLines();
+    const qsizetype firstLister = lines.indexOf(QStringLiteral("/usr/lib/vururer/lib/veziva.cli dev lsdev -C -c storage"));
+    ASSERT_GE(firstLister, 0);
+    for (qsizetype i = firstLister; i < lines.size(); ++i) {
+        const QString& line = lines.at(i);
+        EXPECT_FALSE(line.contains(QStringLiteral(" vgscan")) || line.contains(QStringLiteral(" lvscan")) ||
+                     line.contains(QStringLiteral(" lvdisplay")) || line.contains(QStringLiteral(" vgdisplay")))
+            << line.toStdString();
+    }
+}
+
+TEST_F(RozFacade, AccessorsKeepReturningTheSameTrees)
+{
+    Lvm* lvm = roz->getLvm();
+    Hard* hard = roz->getHard();
+    ASSERT_EQ(myVg()->getLv(QStringLiteral("scratch_1"))->remove(), 0);
+    EXPECT_EQ(roz->getLvm(), lvm);
+    EXPECT_EQ(roz->getHard(), hard);
+}
+
+TEST_F(RozFacade, DestructionDeletesLvmThenHard)
+{
+    QStringList order;
+    QObject::connect(roz->getLvm(), &QObject::destroyed, [&order] { order.append(QStringLiteral("lvm")); });
+    QObject::connect(roz->getHard(), &QObject::destroyed, [&order] { order.append(QStringLiteral("hard")); });
+    roz.reset();
+    EXPECT_EQ(order, (QStringList{QStringLiteral("lvm"), QStringLiteral("hard")}));
+}
+
+TEST_F(RozFacade, EachLvmSignalReachesItsAffiliation)
+{
+    Lvm* lvm = roz->getLvm();
+    const QStringList sdb5 = {QStringLiteral("/dev/sdb5")};
+    emit lvm->oneVgAdded(QStringLiteral("/dev/a"), sdb5);
+    EXPECT_EQ(pv("/dev/sdb5")->getVgPath(), QStringLiteral("/dev/a"));
+    emit lvm->oneVgRemoved(sdb5);
+    EXPECT_TRUE(pv("/dev/sdb5")->isAllocatable());
+    emit lvm->oneVgExtended(QStringLiteral("/dev/b"), sdb5);
+    EXPECT_EQ(pv("/dev/sdb5")->getVgPath(), QStringLiteral("/dev/b"));
+    emit lvm->oneLvAdded(QStringLiteral("/dev/b/x"), sdb5);
+    EXPECT_EQ(pv("/dev/sdb5")->lvString(), QStringLiteral(":/dev/b/x"));
+    emit lvm->oneVgRenamed(QStringLiteral("/dev/c"), sdb5);
+    EXPECT_EQ(pv("/dev/sdb5")->getVgPath(), QStringLiteral("/dev/c"));
+    EXPECT_EQ(pv("/dev/sdb5")->lvString(), QStringLiteral("/dev/c/x"));
+    emit lvm->oneLvRenamed(QStringLiteral("/dev/c/y"), QStringLiteral("/dev/c/x"), sdb5);
+    EXPECT_EQ(pv("/dev/sdb5")->lvString(), QStringLiteral("/dev/c/y"));
+    emit lvm->oneLvResized(QStringLiteral("/dev/c/y"), {}, sdb5);
+    EXPECT_EQ(pv("/dev/sdb5")->lvString(), QString());
+    emit lvm->oneLvAdded(QStringLiteral("/dev/c/z"), sdb5);
+    emit lvm->oneLvRemoved(QStringLiteral("/dev/c/z"), sdb5);
+    EXPECT_EQ(pv("/dev/sdb5")->lvString(), QString());
+    emit lvm->oneVgReduced(sdb5);
+    EXPECT_TRUE(pv("/dev/sdb5")->isAllocatable());
+}
+
+TEST_F(RozFacade, ResizeWithUnchangedPvsTouchesNothing)
+{
+    MessageCapture capture;
+    roz->slotOneLvResized(QStringLiteral("/dev/my-vg/music"), {QStringLiteral("/dev/sda5"), QStringLiteral("/dev/sdb2")},
+                          {QStringLiteral("/dev/sdb2"), QStringLiteral("/dev/sda5")});
+    EXPECT_TRUE(capture.debugLines().isEmpty());
+}
+
+TEST_F(RozFacade, ResizeAffiliatesAddedBeforeReleasingOld)
+{
+    MessageCapture capture;
+    roz->slotOneLvResized(QStringLiteral("/dev/my-vg/home"), {QStringLiteral("/dev/sdb2"), QStringLiteral("/dev/sdb5")},
+                          {QStringLiteral("/dev/sda5"), QStringLiteral("/dev/sdb2")});
+    EXPECT_EQ(capture.debugLines(),
+              (QStringList{QStringLiteral("/dev/sdb5's lvs: :/dev/my-vg/home"),
+                           QStringLiteral("/dev/sda5's lvs: /dev/my-vg/home.daily:/dev/my-vg/music")}));
+    EXPECT_EQ(pv("/dev/sdb2")->lvString(), QStringLiteral("/dev/my-vg/snap1:/dev/my-vg/music:/dev/my-vg/scratch_1"));
+}
+
+TEST_F(RozFacade, ResizeOntoSeveralPvsAddsEachInOrderAndRepeats)
+{
+    MessageCapture capture;
+    roz->slotOneLvResized(QStringLiteral("/dev/g/v"),
+                          {QStringLiteral("/dev/sdc3"), QStringLiteral("/dev/sdb5"), QStringLiteral("/dev/sdc3"),
+                           QStringLiteral("/dev/sdb6")},
+                          {QStringLiteral("/dev/sdb6")});
+    EXPECT_EQ(capture.debugLines(), (QStringList{QStringLiteral("/dev/sdc3's lvs: :/dev/g/v"),
+                                                 QStringLiteral("/dev/sdb5's lvs: :/dev/g/v"),
+                                                 QStringLiteral("/dev/sdc3's lvs: :/dev/g/v:/dev/g/v")}));
+}
+
+TEST_F(RozFacade, LvRenameReachesEveryPvOfTheVolume)
+{
+    ASSERT_EQ(myVg()->getLv(QStringLiteral("music"))->rename(QStringLiteral("tunes-2.0")), 0);
+    EXPECT_EQ(lvsOn("/dev/sda5"), (QStringList{"/dev/my-vg/home", "/dev/my-vg/home.daily", "/dev/my-vg/tunes-2.0"}));
+    EXPECT_EQ(lvsOn("/dev/sdb2"), (QStringList{"/dev/my-vg/snap1", "/dev/my-vg/tunes-2.0", "/dev/my-vg/scratch_1"}));
+    expectTreesAgree(*roz);
+}
+
+TEST_F(RozFacade, LvRemoveDropsItFromItsPv)
+{
+    ASSERT_EQ(myVg()->getLv(QStringLiteral("scratch_1"))->remove(), 0);
+    EXPECT_EQ(lvsOn("/dev/sdb2"), (QStringList{"/dev/my-vg/snap1", "/dev/my-vg/music"}));
+    expectTreesAgree(*roz);
+}
+
+TEST_F(RozFacade, SnapshotIsListedOnThePvHoldingIt)
+{
+    Lv* scratch = myVg()->getLv(QStringLiteral("scratch_1"));
+    ASSERT_EQ(scratch->createSnapshot({QStringLiteral("-s"), QStringLiteral("-nscratch.snap"), QStringLiteral("-L64M")}), 0);
+    Lv* snap = myVg()->getLv(QStringLiteral("scratch.snap"));
+    ASSERT_NE(snap, nullptr);
+    ASSERT_FALSE(snap->pvString().isEmpty());
+    EXPECT_TRUE(lvsOn("/dev/sdb2").contains(QStringLiteral("/dev/my-vg/scratch.snap")));
+    expectTreesAgree(*roz);
+}
+
+TEST_F(RozFacade, CreatedGroupThenRemovedFreesItsPv)
+{
+    ASSERT_EQ(roz->getLvm()->createVg({QStringLiteral("-s"), QStringLiteral("8M"), QStringLiteral("-v"),
+                                       QStringLiteral("vg-new"), QStringLiteral("/dev/sdb5")}),
+              0);
+    EXPECT_EQ(pv("/dev/sdb5")->getVgPath(), QStringLiteral("/dev/vg-new"));
+    EXPECT_EQ(pv("/dev/sdb5")->getSystem(), QStringLiteral("Linux LVM"));
+    expectTreesAgree(*roz);
+
+    Vg* created = roz->getLvm()->getVg(QStringLiteral("vg-new"));
+    ASSERT_NE(created, nullptr);
+    ASSERT_EQ(created->remove(), 0);
+    EXPECT_TRUE(pv("/dev/sdb5")->isAllocatable());
+    expectTreesAgree(*roz);
+}
+
+TEST_F(RozFacade, GroupRenameRewritesGroupAndVolumePaths)
+{
+    ASSERT_EQ(myVg()->rename(QStringLiteral("data.vg")), 0);
+    EXPECT_EQ(pv("/dev/sda5")->getVgPath(), QStringLiteral("/dev/data.vg"));
+    EXPECT_EQ(pv("/dev/sdb2")->getVgPath(), QStringLiteral("/dev/data.vg"));
+    EXPECT_EQ(lvsOn("/dev/sda5"), (QStringList{"/dev/data.vg/home", "/dev/data.vg/home.daily", "/dev/data.vg/music"}));
+    expectTreesAgree(*roz);
+}
+
+TEST_F(RozFacade, ExtendReduceAndGrowFollowThePvs)
+{
+    ASSERT_EQ(myVg()->extend({QStringLiteral("/dev/sdb5")}), 0);
+    EXPECT_EQ(pv("/dev/sdb5")->getVgPath(), QStringLiteral("/dev/my-vg"));
+    expectTreesAgree(*roz);
+
+    // Larger than what is free on sdb2, so the volume spills onto sdb5.
+    Lv* scratch = myVg()->getLv(QStringLiteral("scratch_1"));
+    ASSERT_EQ(scratch->resize({QStringLiteral("-L36000")}), 0);
+    ASSERT_TRUE(splitPaths(scratch->pvString()).contains(QStringLiteral("/dev/sdb5")));
+    EXPECT_TRUE(lvsOn("/dev/sdb5").contains(QStringLiteral("/dev/my-vg/scratch_1")));
+    EXPECT_TRUE(lvsOn("/dev/sdb2").contains(QStringLiteral("/dev/my-vg/scratch_1")));
+    expectTreesAgree(*roz);
+
+    ASSERT_EQ(myVg()->getLv(QStringLiteral("scratch_1"))->remove(), 0);
+    EXPECT_FALSE(lvsOn("/dev/sdb5").contains(QStringLiteral("/dev/my-vg/scratch_1")));
+    ASSERT_EQ(myVg()->reduce({QStringLiteral("/dev/sdb5")}), 0);
+    EXPECT_TRUE(pv("/dev/sdb5")->isAllocatable());
+    EXPECT_EQ(pv("/dev/sdb5")->getSystem(), QStringLiteral("Linux LVM"));
+    expectTreesAgree(*roz);
+}
