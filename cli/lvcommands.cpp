@@ -182,14 +182,16 @@ int lvResize(Session& session, const QStringList& operands)
     showOutputOf(session, lv);
     const QString running = QStringLiteral("%1, then the file-system tools for %2")
                                 .arg(lvmLine({QStringLiteral("lvextend"), args.at(0), lv->path()}), lv->fstype());
-    // resize reports the file-system step only; whether the volume grew is read from the model.
+    // resize's result speaks of the file-system step; whether the volume grew is read from the
+    // model, so a failed lvextend is reported even when the result is 0.
     const auto judge = [lv, targetMiB](int result) {
-        if (result == -1)
-            return QStringLiteral("the file system \"%1\" cannot be grown by the library").arg(lv->fstype());
-        if (result != 0)
-            return QStringLiteral("the file system was not grown");
         if (lv->getAttribute(Lv::Size) < targetMiB)
             return QStringLiteral("the volume was not grown: it is still %1 MiB").arg(lv->getAttribute(Lv::Size));
+        if (result == -1)
+            return QStringLiteral("the volume was grown, but the library cannot grow its file system \"%1\"")
+                .arg(lv->fstype());
+        if (result != 0)
+            return QStringLiteral("the volume was grown, but its file system was not");
         return QString();
     };
     return session.carryOut({QStringLiteral("lv resize"), running, [lv, args] { return lv->resize(args); }, judge});

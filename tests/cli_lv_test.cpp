@@ -109,6 +109,9 @@ TEST_F(CliLv, ResizeGrowsTheVolumeAndItsFileSystem)
     EXPECT_TRUE(sim.callLines().contains("/sbin/resize2fs -f -F /dev/my-vg/scratch_1 3072M"));
     EXPECT_EQ(stateExtents("my-vg", "scratch_1"), 768);
     EXPECT_TRUE(run.out.contains(QStringLiteral("\n+ my-vg/scratch_1  3072 ")));
+    // resize hands over its growing transcript more than once; each line is shown once.
+    EXPECT_EQ(run.out.count(QStringLiteral("fs type ext2 on Dynamic Partition /dev/my-vg/scratch_1")), 1);
+    EXPECT_EQ(run.out.count(QStringLiteral("resize2fs")), 1) << run.out.toStdString();
 
     ASSERT_EQ(lv({"resize", "my-vg/scratch_1", "--size", "+1G"}).exitCode, 0);
     EXPECT_EQ(stateExtents("my-vg", "scratch_1"), 1024);
@@ -122,10 +125,15 @@ TEST_F(CliLv, ResizeRefusesShrinkingAndReportsAVolumeThatDidNotGrow)
     EXPECT_TRUE(shrink.err.contains(QStringLiteral("2048 MiB")));
     EXPECT_FALSE(ran("lvextend"));
 
-    // lvextend fails but the file-system tools succeed: the library's result is 0, roz's is not.
+    // roz reads the size from the model rather than trusting the result alone.
+    ASSERT_EQ(lv({"create", "my-vg", "raw", "--size", "8M", "--fs", "none"}).exitCode, 0);
     sim.addFault(lvm, {"lvextend"}, 5, "  Insufficient suitable allocatable extents\n");
-    const RozRun stuck = lv({"resize", "my-vg/scratch_1", "--size", "4096M"});
-    expectToolFailure(stuck, QStringLiteral("not grown"));
+    const RozRun stuck = lv({"resize", "my-vg/raw", "--size", "16M"});
+    expectToolFailure(stuck, QStringLiteral("the volume was not grown: it is still 8 MiB"));
+    EXPECT_EQ(stateExtents("my-vg", "raw"), 2);
+
+    const RozRun ext = lv({"resize", "my-vg/scratch_1", "--size", "4096M"});
+    EXPECT_EQ(ext.exitCode, 1);
     EXPECT_EQ(stateExtents("my-vg", "scratch_1"), 512);
 }
 
