@@ -152,3 +152,18 @@ TEST_F(CliShow, JsonHasTheDocumentedKeysAndNullForAbsentTexts)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(CliShow, DebugSwitchesTheLibrarysDebugLinesOn)
+{
+    const RozRun quiet = roz({QStringLiteral("show")});
+    const RozRun debug = roz({QStringLiteral("show"), QStringLiteral("--debug")});
+    const QString banner = QStringLiteral("=======V=G=S====&======L=V=S=============");
+    EXPECT_FALSE(quiet.err.contains(banner));
+    EXPECT_TRUE(debug.err.contains(banner)) << debug.err.left(500).toStdString();
+    EXPECT_TRUE(debug.err.contains(QStringLiteral("we are going to execute: /bin/mount --guess-fstype")));
+    EXPECT_EQ(debug.out, quiet.out);
+}
+
+} // namespace
