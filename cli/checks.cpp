@@ -129,8 +129,8 @@ bool splitVolume(const QString& text, QString* group, QString* volume, QString* 
     const QString path = text.startsWith(QLatin1String("/dev/")) ? text.mid(5) : text;
     const QStringList parts = path.split(QLatin1Char('/'));
     if (parts.size() != 2)
-        return fail(error, QStringLiteral("\"%1\" does not name a volume: write GROUP/VOLUME, such as vg0/home")
-                               .arg(text));
+        return fail(error,
+                    QStringLiteral("\"%1\" does not name a volume: write GROUP/VOLUME, such as vg0/home").arg(text));
     if (!checkName(parts.at(0), QStringLiteral("group name"), error))
         return false;
     if (!checkName(parts.at(1), QStringLiteral("volume name"), error))

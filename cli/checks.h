@@ -9,8 +9,7 @@
 namespace roz {
 
 // A size the user asked for, in whole MiB; `relative` when it was written with a leading "+".
-struct RequestedSize
-{
+struct RequestedSize {
     qint64 mib = 0;
     bool relative = false;
 };

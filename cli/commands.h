@@ -10,16 +10,15 @@ namespace roz {
 
 class Session;
 
-struct Command
-{
-    QString group;        // "vg", "lv", or empty for show
-    QString name;         // "create", "show", ...
-    QString operands;     // "NAME DEV..." for the synopsis
+struct Command {
+    QString group;    // "vg", "lv", or empty for show
+    QString name;     // "create", "show", ...
+    QString operands; // "NAME DEV..." for the synopsis
     int minOperands = 0;
-    int maxOperands = 0;  // -1: no limit
-    QStringList options;  // options of its own, beyond the ones every command takes
-    QString summary;      // one line
-    QString description;  // a paragraph or two
+    int maxOperands = 0; // -1: no limit
+    QStringList options; // options of its own, beyond the ones every command takes
+    QString summary;     // one line
+    QString description; // a paragraph or two
     QStringList examples;
     int (*run)(Session& session, const QStringList& operands) = nullptr;
 

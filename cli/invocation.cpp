@@ -5,16 +5,15 @@ namespace roz {
 
 const QStringList& valueOptions()
 {
-    static const QStringList options{QStringLiteral("sim-root"), QStringLiteral("machine"),
-                                     QStringLiteral("size"),     QStringLiteral("extent-size"),
-                                     QStringLiteral("fs"),       QStringLiteral("max-lv"),
+    static const QStringList options{QStringLiteral("sim-root"),    QStringLiteral("machine"), QStringLiteral("size"),
+                                     QStringLiteral("extent-size"), QStringLiteral("fs"),      QStringLiteral("max-lv"),
                                      QStringLiteral("max-pv")};
     return options;
 }
 
 const QStringList& flagOptions()
 {
-    static const QStringList flags{QStringLiteral("json"),  QStringLiteral("reset"), QStringLiteral("system"),
+    static const QStringList flags{QStringLiteral("json"), QStringLiteral("reset"), QStringLiteral("system"),
                                    QStringLiteral("debug"), QStringLiteral("help")};
     return flags;
 }

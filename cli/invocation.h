@@ -10,8 +10,7 @@
 
 namespace roz {
 
-struct Invocation
-{
+struct Invocation {
     QStringList words;             // everything that is not an option, in order
     QMap<QString, QString> values; // "--size 100M" and "--size=100M" give values["size"] = "100M"
     QSet<QString> flags;           // "--json" gives "json"; "-h" gives "help"

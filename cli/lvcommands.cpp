@@ -36,8 +36,8 @@ Lv* requireVolume(Session& session, const QPair<QString, QString>& names)
 {
     Lv* lv = requireGroup(session, names.first)->getLv(names.second);
     if (!lv)
-        stop(Refused, QStringLiteral("there is no volume \"%1\" in group \"%2\" (see roz show)")
-                          .arg(names.second, names.first));
+        stop(Refused,
+             QStringLiteral("there is no volume \"%1\" in group \"%2\" (see roz show)").arg(names.second, names.first));
     return lv;
 }
 
@@ -95,16 +95,16 @@ int lvCreate(Session& session, const QStringList& operands)
     requireName(group, QStringLiteral("group name"));
     requireName(name, QStringLiteral("volume name"));
     const qint64 sizeMiB = requireSizeMiB(invocation, QStringLiteral("lv create"));
-    const QString fs = invocation.hasValue(QStringLiteral("fs")) ? invocation.value(QStringLiteral("fs"))
-                                                                 : QStringLiteral("ext3");
+    const QString fs =
+        invocation.hasValue(QStringLiteral("fs")) ? invocation.value(QStringLiteral("fs")) : QStringLiteral("ext3");
     if (!fileSystems.contains(fs))
         stop(Refused, QStringLiteral("--fs \"%1\": choose one of %2").arg(fs, fileSystems.join(QStringLiteral(", "))));
 
     Vg* vg = requireGroup(session, group);
     requireFreeVolumeName(vg, name);
     // Element 0 asks for the file system; the rest go to lvcreate, element 3 carrying the name.
-    const QStringList request{fs, QStringLiteral("-L"), QStringLiteral("%1M").arg(sizeMiB),
-                              QStringLiteral("-n") + name, group};
+    const QStringList request{fs, QStringLiteral("-L"), QStringLiteral("%1M").arg(sizeMiB), QStringLiteral("-n") + name,
+                              group};
     showOutputOf(session, vg);
     const QString running = QStringLiteral("%1, then %2")
                                 .arg(lvmLine(QStringList{QStringLiteral("lvcreate")} + request.mid(1)),
@@ -116,8 +116,8 @@ int lvCreate(Session& session, const QStringList& operands)
             return QStringLiteral("the volume was made, but its file system was not");
         return QStringLiteral("the tool failed");
     };
-    return session.carryOut({QStringLiteral("lv create"), running, [vg, request] { return vg->createLv(request); },
-                             judge});
+    return session.carryOut(
+        {QStringLiteral("lv create"), running, [vg, request] { return vg->createLv(request); }, judge});
 }
 
 int lvRename(Session& session, const QStringList& operands)
@@ -142,8 +142,10 @@ int lvRemove(Session& session, const QStringList& operands)
         stop(Refused, QStringLiteral("%1 has snapshots (%2); remove them first")
                           .arg(lv->path(), lv->getSnapshot().join(QStringLiteral(", "))));
     showOutputOf(session, lv);
-    return session.carryOut({QStringLiteral("lv remove"), lvmLine({QStringLiteral("lvremove"), QStringLiteral("-f"), lv->path()}),
-                             [lv] { return lv->remove(); }, {}});
+    return session.carryOut({QStringLiteral("lv remove"),
+                             lvmLine({QStringLiteral("lvremove"), QStringLiteral("-f"), lv->path()}),
+                             [lv] { return lv->remove(); },
+                             {}});
 }
 
 int lvSnapshot(Session& session, const QStringList& operands)
@@ -161,7 +163,8 @@ int lvSnapshot(Session& session, const QStringList& operands)
                            QStringLiteral("%1M").arg(sizeMiB)};
     showOutputOf(session, lv);
     const QString running = lvmLine(QStringList{QStringLiteral("lvcreate")} + args + QStringList{lv->path()});
-    return session.carryOut({QStringLiteral("lv snapshot"), running, [lv, args] { return lv->createSnapshot(args); }, {}});
+    return session.carryOut(
+        {QStringLiteral("lv snapshot"), running, [lv, args] { return lv->createSnapshot(args); }, {}});
 }
 
 int lvResize(Session& session, const QStringList& operands)

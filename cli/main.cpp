@@ -54,8 +54,7 @@ QString checkArguments(const Command& command, const Invocation& invocation, con
         if (!everyCommandTakes.contains(option) && !command.options.contains(option))
             return QStringLiteral("roz %1 takes no %2").arg(command.fullName(), option);
     }
-    if (operands.size() < command.minOperands ||
-        (command.maxOperands >= 0 && operands.size() > command.maxOperands))
+    if (operands.size() < command.minOperands || (command.maxOperands >= 0 && operands.size() > command.maxOperands))
         return QStringLiteral("wrong number of operands; usage: roz %1 %2")
             .arg(command.fullName(), command.operands)
             .trimmed();

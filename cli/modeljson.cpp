@@ -60,14 +60,22 @@ QJsonObject jsonOf(const GroupView& g)
     QJsonArray volumes;
     for (const VolumeView& v : g.volumes)
         volumes << jsonOf(v);
-    const QJsonObject extents{
-        {"sizeMiB", g.extentMiB}, {"total", g.totalExtents}, {"allocated", g.allocatedExtents}, {"free", g.freeExtents}};
-    return QJsonObject{{"name", g.name},         {"path", g.path},
-                       {"uuid", g.uuid},         {"sizeMiB", g.sizeMiB},
-                       {"freeMiB", g.freeMiB},   {"extents", extents},
-                       {"maxVolumes", g.maxVolumes}, {"maxPvs", g.maxPvs},
-                       {"active", g.active},     {"resizable", g.resizable},
-                       {"pvs", QJsonArray::fromStringList(g.pvs)}, {"volumes", volumes}};
+    const QJsonObject extents{{"sizeMiB", g.extentMiB},
+                              {"total", g.totalExtents},
+                              {"allocated", g.allocatedExtents},
+                              {"free", g.freeExtents}};
+    return QJsonObject{{"name", g.name},
+                       {"path", g.path},
+                       {"uuid", g.uuid},
+                       {"sizeMiB", g.sizeMiB},
+                       {"freeMiB", g.freeMiB},
+                       {"extents", extents},
+                       {"maxVolumes", g.maxVolumes},
+                       {"maxPvs", g.maxPvs},
+                       {"active", g.active},
+                       {"resizable", g.resizable},
+                       {"pvs", QJsonArray::fromStringList(g.pvs)},
+                       {"volumes", volumes}};
 }
 
 } // namespace

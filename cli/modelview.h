@@ -11,8 +11,7 @@ class Roz;
 
 namespace roz {
 
-struct PartitionView
-{
+struct PartitionView {
     QString name;
     QString path;
     qint64 size = 0; // in the device lister's unit, as the library keeps it
@@ -20,20 +19,18 @@ struct PartitionView
     QString fstype;
     QString mountPoint;
     bool pv = false;
-    QString groupPath;     // "/dev/vg0", empty when in no group
-    QStringList volumes;   // paths of the logical volumes on it
+    QString groupPath;   // "/dev/vg0", empty when in no group
+    QStringList volumes; // paths of the logical volumes on it
 };
 
-struct DiskView
-{
+struct DiskView {
     QString name;
     QString path;
     qint64 size = 0;
     QList<PartitionView> partitions;
 };
 
-struct VolumeView
-{
+struct VolumeView {
     QString group;
     QString name;
     QString path;
@@ -48,8 +45,7 @@ struct VolumeView
     QString mountPoint;
 };
 
-struct GroupView
-{
+struct GroupView {
     QString name;
     QString path;
     QString uuid;
@@ -67,8 +63,7 @@ struct GroupView
     QList<VolumeView> volumes;
 };
 
-struct ModelView
-{
+struct ModelView {
     QList<DiskView> disks;
     QList<GroupView> groups;
     QStringList unreadableGroups;

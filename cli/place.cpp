@@ -25,8 +25,9 @@ std::optional<Place> chooseSystem(const Invocation& invocation, QString* error, 
 {
     if (invocation.hasValue(QStringLiteral("sim-root")) || invocation.hasValue(QStringLiteral("machine")) ||
         invocation.has(QStringLiteral("reset")))
-        return refuse(error, code, Refused,
-                      QStringLiteral("--system works on the real machine and takes no --sim-root, --machine or --reset"));
+        return refuse(
+            error, code, Refused,
+            QStringLiteral("--system works on the real machine and takes no --sim-root, --machine or --reset"));
     if (effectiveUid() != 0)
         return refuse(error, code, CannotStart,
                       QStringLiteral("--system reads and changes this machine's real disks and needs root; "
@@ -46,7 +47,8 @@ bool isEmptyOrAbsent(const QString& dir)
 QString defaultSimRoot()
 {
     const QString stateHome = qEnvironmentVariable("XDG_STATE_HOME");
-    const QString base = QDir::isAbsolutePath(stateHome) ? stateHome : QDir::homePath() + QStringLiteral("/.local/state");
+    const QString base =
+        QDir::isAbsolutePath(stateHome) ? stateHome : QDir::homePath() + QStringLiteral("/.local/state");
     return base + QStringLiteral("/dovododuzu/sim-root");
 }
 
@@ -54,8 +56,7 @@ QString findSimProgram()
 {
     const QString appDir = QCoreApplication::applicationDirPath();
     const QStringList candidates{qEnvironmentVariable("DOVODODUZU_SIM"), appDir + QStringLiteral("/dovododuzu-sim"),
-                                 appDir + QStringLiteral("/../sim/dovododuzu-sim"),
-                                 QStringLiteral(ROZ_SIM_BUILD_PATH)};
+                                 appDir + QStringLiteral("/../sim/dovododuzu-sim"), QStringLiteral(ROZ_SIM_BUILD_PATH)};
     for (const QString& candidate : candidates) {
         const QFileInfo info(candidate);
         if (!candidate.isEmpty() && info.isFile() && info.isExecutable())

@@ -12,8 +12,7 @@
 
 namespace roz {
 
-struct Place
-{
+struct Place {
     bool system = false;
     QString root; // the simulated root; empty for the real machine
 };

@@ -34,10 +34,7 @@ QString Transcript::lastLine() const
     return QString();
 }
 
-Session::Session(const Invocation& invocation)
-    : invocation_(invocation)
-{
-}
+Session::Session(const Invocation& invocation) : invocation_(invocation) {}
 
 Session::~Session() = default;
 
@@ -72,7 +69,7 @@ int Session::carryOut(const Change& change)
     const QList<Table> before = tablesOf(view());
     note(QStringLiteral("running: ") + change.running);
     const int result = change.run();
-    const QString failure = change.judge ? change.judge(result)
+    const QString failure = change.judge  ? change.judge(result)
                             : result == 0 ? QString()
                                           : QStringLiteral("the tool failed");
     say(QStringLiteral("result: %1 (%2)\n").arg(result).arg(failure.isEmpty() ? QStringLiteral("success") : failure));

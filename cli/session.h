@@ -21,8 +21,7 @@ namespace roz {
 
 // Ends the run with `code` and `message`. Thrown by the checks so that each one is a single line;
 // main() catches it. Nothing of the library throws or sees it.
-struct Stop
-{
+struct Stop {
     ExitCode code;
     QString message;
 };
@@ -43,11 +42,10 @@ private:
 };
 
 // One change to the machine, ready to run.
-struct Change
-{
-    QString what;                   // "vg create": names the command in messages
-    QString running;                // the command line(s) that will run, shown before
-    std::function<int()> run;       // calls the library operation and returns its result
+struct Change {
+    QString what;             // "vg create": names the command in messages
+    QString running;          // the command line(s) that will run, shown before
+    std::function<int()> run; // calls the library operation and returns its result
     // Given the result, returns why the change failed, or an empty text when it succeeded. When
     // not set, any result but 0 is a failure.
     std::function<QString(int)> judge;

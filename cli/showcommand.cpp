@@ -29,7 +29,8 @@ int showModel(Session& session, const QStringList&)
     }
     QString text = machineLine(place) + QLatin1Char('\n') + renderTables(tablesOf(model));
     if (!model.unreadableGroups.isEmpty())
-        text += QStringLiteral("\nunreadable volume groups: %1\n").arg(model.unreadableGroups.join(QStringLiteral(", ")));
+        text +=
+            QStringLiteral("\nunreadable volume groups: %1\n").arg(model.unreadableGroups.join(QStringLiteral(", ")));
     say(text);
     return Success;
 }

@@ -66,9 +66,9 @@ Table groupTable(const ModelView& model)
         const QString extents =
             QStringLiteral("%1/%2/%3").arg(g.totalExtents).arg(g.allocatedExtents).arg(g.freeExtents);
         table.rows << Row{QStringLiteral("vg:") + g.name,
-                          {g.name, QString::number(g.sizeMiB), QString::number(g.freeMiB),
-                           QString::number(g.extentMiB), extents, shortList(g.pvs),
-                           QString::number(g.volumes.size()), yesNo(g.active), yesNo(g.resizable)}};
+                          {g.name, QString::number(g.sizeMiB), QString::number(g.freeMiB), QString::number(g.extentMiB),
+                           extents, shortList(g.pvs), QString::number(g.volumes.size()), yesNo(g.active),
+                           yesNo(g.resizable)}};
     }
     return table;
 }

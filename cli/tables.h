@@ -10,14 +10,12 @@
 
 namespace roz {
 
-struct Row
-{
+struct Row {
     QString key; // what the row stands for, stable across a change: "vg:vg0", "part:/dev/sda2"
     QStringList cells;
 };
 
-struct Table
-{
+struct Table {
     QString title;
     QStringList headers;
     QList<Row> rows;

@@ -84,8 +84,10 @@ int simpleGroupChange(Session& session, const QStringList& operands, const QStri
     requireName(name, QStringLiteral("group name"));
     Vg* vg = requireGroup(session, name);
     connectOutput(session, vg);
-    return session.carryOut({what, lvmLine({QStringLiteral("vgchange"), option, name}),
-                             [vg, operation] { return (vg->*operation)(); }, {}});
+    return session.carryOut({what,
+                             lvmLine({QStringLiteral("vgchange"), option, name}),
+                             [vg, operation] { return (vg->*operation)(); },
+                             {}});
 }
 
 } // namespace
@@ -111,8 +113,9 @@ int vgCreate(Session& session, const QStringList& operands)
                              devices;
     Lvm* lvm = session.model().getLvm();
     QObject::connect(lvm, &Lvm::output, [&session](const QString& text) { session.transcript().show(text); });
-    const QString running = QStringLiteral("parted and pvcreate on %1, then %2")
-                                .arg(devices.join(QLatin1Char(' ')), lvmLine(QStringList{QStringLiteral("vgcreate")} + args));
+    const QString running =
+        QStringLiteral("parted and pvcreate on %1, then %2")
+            .arg(devices.join(QLatin1Char(' ')), lvmLine(QStringList{QStringLiteral("vgcreate")} + args));
     return session.carryOut({QStringLiteral("vg create"), running, [lvm, args] { return lvm->createVg(args); }, {}});
 }
 
@@ -144,11 +147,12 @@ int vgRemove(Session& session, const QStringList& operands)
     Vg* vg = requireGroup(session, name);
     // vgremove would ask on the terminal before removing volumes; roz never lets it get that far.
     if (vg->lvCount() > 0)
-        stop(Refused, QStringLiteral("volume group \"%1\" still holds volumes (%2); remove them first with roz lv remove")
-                          .arg(name, vg->lvString().replace(QLatin1Char(':'), QStringLiteral(", "))));
+        stop(Refused,
+             QStringLiteral("volume group \"%1\" still holds volumes (%2); remove them first with roz lv remove")
+                 .arg(name, vg->lvString().replace(QLatin1Char(':'), QStringLiteral(", "))));
     connectOutput(session, vg);
-    return session.carryOut({QStringLiteral("vg remove"), lvmLine({QStringLiteral("vgremove"), name}),
-                             [vg] { return vg->remove(); }, {}});
+    return session.carryOut(
+        {QStringLiteral("vg remove"), lvmLine({QStringLiteral("vgremove"), name}), [vg] { return vg->remove(); }, {}});
 }
 
 int vgRename(Session& session, const QStringList& operands)
@@ -161,8 +165,10 @@ int vgRename(Session& session, const QStringList& operands)
     if (session.model().getLvm()->hasVg(newName))
         stop(Refused, QStringLiteral("a volume group \"%1\" exists already").arg(newName));
     connectOutput(session, vg);
-    return session.carryOut({QStringLiteral("vg rename"), lvmLine({QStringLiteral("vgrename"), name, newName}),
-                             [vg, newName] { return vg->rename(newName); }, {}});
+    return session.carryOut({QStringLiteral("vg rename"),
+                             lvmLine({QStringLiteral("vgrename"), name, newName}),
+                             [vg, newName] { return vg->rename(newName); },
+                             {}});
 }
 
 int vgExtend(Session& session, const QStringList& operands)
@@ -173,9 +179,9 @@ int vgExtend(Session& session, const QStringList& operands)
     Vg* vg = requireGroup(session, name);
     requireFreePartitions(session.view(), devices);
     connectOutput(session, vg);
-    const QString running = QStringLiteral("parted and pvcreate on %1, then %2")
-                                .arg(devices.join(QLatin1Char(' ')),
-                                     lvmLine(QStringList{QStringLiteral("vgextend"), name} + devices));
+    const QString running =
+        QStringLiteral("parted and pvcreate on %1, then %2")
+            .arg(devices.join(QLatin1Char(' ')), lvmLine(QStringList{QStringLiteral("vgextend"), name} + devices));
     return session.carryOut({QStringLiteral("vg extend"), running, [vg, devices] { return vg->extend(devices); }, {}});
 }
 
@@ -193,7 +199,8 @@ int vgReduce(Session& session, const QStringList& operands)
     connectOutput(session, vg);
     return session.carryOut({QStringLiteral("vg reduce"),
                              lvmLine(QStringList{QStringLiteral("vgreduce"), name} + devices),
-                             [vg, devices] { return vg->reduce(devices); }, {}});
+                             [vg, devices] { return vg->reduce(devices); },
+                             {}});
 }
 
 } // namespace roz

@@ -9,10 +9,10 @@ class CliArgs : public RozCase
 {
 };
 
-const QList<QStringList> everySubCommand{
-    {"show"},         {"vg", "create"}, {"vg", "activate"}, {"vg", "deactivate"}, {"vg", "freeze"},
-    {"vg", "defreeze"}, {"vg", "remove"}, {"vg", "rename"},   {"vg", "extend"},     {"vg", "reduce"},
-    {"lv", "create"}, {"lv", "rename"}, {"lv", "remove"},   {"lv", "snapshot"},   {"lv", "resize"}};
+const QList<QStringList> everySubCommand{{"show"},         {"vg", "create"},   {"vg", "activate"}, {"vg", "deactivate"},
+                                         {"vg", "freeze"}, {"vg", "defreeze"}, {"vg", "remove"},   {"vg", "rename"},
+                                         {"vg", "extend"}, {"vg", "reduce"},   {"lv", "create"},   {"lv", "rename"},
+                                         {"lv", "remove"}, {"lv", "snapshot"}, {"lv", "resize"}};
 
 TEST_F(CliArgs, EverySubCommandHasHelpWithExamplesAndTheGeneralHelpListsThemAll)
 {
@@ -28,7 +28,8 @@ TEST_F(CliArgs, EverySubCommandHasHelpWithExamplesAndTheGeneralHelpListsThemAll)
         const RozRun helpWord = roz(QStringList{QStringLiteral("help")} + words, false);
         EXPECT_EQ(helpWord.out, help.out) << name.toStdString();
     }
-    EXPECT_TRUE(roz({QStringLiteral("lv"), QStringLiteral("-h")}, false).out.contains(QStringLiteral("roz lv snapshot")));
+    EXPECT_TRUE(
+        roz({QStringLiteral("lv"), QStringLiteral("-h")}, false).out.contains(QStringLiteral("roz lv snapshot")));
     // Help neither lays out a root nor runs anything.
     EXPECT_FALSE(QFileInfo::exists(stateHome()));
 }

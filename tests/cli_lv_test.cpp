@@ -93,7 +93,8 @@ TEST_F(CliLv, SnapshotLinksTheNewVolumeToItsOrigin)
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(sim.callLines().contains(lvm + " lvcreate -s -ns1 -L 52M /dev/my-vg/scratch_1"));
     EXPECT_EQ(stateVolume("my-vg", "s1").value("origin").toString(), QStringLiteral("scratch_1"));
-    EXPECT_TRUE(run.out.contains(QStringLiteral("origin of s1")) && run.out.contains(QStringLiteral("snapshot of scratch_1")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("origin of s1")) &&
+                run.out.contains(QStringLiteral("snapshot of scratch_1")));
 
     EXPECT_EQ(lv({"snapshot", "my-vg/snap1", "s2", "--size", "8M"}).exitCode, 2); // of a snapshot
     sim.addFault(lvm, {"lvcreate"}, 5, "  snapshot refused\n");

@@ -31,9 +31,8 @@ class CliPlace : public RozCase
 
 TEST_F(CliPlace, DefaultRootLivesInTheStateDirectoryAndKeepsChanges)
 {
-    const RozRun create = roz({QStringLiteral("vg"), QStringLiteral("create"), QStringLiteral("data"),
-                               QStringLiteral("sdc3")},
-                              false);
+    const RozRun create =
+        roz({QStringLiteral("vg"), QStringLiteral("create"), QStringLiteral("data"), QStringLiteral("sdc3")}, false);
     ASSERT_EQ(create.exitCode, 0) << create.err.toStdString();
     const QString root = stateHome() + QStringLiteral("/dovododuzu/sim-root");
     EXPECT_TRUE(create.err.contains(QStringLiteral("laid out the simulated machine \"default\" in ") + root));
@@ -60,17 +59,17 @@ TEST_F(CliPlace, WithoutXdgStateHomeTheRootGoesUnderHome)
 
 TEST_F(CliPlace, MachineFileLaysOutThatMachineAndIsRefusedOnAnExistingRoot)
 {
-    QJsonObject machine{{"format", 1},
-                        {"disks", QJsonArray{QJsonObject{
-                                      {"name", "vda"},
-                                      {"sizeKiB", 2097152},
-                                      {"partitions", QJsonArray{QJsonObject{{"number", 1},
-                                                                            {"system", "Linux"},
-                                                                            {"fstype", "ext3"},
-                                                                            {"sizeKiB", 2097152},
-                                                                            {"fsUsedKiB", 0}}}}}}},
-                        {"pvs", QJsonArray()},
-                        {"vgs", QJsonArray()}};
+    QJsonObject machine{
+        {"format", 1},
+        {"disks",
+         QJsonArray{QJsonObject{
+             {"name", "vda"},
+             {"sizeKiB", 2097152},
+             {"partitions",
+              QJsonArray{QJsonObject{
+                  {"number", 1}, {"system", "Linux"}, {"fstype", "ext3"}, {"sizeKiB", 2097152}, {"fsUsedKiB", 0}}}}}}},
+        {"pvs", QJsonArray()},
+        {"vgs", QJsonArray()}};
     const QString file = home.path() + QStringLiteral("/small.json");
     QFile out(file);
     ASSERT_TRUE(out.open(QIODevice::WriteOnly));

@@ -50,7 +50,8 @@ TEST_F(CliShow, TextShowsDisksGroupsAndVolumesOfTheDefaultMachine)
     EXPECT_TRUE(group.contains(QStringLiteral("575/500/75")) && group.contains(QStringLiteral(" no ")))
         << group.toStdString();
     const QString volume = lineStarting(run.out, QStringLiteral("my-vg/home "));
-    EXPECT_TRUE(volume.contains(QStringLiteral("origin of snap1,home.daily")) && volume.contains(QStringLiteral("/home")))
+    EXPECT_TRUE(volume.contains(QStringLiteral("origin of snap1,home.daily")) &&
+                volume.contains(QStringLiteral("/home")))
         << volume.toStdString();
     EXPECT_TRUE(lineStarting(run.out, QStringLiteral("my-vg/snap1 ")).contains(QStringLiteral("snapshot of home")));
     EXPECT_TRUE(run.out.contains(QStringLiteral("unreadable volume groups: vgbroken")));
@@ -95,7 +96,8 @@ TEST_F(CliShow, JsonMatchesTheSimulatedState)
             EXPECT_EQ(shownPart.value("path").toString(), QStringLiteral("/dev/") + name);
             EXPECT_EQ(shownPart.value("size").toInteger(), part.value("sizeKiB").toInteger());
             const QJsonValue mountDir = part.value("mount").toObject().value("dir");
-            EXPECT_EQ(shownPart.value("mountPoint"), mountDir.isUndefined() ? QJsonValue() : mountDir) << name.toStdString();
+            EXPECT_EQ(shownPart.value("mountPoint"), mountDir.isUndefined() ? QJsonValue() : mountDir)
+                << name.toStdString();
         }
     }
 
@@ -107,7 +109,8 @@ TEST_F(CliShow, JsonMatchesTheSimulatedState)
         readableGroups.insert(group.value("name").toString());
         const QJsonObject shownGroup = byName(shown.value("groups").toArray(), group.value("name").toString());
         ASSERT_FALSE(shownGroup.isEmpty());
-        EXPECT_EQ(shownGroup.value("extents").toObject().value("sizeMiB").toInt(), group.value("extentKiB").toInt() / 1024);
+        EXPECT_EQ(shownGroup.value("extents").toObject().value("sizeMiB").toInt(),
+                  group.value("extentKiB").toInt() / 1024);
         EXPECT_EQ(shownGroup.value("active").toBool(), group.value("active").toBool());
         EXPECT_EQ(namesOf(shownGroup.value("volumes").toArray()), namesOf(group.value("lvs").toArray()));
         QStringList statePvs;
@@ -118,7 +121,8 @@ TEST_F(CliShow, JsonMatchesTheSimulatedState)
         EXPECT_EQ(shownGroup.value("pvs").toVariant().toStringList(), statePvs);
         for (const QJsonValue& volumeValue : group.value("lvs").toArray()) {
             const QJsonObject volume = volumeValue.toObject();
-            const QJsonObject shownVolume = byName(shownGroup.value("volumes").toArray(), volume.value("name").toString());
+            const QJsonObject shownVolume =
+                byName(shownGroup.value("volumes").toArray(), volume.value("name").toString());
             EXPECT_EQ(shownVolume.value("origin").toString(), volume.value("origin").toString());
             EXPECT_EQ(shownVolume.value("snapshot").toBool(), volume.contains("origin"));
             if (volume.contains("origin"))

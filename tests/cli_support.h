@@ -13,8 +13,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-struct RozRun
-{
+struct RozRun {
     int exitCode = -1;
     QString out;
     QString err;

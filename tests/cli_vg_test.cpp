@@ -64,7 +64,8 @@ TEST_F(CliVg, ActivateAndDeactivateChangeTheGroupAndItsVolumes)
     const RozRun on = vg({"activate", "vg.backup"});
     ASSERT_EQ(on.exitCode, 0) << on.err.toStdString();
     EXPECT_TRUE(stateGroup("vg.backup").value("active").toBool());
-    EXPECT_TRUE(on.out.contains(QStringLiteral("\n+ vg.backup/archive ")) && on.out.contains(QStringLiteral(" active ")));
+    EXPECT_TRUE(on.out.contains(QStringLiteral("\n+ vg.backup/archive ")) &&
+                on.out.contains(QStringLiteral(" active ")));
 
     const RozRun off = vg({"deactivate", "vg.backup"});
     ASSERT_EQ(off.exitCode, 0) << off.err.toStdString();
@@ -134,7 +135,7 @@ TEST_F(CliVg, ExtendAndReduceMovePartitionsInAndOut)
     EXPECT_TRUE(extended.out.contains(QStringLiteral("\n+ my-vg ")));
 
     EXPECT_EQ(vg({"reduce", "my-vg", "sdb6"}).exitCode, 2); // not one of its PVs
-    const RozRun busy = vg({"reduce", "my-vg", "sda5"});  // holds volumes' extents
+    const RozRun busy = vg({"reduce", "my-vg", "sda5"});    // holds volumes' extents
     EXPECT_EQ(busy.exitCode, 1);
     EXPECT_EQ(stateGroupOfPv("/dev/sda5"), QStringLiteral("my-vg"));
 
