@@ -171,13 +171,9 @@ int Vg::createLv(const QStringList& request)
         return -1;
     }
     const QString lvName = newLvName(request.at(3));
-    if (!isUsableLvName(lvName)) {
-        emit output(QStringLiteral("Dynamic Partition not created: \"%1\" is not a valid name\n").arg(lvName));
-        return -1;
-    }
-    // A name that is already registered cannot be the volume lvcreate makes; its file system
-    // must never be overwritten.
-    const bool nameWasTaken = hasLv(lvName);
+    // A name that is already registered cannot be the volume lvcreate makes, and a name that is
+    // no volume name cannot lead to it: neither device may be handed to a file-system maker.
+    const bool nameWasTaken = hasLv(lvName) || !isUsableLvName(lvName);
 
     const QStringList args = QStringList{QStringLiteral("lvcreate")} + request.mid(1);
     const int result = runLvmTool(args, log);

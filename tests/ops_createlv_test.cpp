@@ -182,25 +182,34 @@ TEST_F(CreateLv, NeverFormatsAVolumeThatExistedBefore)
     EXPECT_EQ(roz->getHard()->getPv("/dev/sda1")->lvString().count("/dev/vg00/data"), 1);
 }
 
-TEST_F(CreateLv, RequestsThatCannotNameTheVolumeAreRefusedBeforeAnyTool)
+TEST_F(CreateLv, ShortRequestIsRefusedBeforeAnyTool)
 {
     const QJsonObject stateBefore = sim->state();
-    const QList<QStringList> refused = {
-        {QStringLiteral("ext3"), QStringLiteral("-L64"), QStringLiteral("vg00")},
-        request(QStringLiteral("ext3"), QStringLiteral("../../sda")),
-        request(QStringLiteral("ext3"), QString()),
-    };
-    for (const QStringList& r : refused) {
-        events.clear();
-        outputs.clear();
-        EXPECT_EQ(vg->createLv(r), -1) << r.join(' ').toStdString();
-        EXPECT_EQ(events, QStringList{"output"});
-        EXPECT_EQ(outputs.value(0).count('\n'), 1);
-        EXPECT_TRUE(outputs.value(0).endsWith('\n'));
-    }
+    EXPECT_EQ(vg->createLv({QStringLiteral("ext3"), QStringLiteral("-L64"), QStringLiteral("vg00")}), -1);
+    EXPECT_EQ(events, QStringList{"output"});
+    EXPECT_EQ(outputs.value(0).count('\n'), 1);
+    EXPECT_TRUE(outputs.value(0).endsWith('\n'));
     EXPECT_TRUE(sim->calls().isEmpty());
     EXPECT_EQ(vg->lvCount(), 1u);
     EXPECT_EQ(sim->state().value("vgs"), stateBefore.value("vgs"));
+}
+
+// Names are the tool's to refuse; a name that is no volume name must still never reach a
+// file-system maker, even when the tool says it made something.
+TEST_F(CreateLv, NameThatIsNoVolumeNameIsNeverFormatted)
+{
+    EXPECT_NE(vg->createLv(request(QStringLiteral("ext3"), QStringLiteral("bad name"))), 0);
+    EXPECT_EQ(sim->calls().value(0).value(1), QStringLiteral("lvcreate"));
+    EXPECT_TRUE(fileSystemCalls().isEmpty());
+
+    sim->addFault(kLvm, {QStringLiteral("lvcreate")}, 0, QStringLiteral("  Logical volume \"lvol0\" created\n"));
+    for (const QString& name : {QStringLiteral("../../sda"), QString()}) {
+        outputs.clear();
+        EXPECT_EQ(vg->createLv(request(QStringLiteral("ext3"), name)), 256) << name.toStdString();
+        EXPECT_TRUE(outputs.value(0).endsWith(kMakeFsManually));
+    }
+    EXPECT_TRUE(fileSystemCalls().isEmpty());
+    EXPECT_EQ(vg->lvCount(), 1u);
 }
 
 } // namespace
