@@ -42,13 +42,7 @@ class CreateVg : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(descriptionDir.isValid());
-        const QString path = descriptionDir.filePath(QStringLiteral("machine.json"));
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(kMachine);
-        file.close();
-        sim = std::make_unique<SimRoot>(path);
+        sim = SimRoot::fromJson(kMachine);
         lvm = std::make_unique<Lvm>();
         QObject::connect(lvm.get(), &Lvm::output, [this](const QString& text) {
             events << QStringLiteral("output");
@@ -76,7 +70,6 @@ protected:
         return names;
     }
 
-    QTemporaryDir descriptionDir;
     std::unique_ptr<SimRoot> sim;
     std::unique_ptr<Lvm> lvm;
     QStringList events;

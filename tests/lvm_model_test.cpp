@@ -122,13 +122,7 @@ class LogicalTree : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(descriptionDir.isValid());
-        const QString path = descriptionDir.filePath(QStringLiteral("machine.json"));
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(kMachine);
-        file.close();
-        sim = std::make_unique<SimRoot>(path);
+        sim = SimRoot::fromJson(kMachine);
     }
 
     // The simulated machine's own view of a group and of a volume.
@@ -166,7 +160,6 @@ protected:
     }
     bool ran(const QStringList& call) const { return sim->calls().contains(call); }
 
-    QTemporaryDir descriptionDir;
     std::unique_ptr<SimRoot> sim;
 };
 

@@ -40,13 +40,7 @@ class CreateLv : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(descriptionDir.isValid());
-        const QString path = descriptionDir.filePath(QStringLiteral("machine.json"));
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(kMachine);
-        file.close();
-        sim = std::make_unique<SimRoot>(path);
+        sim = SimRoot::fromJson(kMachine);
         roz = std::make_unique<Roz>();
         vg = roz->getLvm()->getVg(QStringLiteral("vg00"));
         ASSERT_NE(vg, nullptr);
@@ -81,7 +75,6 @@ protected:
         return {};
     }
 
-    QTemporaryDir descriptionDir;
     std::unique_ptr<SimRoot> sim;
     std::unique_ptr<Roz> roz;
     Vg* vg = nullptr;

@@ -59,13 +59,7 @@ class VgOperations : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(descriptionDir.isValid());
-        const QString path = descriptionDir.filePath(QStringLiteral("machine.json"));
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(kMachine);
-        file.close();
-        sim = std::make_unique<SimRoot>(path);
+        sim = SimRoot::fromJson(kMachine);
         roz = std::make_unique<Roz>();
         // The group deletes itself inside `removed` before later receivers hear it, so the removal
         // is observed through the manager's relay.
@@ -138,7 +132,6 @@ protected:
         return statuses;
     }
 
-    QTemporaryDir descriptionDir;
     std::unique_ptr<SimRoot> sim;
     std::unique_ptr<Roz> roz;
     Vg* vg = nullptr;

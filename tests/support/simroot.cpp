@@ -1,6 +1,8 @@
 // SimRoot: a fresh simulated machine in a temporary directory, with the library pointed at it.
 #include "simroot.h"
 
+#include <QFile>
+
 #include "simstore.h"
 #include "utils.h"
 
@@ -21,6 +23,17 @@ SimRoot::SimRoot(const QString& machine)
 SimRoot::~SimRoot()
 {
     setSystemRoot(QString());
+}
+
+std::unique_ptr<SimRoot> SimRoot::fromJson(const QByteArray& description)
+{
+    QTemporaryDir descriptionDir;
+    const QString path = descriptionDir.filePath(QStringLiteral("machine.json"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(description) != description.size())
+        ADD_FAILURE() << "SimRoot: cannot write the machine description";
+    file.close();
+    return std::make_unique<SimRoot>(path);
 }
 
 QString SimRoot::root() const

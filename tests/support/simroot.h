@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <memory>
+
 #include "qtprinters.h"
 
 class SimRoot
@@ -19,6 +21,9 @@ public:
     explicit SimRoot(const QString& machine = QStringLiteral("default"));
     // Calls setSystemRoot("") and removes the root.
     ~SimRoot();
+
+    // A root laid out from a machine description given as JSON text.
+    static std::unique_ptr<SimRoot> fromJson(const QByteArray& description);
 
     QString root() const;
 
