@@ -21,7 +21,8 @@ class DOVODODUZU_EXPORT Lv : public QObject
     Q_OBJECT
 
 public:
-    enum Attribute {
+    // A fixed underlying type makes every int a valid value: one outside the list gives 0.
+    enum Attribute : int {
         Access,
         Status,
         Number,
@@ -115,7 +116,8 @@ class DOVODODUZU_EXPORT Vg : public QObject
     Q_OBJECT
 
 public:
-    enum Attribute {
+    // A fixed underlying type makes every int a valid value: one outside the list gives 0.
+    enum Attribute : int {
         Access,
         Status,
         Number,
