@@ -109,7 +109,8 @@ int splitline(char* line, char** fields, char separator, int capacity)
     int count = 1;
     while (*cursor != '\0') {
         ++cursor;
-        if (*cursor != separator)
+        // The terminating NUL is never a separator, even when the caller asks for '\0'.
+        if (*cursor != separator || *cursor == '\0')
             continue;
         if (count == capacity)
             break;

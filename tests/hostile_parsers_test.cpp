@@ -1,0 +1,207 @@
+// Hostile text through the parsers: records with 3 or 300 fields, very long lines, NUL bytes and
+// binary garbage, and the inputs the fuzz targets once failed on, kept as regression cases.
+#include "diskparse_p.h"
+#include "lvmparse_p.h"
+#include "qtprinters.h"
+#include "utils.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// `count` colon-separated fields "1", "2", ...: a record far longer than any the tools print.
+QByteArray colonRecord(int count)
+{
+    QByteArrayList fields;
+    for (int i = 1; i <= count; ++i)
+        fields << QByteArray::number(i);
+    return fields.join(':');
+}
+
+QByteArray garbage()
+{
+    QByteArray bytes;
+    for (int i = 0; i < 600; ++i)
+        bytes.append(static_cast<char>((i * 131 + 7) % 256));
+    return bytes;
+}
+
+// A buffer holding exactly the text and its NUL, so that a read past the end is caught by the sanitizer.
+std::vector<char> exactBuffer(const char* text, std::size_t length)
+{
+    std::vector<char> buffer(text, text + length);
+    buffer.push_back('\0');
+    return buffer;
+}
+
+} // namespace
+
+TEST(HostileSplitline, NulSeparatorSplitsNothingAndStaysInsideTheLine)
+{
+    // Found by fuzz_splitline: a NUL separator was taken at the terminator and the next byte read.
+    std::vector<char> line = exactBuffer("  --- Logical volume ---", 24);
+    char* fields[3] = {};
+    EXPECT_EQ(splitline(line.data(), fields, '\0', 3), 1);
+    EXPECT_EQ(fields[0], line.data());
+    EXPECT_STREQ(fields[0], "  --- Logical volume ---");
+}
+
+TEST(HostileSplitline, EmptyLineWithNulSeparatorHasOneEmptyField)
+{
+    std::vector<char> line = exactBuffer("", 0);
+    char* fields[2] = {};
+    EXPECT_EQ(splitline(line.data(), fields, '\0', 2), 1);
+    EXPECT_STREQ(fields[0], "");
+}
+
+TEST(HostileSplitline, ThreeHundredFieldsStopAtTheCapacity)
+{
+    QByteArray record = colonRecord(300);
+    char* fields[17] = {};
+    EXPECT_EQ(splitline(record.data(), fields, ':'), 17);
+    EXPECT_STREQ(fields[0], "1");
+    // The rest of the line stays in the last field, unsplit.
+    EXPECT_TRUE(QByteArray(fields[16]).startsWith("17:18:"));
+}
+
+TEST(HostileSplitline, ZeroCapacityStoresNothing)
+{
+    QByteArray record("a:b");
+    EXPECT_EQ(splitline(record.data(), nullptr, ':', 0), 0);
+    EXPECT_EQ(record, QByteArray("a:b"));
+}
+
+TEST(HostileRecords, VgdisplayRecordWithThreeFieldsReadsAsZeros)
+{
+    const VgRecord record = parseVgdisplayRecord("  my-vg:r/w:772");
+    EXPECT_EQ(record.attr[1], 772);
+    for (int i = 2; i < 16; ++i)
+        EXPECT_EQ(record.attr[i], 0) << "attribute " << i;
+    EXPECT_TRUE(record.uuid.isEmpty());
+}
+
+TEST(HostileRecords, VgdisplayRecordWithThreeHundredFieldsKeepsTheFirstSeventeen)
+{
+    const VgRecord record = parseVgdisplayRecord(colonRecord(300));
+    EXPECT_EQ(record.attr[0], 2);
+    EXPECT_EQ(record.attr[11], 13 / 1024);
+    EXPECT_EQ(record.attr[14], 16);
+    // The uuid field swallows what follows it, but no more than the line holds.
+    EXPECT_TRUE(record.uuid.startsWith(QStringLiteral("17")));
+    EXPECT_LE(record.uuid.size(), colonRecord(300).size());
+}
+
+TEST(HostileRecords, LvdisplayRecordWithThreeOrThreeHundredFields)
+{
+    const LvRecord few = parseLvdisplayRecord("  /dev/vg/lv:vg:3");
+    EXPECT_EQ(few.access, 3);
+    EXPECT_EQ(few.status, 0);
+    EXPECT_EQ(few.minor, 0);
+    const LvRecord many = parseLvdisplayRecord(colonRecord(300));
+    EXPECT_EQ(many.access, 3);
+    EXPECT_EQ(many.major, 12);
+    EXPECT_EQ(many.minor, 13);
+}
+
+TEST(HostileRecords, HugeFiguresAreClampedNotWrapped)
+{
+    const LvRecord record = parseLvdisplayRecord("/dev/vg/lv:vg:3:1:-1:0:99999999999999999999999:1:1:0:-1:253:0");
+    EXPECT_EQ(record.size, INT_MAX);
+    const VgRecord vg = parseVgdisplayRecord("vg:r/w:772:-1:0:0:0:-1:0:1:1:-99999999999999999999:4096:1:1:0:u");
+    EXPECT_EQ(vg.attr[10], INT_MIN);
+}
+
+TEST(HostileLines, LongAndBinaryLinesMatchNothing)
+{
+    const QByteArray longLine(5000, 'x');
+    for (const QByteArray& line : {longLine, garbage(), QByteArray("\0\0\0", 3)}) {
+        EXPECT_FALSE(parseVgscanLine(line).isFound);
+        EXPECT_FALSE(parsePvscanLine(line).valid);
+        EXPECT_FALSE(parseLvscanLine(line).valid);
+        QString text;
+        EXPECT_FALSE(parseLvStatusLine(line, text));
+        EXPECT_FALSE(parsePhysicalVolumeLine(line, text));
+        EXPECT_FALSE(isVgNotActiveLine(line));
+    }
+}
+
+TEST(HostileLines, NulByteEndsWhatTheRegularExpressionsSee)
+{
+    // Text after a NUL is never matched: the line is a C string to the regular-expression helpers.
+    const QByteArray line("  ACTIVE   \0 '/dev/vg/lv' [1.00 GiB] inherit", 44);
+    EXPECT_FALSE(parseLvscanLine(line).valid);
+    const QByteArray found("  Found volume group \"vg\0x\" using", 33);
+    const VgscanLine parsed = parseVgscanLine(found);
+    EXPECT_FALSE(parsed.isFound);
+}
+
+TEST(HostileLines, VeryLongNameIsTakenWhole)
+{
+    const QByteArray name(2000, 'a');
+    const VgscanLine parsed = parseVgscanLine("  Found volume group \"" + name + "\" using metadata type lvm2");
+    ASSERT_TRUE(parsed.isFound);
+    EXPECT_EQ(parsed.found.size(), 2000);
+}
+
+TEST(HostileLister, ShortAndOverlongDeviceLines)
+{
+    DriveLine drive;
+    EXPECT_TRUE(parseDiskLine(QStringLiteral("DRIVE\tDISK"), drive));
+    EXPECT_TRUE(drive.name.isEmpty());
+    EXPECT_EQ(drive.size, 0u);
+
+    const PartitionBasics few = parsePartitionBasics(QStringLiteral("PART\t/dev/sda\t1"));
+    EXPECT_EQ(few.size, 0);
+    EXPECT_FALSE(few.pvCandidate);
+    EXPECT_TRUE(few.system.isEmpty());
+
+    QStringList many = {QStringLiteral("PART"), QStringLiteral("/dev/sda"), QStringLiteral("5")};
+    for (int i = 3; i < 300; ++i)
+        many << QStringLiteral("LVM");
+    const PartitionBasics basics = parsePartitionBasics(many.join(QLatin1Char('\t')));
+    EXPECT_TRUE(basics.pvCandidate);
+    EXPECT_EQ(basics.system, QStringLiteral("LVM, LVM"));
+}
+
+TEST(HostilePvdisplay, GarbageAndHugeTablesStaySane)
+{
+    const PvRecord none = parsePvDisplayColon({QString::fromLatin1(garbage()), QString(5000, QLatin1Char(':'))});
+    EXPECT_FALSE(none.noLabel);
+    EXPECT_TRUE(none.vgName.isEmpty());
+
+    QStringList lines = {QLatin1String(kLvTableHeader)};
+    for (int i = 0; i < 300; ++i)
+        lines << QStringLiteral("   /dev/vg/lv%1  1  1").arg(i);
+    lines << QString() << QStringLiteral("   /dev/vg/after  1  1");
+    const QStringList paths = lvPathsOfPvDisplay(lines);
+    EXPECT_EQ(paths.size(), 300);
+    EXPECT_EQ(paths.last(), QStringLiteral("/dev/vg/lv299"));
+}
+
+TEST(HostileHelpers, FindWordAndPrettifyOnOddText)
+{
+    EXPECT_TRUE(findWord(QString::fromLatin1(garbage()), -1).isEmpty());
+    EXPECT_TRUE(findWord(QString(5000, QLatin1Char(' ')), 0).isEmpty());
+    const QChar lone[] = {QChar(0xd800), QChar('a'), QChar(0xdc00)};
+    // Qt's regular expressions refuse text that is not valid UTF-16: such text has no words.
+    // Tool output never holds it, as it is decoded from bytes first.
+    EXPECT_TRUE(findWord(QString(lone, 3), 0).isEmpty());
+    EXPECT_EQ(findWord(QString::fromLocal8Bit("\xed\xa0\x80 a"), 0), QStringLiteral("a"));
+    // One pass per sequence: a sequence that closes up around a removed one stays.
+    EXPECT_EQ(prettify_run_result(QStringLiteral("\033[1;3\033[1;33m3m")), QStringLiteral("\033[1;33m"));
+}
+
+TEST(HostileHelpers, GetrematchOnLongSubjectCopiesInsideIt)
+{
+    QByteArray subject = "LV Status   " + QByteArray(5000, 'y');
+    char* first = nullptr;
+    ASSERT_EQ(getrematch(subject.data(), "LV Status[[:blank:]]*(.*)$", &first, nullptr), 1);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(std::strlen(first), 5000u);
+    std::free(first);
+}
