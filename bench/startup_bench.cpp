@@ -1,0 +1,132 @@
+// Building Roz on generated simulated machines of growing size: time per object, programs started,
+// and the library's own CPU time (this process) against the tools' (its children).
+#include "roz.h"
+#include "simrun.h"
+#include "simstore.h"
+#include "utils.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <sys/resource.h>
+
+namespace {
+
+struct MachineSize {
+    int disks;
+    int partitions;
+    int vgs;
+    int lvs;
+};
+
+const MachineSize kSizes[] = {{2, 8, 1, 4}, {4, 32, 2, 16}, {8, 128, 4, 64}};
+
+double seconds(const timeval& time)
+{
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+}
+
+double cpuSeconds(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// A root laid out from a generated description; the library is pointed at it.
+class GeneratedRoot
+{
+public:
+    explicit GeneratedRoot(const MachineSize& size)
+    {
+        const QString description = dir_.filePath(QStringLiteral("machine.json"));
+        QFile file(description);
+        file.open(QIODevice::WriteOnly);
+        file.write(QJsonDocument(sim::generateMachine(size.disks, size.partitions, size.vgs, size.lvs)).toJson());
+        file.close();
+        root_ = dir_.filePath(QStringLiteral("root"));
+        ok_ = sim::layoutRoot(root_, description, QStringLiteral(DOVO_SIM_BINARY), &error_);
+        setSystemRoot(root_);
+    }
+    ~GeneratedRoot() { setSystemRoot(QString()); }
+    bool ok() const { return ok_; }
+    std::string error() const { return error_.toStdString(); }
+    const QString& root() const { return root_; }
+
+private:
+    QTemporaryDir dir_;
+    QString root_;
+    QString error_;
+    bool ok_ = false;
+};
+
+int objectCount(Roz& roz)
+{
+    int count = 0;
+    Lvm* lvm = roz.getLvm();
+    for (uint i = 0; i < lvm->vgCount(); ++i)
+        count += 1 + static_cast<int>(lvm->getVg(i)->lvCount());
+    Hard* hard = roz.getHard();
+    for (uint i = 0; i < hard->diskCount(); ++i)
+        count += 1 + static_cast<int>(hard->getDisk(i)->partitionCount());
+    return count;
+}
+
+// Time, CPU and programs of the constructions alone; counting and destruction are left out.
+struct BuildCosts {
+    double wallSeconds = 0;
+    double selfCpu = 0;
+    double childrenCpu = 0;
+    double programs = 0;
+};
+
+void BM_BuildRoz(benchmark::State& state)
+{
+    const MachineSize& size = kSizes[state.range(0)];
+    GeneratedRoot machine(size);
+    if (!machine.ok()) {
+        state.SkipWithError(machine.error().c_str());
+        return;
+    }
+    int objects = 0;
+    BuildCosts costs;
+    for (auto _ : state) {
+        state.PauseTiming();
+        sim::clearCalls(machine.root());
+        const double selfBefore = cpuSeconds(RUSAGE_SELF);
+        const double childrenBefore = cpuSeconds(RUSAGE_CHILDREN);
+        const auto wallBefore = std::chrono::steady_clock::now();
+        state.ResumeTiming();
+        auto roz = std::make_unique<Roz>();
+        state.PauseTiming();
+        costs.wallSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
+        costs.selfCpu += cpuSeconds(RUSAGE_SELF) - selfBefore;
+        costs.childrenCpu += cpuSeconds(RUSAGE_CHILDREN) - childrenBefore;
+        costs.programs += static_cast<double>(sim::readCalls(machine.root()).size());
+        objects = objectCount(*roz);
+        roz.reset();
+        state.ResumeTiming();
+    }
+    const double builds = static_cast<double>(state.iterations());
+    state.counters["lvs"] = size.lvs;
+    state.counters["partitions"] = size.partitions;
+    state.counters["objects"] = objects;
+    state.counters["programs"] = costs.programs / builds;
+    state.counters["ms_per_object"] = objects > 0 ? 1000.0 * costs.wallSeconds / builds / objects : 0.0;
+    state.counters["ms_per_program"] = costs.programs > 0 ? 1000.0 * costs.wallSeconds / costs.programs : 0.0;
+    // The library's share of all CPU spent: this process against the tools it waited for.
+    const double cpu = costs.selfCpu + costs.childrenCpu;
+    state.counters["lib_cpu_pct"] = cpu > 0 ? 100.0 * costs.selfCpu / cpu : 0.0;
+}
+
+BENCHMARK(BM_BuildRoz)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+} // namespace
+
+BENCHMARK_MAIN();
