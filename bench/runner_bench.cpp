@@ -8,8 +8,8 @@
 #include <QStringList>
 
 #include <cstdio>
-#include <fcntl.h>
 #include <cstring>
+#include <fcntl.h>
 #include <map>
 #include <memory>
 #include <spawn.h>

@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 
     char* first = reinterpret_cast<char*>(1);
     char* second = reinterpret_cast<char*>(1);
-    const int matched = getrematch(subject.data(), pattern, wantFirst ? &first : nullptr, wantSecond ? &second : nullptr);
+    const int matched =
+        getrematch(subject.data(), pattern, wantFirst ? &first : nullptr, wantSecond ? &second : nullptr);
     if (!matched) {
         // No match leaves the subject and the out-parameters alone.
         FUZZ_CHECK(subject == original);

@@ -171,7 +171,8 @@ TEST(HostileLvmTool, RecordsWithThreeFields)
 {
     SimRoot sim;
     inject(sim, kLvm, {QStringLiteral("vgdisplay")}, fields(3, QStringLiteral("  my-vg")));
-    inject(sim, kLvm, {QStringLiteral("lvdisplay"), QStringLiteral("-c")}, fields(3, QStringLiteral("  /dev/my-vg/home")));
+    inject(sim, kLvm, {QStringLiteral("lvdisplay"), QStringLiteral("-c")},
+           fields(3, QStringLiteral("  /dev/my-vg/home")));
     inject(sim, kLvm, {QStringLiteral("pvdisplay"), QStringLiteral("-c")}, fields(3, QStringLiteral("  /dev/sda5")));
     Roz roz;
     Vg* vg = roz.getLvm()->getVg(QStringLiteral("my-vg"));
@@ -213,15 +214,16 @@ TEST(HostileLvmTool, LinesLongerThanALineBufferAreCutNotOverrun)
     SimRoot sim;
     const QString longName(3000, QLatin1Char('v'));
     inject(sim, kLvm, {QStringLiteral("vgscan")},
-                 QStringLiteral("  Found volume group \"%1\" using metadata type lvm2\n"
-                                "  Found volume group \"my-vg\" using metadata type lvm2\n")
-                     .arg(longName));
+           QStringLiteral("  Found volume group \"%1\" using metadata type lvm2\n"
+                          "  Found volume group \"my-vg\" using metadata type lvm2\n")
+               .arg(longName));
     inject(sim, kLvm, {QStringLiteral("lvscan")},
-                 QStringLiteral("  ACTIVE   '/dev/my-vg/%1' [1.00 GiB] inherit\n"
-                                "  ACTIVE   '/dev/my-vg/music' [25.00 GiB] inherit\n")
-                     .arg(QString(2500, QLatin1Char('l'))));
+           QStringLiteral("  ACTIVE   '/dev/my-vg/%1' [1.00 GiB] inherit\n"
+                          "  ACTIVE   '/dev/my-vg/music' [25.00 GiB] inherit\n")
+               .arg(QString(2500, QLatin1Char('l'))));
     inject(sim, kLvm, {QStringLiteral("pvscan")},
-                 QStringLiteral("  PV /dev/sda5%1 VG my-vg lvm2 [30.00 GiB / 0    free]\n").arg(QString(1500, QLatin1Char(' '))));
+           QStringLiteral("  PV /dev/sda5%1 VG my-vg lvm2 [30.00 GiB / 0    free]\n")
+               .arg(QString(1500, QLatin1Char(' '))));
     Roz roz;
     // The overlong line comes in pieces of at most 1022 bytes: neither piece is a whole record.
     EXPECT_EQ(roz.getLvm()->vgCount(), 1u);
@@ -237,9 +239,10 @@ TEST(HostileLvmTool, LinesLongerThanALineBufferAreCutNotOverrun)
 TEST(HostileLvmTool, DeathBySignalKeepsWhatWasPrinted)
 {
     SimRoot sim;
-    inject(sim, kLvm, {QStringLiteral("vgscan")}, QStringLiteral("  Found volume group \"my-vg\" using metadata type lvm2\n"),
-                 0, SIGKILL);
-    inject(sim, kLvm, {QStringLiteral("lvdisplay")}, QStringLiteral("  --- Logical volume ---\n  LV Status  "), 0, SIGTERM);
+    inject(sim, kLvm, {QStringLiteral("vgscan")},
+           QStringLiteral("  Found volume group \"my-vg\" using metadata type lvm2\n"), 0, SIGKILL);
+    inject(sim, kLvm, {QStringLiteral("lvdisplay")}, QStringLiteral("  --- Logical volume ---\n  LV Status  "), 0,
+           SIGTERM);
     inject(sim, kLvm, {QStringLiteral("pvdisplay")}, QString(), 0, SIGHUP);
     Roz roz;
     ASSERT_EQ(roz.getLvm()->vgCount(), 1u);
@@ -308,7 +311,8 @@ TEST(HostileLister, ShortOverlongAndGarbageLines)
     for (int i = 3; i < 300; ++i)
         many << QStringLiteral("LVM");
     lines += many.join(QLatin1Char('\t')) + QLatin1Char('\n');
-    lines += QStringLiteral("PART\t/dev/sda\t3\t0\t1\t0x83\tLinux\text3\t100\t0\t%1\n").arg(QString(2000, QLatin1Char('L')));
+    lines +=
+        QStringLiteral("PART\t/dev/sda\t3\t0\t1\t0x83\tLinux\text3\t100\t0\t%1\n").arg(QString(2000, QLatin1Char('L')));
     lines += garbageText();
     inject(sim, kLister, {}, lines);
     Roz roz;
@@ -327,7 +331,7 @@ TEST(HostileLister, DeathBySignalMidListing)
 {
     SimRoot sim;
     inject(sim, kLister, {}, QStringLiteral("DRIVE\tDISK\tsda\tATA\t/dev/sda\t83886080\t512\nPART\t/dev/sda\t1\t63"), 0,
-                 SIGTERM);
+           SIGTERM);
     Roz roz;
     ASSERT_EQ(roz.getHard()->diskCount(), 1u);
     EXPECT_EQ(roz.getHard()->getDisk(0u)->getSize(), QStringLiteral("83886080"));

@@ -18,8 +18,8 @@ TEST(LeakEndToEnd, BuildChangeAndTearDownTheWholeModel)
     ASSERT_NE(vg, nullptr);
     const uint before = vg->lvCount();
 
-    ASSERT_EQ(vg->createLv({QStringLiteral("ext3"), QStringLiteral("-L64"), QStringLiteral("my-vg"),
-                            QStringLiteral("-nfresh")}),
+    ASSERT_EQ(vg->createLv(
+                  {QStringLiteral("ext3"), QStringLiteral("-L64"), QStringLiteral("my-vg"), QStringLiteral("-nfresh")}),
               0);
     Lv* fresh = vg->getLv(QStringLiteral("fresh"));
     ASSERT_NE(fresh, nullptr);
@@ -27,7 +27,8 @@ TEST(LeakEndToEnd, BuildChangeAndTearDownTheWholeModel)
 
     Lv* music = vg->getLv(QStringLiteral("music"));
     ASSERT_NE(music, nullptr);
-    ASSERT_EQ(music->createSnapshot({QStringLiteral("-s"), QStringLiteral("-nmusic.snap"), QStringLiteral("-L64M")}), 0);
+    ASSERT_EQ(music->createSnapshot({QStringLiteral("-s"), QStringLiteral("-nmusic.snap"), QStringLiteral("-L64M")}),
+              0);
     Lv* snapshot = vg->getLv(QStringLiteral("music.snap"));
     ASSERT_NE(snapshot, nullptr);
     EXPECT_EQ(snapshot->remove(), 0);
