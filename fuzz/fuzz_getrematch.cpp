@@ -1,23 +1,18 @@
 // Fuzz target: getrematch with each fixed pattern the line parsers use; byte 0 picks the pattern.
 #include "fuzz_input.h"
+#include "lvmparse_p.h"
 #include "utils.h"
+
+#include <iterator>
 
 #include <cstring>
 #include <vector>
 
 namespace {
 
-// The patterns of lvmparse.cpp, in the order make_seeds.py writes their seeds.
-const char* const kPatterns[] = {
-    "Found (\\w*) group \"(.*)\"",
-    "vgscan -- ERROR \"(.*)\" can't get data of volume group \"(.*)\".*$",
-    "^vgdisplay -- \"[^\"]*\" is NOT active; try -D",
-    "PV (.*)VG (.*)lvm",
-    "^.*'([^']*)'.*$",
-    "LV Status[[:blank:]]*(.*)$",
-    "Physical volume[[:blank:]]*(.*)$",
-};
-constexpr std::size_t kPatternCount = sizeof kPatterns / sizeof kPatterns[0];
+// In the order make_seeds.py writes their seeds.
+const auto& kPatterns = LvmPattern::kAll;
+constexpr std::size_t kPatternCount = std::size(LvmPattern::kAll);
 
 } // namespace
 

@@ -89,16 +89,15 @@ VgscanLine parseVgscanLine(const QByteArray& line)
     VgscanLine result;
     // Both patterns run on the same buffer, as the first may cut it.
     QByteArray buffer = terminated(line);
-    result.isFound = matchGroups(buffer, "Found (\\w*) group \"(.*)\"", nullptr, &result.found);
-    result.isUnreadable = matchGroups(buffer, "vgscan -- ERROR \"(.*)\" can't get data of volume group \"(.*)\".*$",
-                                      nullptr, &result.unreadable);
+    result.isFound = matchGroups(buffer, LvmPattern::kFoundGroup, nullptr, &result.found);
+    result.isUnreadable = matchGroups(buffer, LvmPattern::kUnreadableGroup, nullptr, &result.unreadable);
     return result;
 }
 
 bool isVgNotActiveLine(const QByteArray& line)
 {
     QByteArray buffer = terminated(line);
-    return matchGroups(buffer, "^vgdisplay -- \"[^\"]*\" is NOT active; try -D", nullptr, nullptr);
+    return matchGroups(buffer, LvmPattern::kVgNotActive, nullptr, nullptr);
 }
 
 VgRecord parseVgdisplayRecord(const QByteArray& line)
@@ -119,7 +118,7 @@ PvscanEntry parsePvscanLine(const QByteArray& line)
 {
     PvscanEntry entry;
     QByteArray buffer = terminated(line);
-    if (!matchGroups(buffer, "PV (.*)VG (.*)lvm", nullptr, nullptr))
+    if (!matchGroups(buffer, LvmPattern::kPvscanPair, nullptr, nullptr))
         return entry;
     // The greedy pattern would split at the last "VG" ("dataVG"); the tokens say where the name is.
     const QStringList tokens = blankTokens(text(line));
@@ -143,7 +142,7 @@ LvscanEntry parseLvscanLine(const QByteArray& line)
     entry.snapshot = whole.count(QStringLiteral("Snapshot")) > 0;
     QByteArray buffer = terminated(line);
     QString quoted;
-    if (!matchGroups(buffer, "^.*'([^']*)'.*$", &quoted, nullptr))
+    if (!matchGroups(buffer, LvmPattern::kQuotedPath, &quoted, nullptr))
         return entry;
     entry.valid = true;
     entry.group = quoted.section(QLatin1Char('/'), 2, 2);
@@ -177,7 +176,7 @@ bool isLvNotActiveLine(const QByteArray& line)
 bool parseLvStatusLine(const QByteArray& line, QString& statusText)
 {
     QByteArray buffer = terminated(line);
-    return matchGroups(buffer, "LV Status[[:blank:]]*(.*)$", &statusText, nullptr);
+    return matchGroups(buffer, LvmPattern::kLvStatus, &statusText, nullptr);
 }
 
 int lvStatusValue(const QString& statusText)
@@ -225,7 +224,7 @@ QString originFromSnapshotStatusLine(const QByteArray& line)
 bool parsePhysicalVolumeLine(const QByteArray& line, QString& device)
 {
     QByteArray buffer = terminated(line);
-    return matchGroups(buffer, "Physical volume[[:blank:]]*(.*)$", &device, nullptr);
+    return matchGroups(buffer, LvmPattern::kPhysicalVolume, &device, nullptr);
 }
 
 void appendPvOnce(QString& pvString, const QString& device)

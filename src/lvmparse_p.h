@@ -9,6 +9,19 @@
 #include "dovododuzu_export.h"
 #include "toolstream_p.h"
 
+// The fixed POSIX extended patterns the line parsers hand to getrematch.
+namespace LvmPattern {
+inline constexpr const char* kFoundGroup = "Found (\\w*) group \"(.*)\"";
+inline constexpr const char* kUnreadableGroup = "vgscan -- ERROR \"(.*)\" can't get data of volume group \"(.*)\".*$";
+inline constexpr const char* kVgNotActive = "^vgdisplay -- \"[^\"]*\" is NOT active; try -D";
+inline constexpr const char* kPvscanPair = "PV (.*)VG (.*)lvm";
+inline constexpr const char* kQuotedPath = "^.*'([^']*)'.*$";
+inline constexpr const char* kLvStatus = "LV Status[[:blank:]]*(.*)$";
+inline constexpr const char* kPhysicalVolume = "Physical volume[[:blank:]]*(.*)$";
+inline constexpr const char* kAll[] = {kFoundGroup, kUnreadableGroup, kVgNotActive,   kPvscanPair,
+                                       kQuotedPath, kLvStatus,        kPhysicalVolume};
+} // namespace LvmPattern
+
 // One line of "vgscan": the name of a group it found, and/or of one it could not read.
 struct VgscanLine {
     bool isFound = false;
