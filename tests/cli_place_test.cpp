@@ -18,11 +18,7 @@ QJsonObject parsed(const RozRun& run)
 
 bool hasGroup(const QJsonObject& shown, const QString& name)
 {
-    for (const QJsonValue& group : shown.value("groups").toArray()) {
-        if (group.toObject().value("name").toString() == name)
-            return true;
-    }
-    return false;
+    return !namedEntry(shown.value("groups").toArray(), name).isEmpty();
 }
 
 class CliPlace : public RozCase

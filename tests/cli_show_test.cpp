@@ -5,21 +5,12 @@
 
 namespace {
 
-QJsonObject byName(const QJsonArray& array, const QString& name)
-{
-    for (const QJsonValue& entry : array) {
-        if (entry.toObject().value("name").toString() == name)
-            return entry.toObject();
-    }
-    return {};
-}
+const auto byName = namedEntry;
 
 QSet<QString> namesOf(const QJsonArray& array)
 {
-    QSet<QString> names;
-    for (const QJsonValue& entry : array)
-        names.insert(entry.toObject().value("name").toString());
-    return names;
+    const QStringList names = entryNames(array);
+    return QSet<QString>(names.begin(), names.end());
 }
 
 // The line of `text` that starts with `start`.
@@ -154,10 +145,6 @@ TEST_F(CliShow, JsonHasTheDocumentedKeysAndNullForAbsentTexts)
     EXPECT_EQ(home.value("snapshots").toArray(), (QJsonArray{QStringLiteral("snap1"), QStringLiteral("home.daily")}));
     EXPECT_TRUE(home.value("origin").isNull());
 }
-
-} // namespace
-
-namespace {
 
 TEST_F(CliShow, DebugSwitchesTheLibrarysDebugLinesOn)
 {

@@ -3,13 +3,9 @@
 #ifndef DOVO_TESTS_CLI_SUPPORT_H
 #define DOVO_TESTS_CLI_SUPPORT_H
 
-#include "simroot.h"
+#include "modeltest.h"
 
-#include <gtest/gtest.h>
-
-#include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -56,43 +52,16 @@ protected:
         return QJsonDocument::fromJson(run.out.toUtf8()).object();
     }
 
-    // A group of the simulated state by name; empty when there is none.
-    QJsonObject stateGroup(const QString& name)
-    {
-        for (const QJsonValue& group : sim.state().value("vgs").toArray()) {
-            if (group.toObject().value("name").toString() == name)
-                return group.toObject();
-        }
-        return {};
-    }
-
-    QJsonObject stateVolume(const QString& group, const QString& name)
-    {
-        for (const QJsonValue& volume : stateGroup(group).value("lvs").toArray()) {
-            if (volume.toObject().value("name").toString() == name)
-                return volume.toObject();
-        }
-        return {};
-    }
-
-    // The group the simulated state puts a physical volume in; "" for none, "?" when no PV.
-    QString stateGroupOfPv(const QString& device)
-    {
-        for (const QJsonValue& pv : sim.state().value("pvs").toArray()) {
-            if (pv.toObject().value("device").toString() == device)
-                return pv.toObject().value("vg").toString();
-        }
-        return QStringLiteral("?");
-    }
+    QJsonObject stateGroup(const QString& name) { return ::stateGroup(sim, name); }
+    QJsonObject stateVolume(const QString& group, const QString& name) { return ::stateVolume(sim, group, name); }
+    QString stateGroupOfPv(const QString& device) { return ::stateGroupOfPv(sim, device); }
 
     // True when some program run contains `word` among its arguments or as its path.
     bool ran(const QString& word)
     {
-        for (const QStringList& call : sim.calls()) {
-            if (call.contains(word) || call.value(0).endsWith(word))
-                return true;
-        }
-        return false;
+        return !callsWhere(sim, [&](const QStringList& call) {
+                    return call.contains(word) || call.value(0).endsWith(word);
+                }).isEmpty();
     }
 };
 

@@ -1,21 +1,9 @@
 // Creating a volume group through the manager: preparing its physical volumes, vgcreate, and every
 // way the sequence can stop. Each pvcreate run pauses half a second, so the cases are few.
-#include "lvmdrive.h"
-#include "qtprinters.h"
-#include "simroot.h"
-
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonObject>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
-#include <memory>
+#include "modeltest.h"
 
 namespace {
 
-const QString kLvm = QStringLiteral("/sbin/lvm.static");
 const QString kParted = QStringLiteral("/sbin/parted");
 
 // One group already there, and two spare partitions for a new one.
@@ -37,43 +25,28 @@ QStringList createArgs(const QString& name, const QStringList& devices)
     return kOptions + QStringList{name} + devices;
 }
 
-class CreateVg : public ::testing::Test
+class CreateVg : public ::testing::Test, public SignalLog
 {
 protected:
     void SetUp() override
     {
         sim = SimRoot::fromJson(kMachine);
         lvm = std::make_unique<Lvm>();
-        QObject::connect(lvm.get(), &Lvm::output, [this](const QString& text) {
-            events << QStringLiteral("output");
-            outputs << text;
-        });
-        QObject::connect(lvm.get(), &Lvm::oneVgAdded, [this](const QString& path, const QStringList& pvs) {
-            events << QStringLiteral("oneVgAdded %1 %2").arg(path, pvs.join(QLatin1Char(',')));
-        });
+        recordOutput(lvm.get(), &Lvm::output);
+        record(lvm.get(), &Lvm::oneVgAdded, QStringLiteral("oneVgAdded"));
         sim->clearCalls();
     }
 
     bool ranProgram(const QString& program, const QString& firstArg) const
     {
-        for (const QStringList& call : sim->calls()) {
-            if (call.value(0) == program && call.value(1) == firstArg)
-                return true;
-        }
-        return false;
+        return !callsWhere(*sim, [&](const QStringList& call) {
+                    return call.value(0) == program && call.value(1) == firstArg;
+                }).isEmpty();
     }
-    QStringList stateGroupNames() const
-    {
-        QStringList names;
-        for (const QJsonValue& vg : sim->state().value(QStringLiteral("vgs")).toArray())
-            names << vg.toObject().value(QStringLiteral("name")).toString();
-        return names;
-    }
+    QStringList stateGroupNames() const { return entryNames(sim->state().value(QStringLiteral("vgs")).toArray()); }
 
     std::unique_ptr<SimRoot> sim;
     std::unique_ptr<Lvm> lvm;
-    QStringList events;
-    QStringList outputs;
 };
 
 TEST_F(CreateVg, FewerThanFiveEntriesAreRefusedBeforeAnyToolRuns)

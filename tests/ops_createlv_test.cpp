@@ -1,22 +1,9 @@
 // Creating a logical volume with its file system end to end through a Roz on the simulated
 // machine: the file-system choice, the 256 result, registration, and the requests refused.
-#include "capture.h"
-#include "qtprinters.h"
-#include "roz.h"
-#include "simroot.h"
-
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonObject>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
-#include <memory>
+#include "modeltest.h"
 
 namespace {
 
-const QString kLvm = QStringLiteral("/sbin/lvm.static");
 const QString kMakeFsManually =
     QStringLiteral("You need to make an file system on the newly created Dynamic Partition manually!");
 
@@ -35,51 +22,28 @@ QStringList request(const QString& fsRequest, const QString& name)
     return {fsRequest, QStringLiteral("-L64"), QStringLiteral("vg00"), QStringLiteral("-n") + name};
 }
 
-class CreateLv : public ::testing::Test
+class CreateLv : public RozOnMachine
 {
 protected:
+    CreateLv() : RozOnMachine(kMachine) {}
+
     void SetUp() override
     {
-        sim = SimRoot::fromJson(kMachine);
-        roz = std::make_unique<Roz>();
-        vg = roz->getLvm()->getVg(QStringLiteral("vg00"));
-        ASSERT_NE(vg, nullptr);
-        QObject::connect(vg, &Vg::output, [this](const QString& text) {
-            events << QStringLiteral("output");
-            outputs << text;
-        });
-        QObject::connect(vg, &Vg::oneLvAdded, [this](const QString& path, const QStringList& pvs) {
-            events << "oneLvAdded " + path + " " + pvs.join(QLatin1Char(','));
-        });
+        RozOnMachine::SetUp();
+        if (HasFatalFailure())
+            return;
+        recordOutput(vg, &Vg::output);
+        record(vg, &Vg::oneLvAdded, QStringLiteral("oneLvAdded"));
         sim->clearCalls();
     }
 
     // The runs after lvcreate that are not reads of the new record.
     QList<QStringList> fileSystemCalls() const
     {
-        QList<QStringList> found;
-        for (const QStringList& call : sim->calls()) {
-            if (call.value(0) != kLvm && call.value(0) != QLatin1String("/bin/mount"))
-                found << call;
-        }
-        return found;
+        return callsWhere(*sim, [](const QStringList& call) {
+            return call.value(0) != kLvm && call.value(0) != QLatin1String("/bin/mount");
+        });
     }
-
-    QJsonObject stateLv(const QString& name) const
-    {
-        const QJsonArray vgs = sim->state().value(QStringLiteral("vgs")).toArray();
-        for (const QJsonValue& lv : vgs.at(0).toObject().value(QStringLiteral("lvs")).toArray()) {
-            if (lv.toObject().value(QStringLiteral("name")).toString() == name)
-                return lv.toObject();
-        }
-        return {};
-    }
-
-    std::unique_ptr<SimRoot> sim;
-    std::unique_ptr<Roz> roz;
-    Vg* vg = nullptr;
-    QStringList events;
-    QStringList outputs;
 };
 
 struct FileSystemCase {

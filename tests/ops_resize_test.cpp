@@ -1,21 +1,8 @@
 // Growing a logical volume with its file system end to end through a Roz on the simulated machine:
 // the tool chain per file system, the result rules, and that no failure can damage a file system.
-#include "qtprinters.h"
-#include "roz.h"
-#include "simroot.h"
-
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonObject>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
-#include <memory>
+#include "modeltest.h"
 
 namespace {
-
-const QString kLvm = QStringLiteral("/sbin/lvm.static");
 
 // All volumes start on sda1; growing data to 4 GiB spills it onto sda2.
 const char* const kMachine = R"({
@@ -35,16 +22,16 @@ const char* const kMachine = R"({
 
 constexpr qint64 kMiB = 1024;
 
-class Resize : public ::testing::Test
+class Resize : public RozOnMachine
 {
 protected:
+    Resize() : RozOnMachine(kMachine) {}
+
     void SetUp() override
     {
-        sim = SimRoot::fromJson(kMachine);
-        roz = std::make_unique<Roz>();
-        vg = roz->getLvm()->getVg(QStringLiteral("vg00"));
-        ASSERT_NE(vg, nullptr);
-        sim->clearCalls();
+        RozOnMachine::SetUp();
+        if (!HasFatalFailure())
+            sim->clearCalls();
     }
 
     Lv* volume(const QString& name)
@@ -52,45 +39,19 @@ protected:
         Lv* lv = vg->getLv(name);
         if (!lv)
             return nullptr;
-        QObject::connect(lv, &Lv::output, [this](const QString& text) {
-            events << QStringLiteral("output");
-            outputs << text;
-        });
-        QObject::connect(lv, &Lv::resizeLv, [this](const QString& name, const QStringList& oldPvs) {
-            events << "resizeLv " + name + " " + oldPvs.join(QLatin1Char(','));
-        });
+        recordOutput(lv, &Lv::output);
+        record(lv, &Lv::resizeLv, QStringLiteral("resizeLv"));
         return lv;
     }
 
     // The runs that change the volume or its file system, in order.
     QList<QStringList> changeCalls() const
     {
-        QList<QStringList> found;
-        for (const QStringList& call : sim->calls()) {
-            if (call.value(0) == QLatin1String("/bin/mount"))
-                continue;
-            if (call.value(0) == kLvm && call.value(1) != QLatin1String("lvextend"))
-                continue;
-            found << call;
-        }
-        return found;
+        return callsWhere(*sim, [](const QStringList& call) {
+            return call.value(0) != QLatin1String("/bin/mount") &&
+                   (call.value(0) != kLvm || call.value(1) == QLatin1String("lvextend"));
+        });
     }
-
-    QJsonObject stateLv(const QString& name) const
-    {
-        const QJsonArray vgs = sim->state().value(QStringLiteral("vgs")).toArray();
-        for (const QJsonValue& lv : vgs.at(0).toObject().value(QStringLiteral("lvs")).toArray()) {
-            if (lv.toObject().value(QStringLiteral("name")).toString() == name)
-                return lv.toObject();
-        }
-        return {};
-    }
-
-    std::unique_ptr<SimRoot> sim;
-    std::unique_ptr<Roz> roz;
-    Vg* vg = nullptr;
-    QStringList events;
-    QStringList outputs;
 };
 
 TEST_F(Resize, GrowingAnExt3OriginRunsTheChainAndBringsItsSnapshotsAlong)

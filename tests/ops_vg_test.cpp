@@ -1,23 +1,10 @@
 // Volume-group operations end to end through a Roz on the simulated machine: the tool run, the
 // order of output and change signals, the re-read record, and the partitions afterwards.
-#include "qtprinters.h"
-#include "roz.h"
-#include "simroot.h"
+#include "modeltest.h"
 
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonObject>
 #include <QPointer>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <memory>
 
 namespace {
-
-const QString kLvm = QStringLiteral("/sbin/lvm.static");
 
 // vg00 on sda1 and sda2 (all volumes on sda1), an empty group on sda3, two spare partitions.
 const char* const kMachine = R"({
@@ -38,11 +25,6 @@ const char* const kMachine = R"({
   ]
 })";
 
-QString joined(const QStringList& list)
-{
-    return list.join(QLatin1Char(','));
-}
-
 // Reads of the record (and of the file-system type) are not changes; everything else is.
 bool isChange(const QStringList& call)
 {
@@ -54,19 +36,20 @@ bool isChange(const QStringList& call)
     return call.value(0) != QLatin1String("/bin/mount");
 }
 
-class VgOperations : public ::testing::Test
+class VgOperations : public RozOnMachine
 {
 protected:
+    VgOperations() : RozOnMachine(kMachine) {}
+
     void SetUp() override
     {
-        sim = SimRoot::fromJson(kMachine);
-        roz = std::make_unique<Roz>();
+        RozOnMachine::SetUp();
+        if (HasFatalFailure())
+            return;
         // The group deletes itself inside `removed` before later receivers hear it, so the removal
         // is observed through the manager's relay.
-        QObject::connect(roz->getLvm(), &Lvm::oneVgRemoved,
-                         [this](const QStringList& pvs) { events << "oneVgRemoved " + joined(pvs); });
-        vg = group(QStringLiteral("vg00"));
-        ASSERT_NE(vg, nullptr);
+        record(roz->getLvm(), &Lvm::oneVgRemoved, QStringLiteral("oneVgRemoved"));
+        group(QStringLiteral("vg00"));
         ASSERT_EQ(vg->lvCount(), 2u);
         sim->clearCalls();
     }
@@ -74,54 +57,18 @@ protected:
     Vg* group(const QString& name)
     {
         Vg* found = roz->getLvm()->getVg(name);
-        if (found)
-            record(found);
+        if (found) {
+            recordOutput(found, &Vg::output);
+            record(found, &Vg::renamed, QStringLiteral("renamed"));
+            record(found, &Vg::extended, QStringLiteral("extended"));
+            record(found, &Vg::reduced, QStringLiteral("reduced"));
+        }
         return found;
     }
 
-    void record(Vg* target)
-    {
-        QObject::connect(target, &Vg::output, [this](const QString& text) {
-            events << QStringLiteral("output");
-            outputs << text;
-        });
-        QObject::connect(target, &Vg::renamed, [this](const QString& path, const QStringList& pvs) {
-            events << "renamed " + path + " " + joined(pvs);
-        });
-        QObject::connect(target, &Vg::extended, [this](const QString& path, const QStringList& pvs) {
-            events << "extended " + path + " " + joined(pvs);
-        });
-        QObject::connect(target, &Vg::reduced, [this](const QStringList& pvs) { events << "reduced " + joined(pvs); });
-    }
-
-    QList<QStringList> changeCalls() const
-    {
-        QList<QStringList> changes;
-        for (const QStringList& call : sim->calls()) {
-            if (isChange(call))
-                changes << call;
-        }
-        return changes;
-    }
-
-    QJsonObject stateVg(const QString& name) const
-    {
-        for (const QJsonValue& value : sim->state().value(QStringLiteral("vgs")).toArray()) {
-            if (value.toObject().value(QStringLiteral("name")).toString() == name)
-                return value.toObject();
-        }
-        return {};
-    }
-
-    QString statePvGroup(const QString& device) const
-    {
-        for (const QJsonValue& value : sim->state().value(QStringLiteral("pvs")).toArray()) {
-            if (value.toObject().value(QStringLiteral("device")).toString() == device)
-                return value.toObject().value(QStringLiteral("vg")).toString();
-        }
-        return QStringLiteral("<no pv>");
-    }
-
+    QList<QStringList> changeCalls() const { return callsWhere(*sim, isChange); }
+    QJsonObject stateVg(const QString& name) const { return stateGroup(*sim, name); }
+    QString statePvGroup(const QString& device) const { return stateGroupOfPv(*sim, device); }
     Partition* partition(const QString& path) { return roz->getHard()->getPv(path); }
 
     QStringList lvStatuses()
@@ -131,12 +78,6 @@ protected:
             statuses << vg->getLv(i)->name() + "=" + QString::number(vg->getLv(i)->getAttribute(Lv::Status));
         return statuses;
     }
-
-    std::unique_ptr<SimRoot> sim;
-    std::unique_ptr<Roz> roz;
-    Vg* vg = nullptr;
-    QStringList events;
-    QStringList outputs;
 };
 
 TEST_F(VgOperations, DeactivateAndActivateFlipEveryVolumeAfterOutput)

@@ -1,5 +1,6 @@
 // The simulated machine's change commands: state changes that the next reads show, refusals that
 // leave the state alone, file-system damage, fault rules and the call log.
+#include "modeltest.h"
 #include "sim_tool.h"
 
 #include <gtest/gtest.h>
@@ -17,15 +18,7 @@ QStringList vgFields(const SimRoot& sim, const QString& vg)
     return lvm(sim, {"vgdisplay", "-c", "-D", vg}).out.trimmed().split(':');
 }
 
-QJsonObject lvState(const SimRoot& sim, const QString& vg, const QString& lv)
-{
-    for (const QJsonValue& g : sim.state().value("vgs").toArray())
-        if (g.toObject().value("name") == vg)
-            for (const QJsonValue& v : g.toObject().value("lvs").toArray())
-                if (v.toObject().value("name") == lv)
-                    return v.toObject();
-    return {};
-}
+const auto lvState = stateVolume;
 
 QString mtab(const SimRoot& sim)
 {
