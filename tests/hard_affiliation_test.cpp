@@ -1,14 +1,6 @@
 // Hard's affiliation operations on the simulated default machine's partitions: the string edits
 // and their edge cases (empty lists, duplicates, unknown paths, a leading ":").
-#include "harddrive.h"
-
-#include "capture.h"
-#include "qtprinters.h"
-#include "simroot.h"
-
-#include <gtest/gtest.h>
-
-#include <memory>
+#include "modeltest.h"
 
 namespace {
 

@@ -1,17 +1,9 @@
 // Disk and partition discovery against the simulated machine: what the lister and the LVM tool say.
-#include "harddrive.h"
-
-#include "capture.h"
-#include "qtprinters.h"
-#include "simroot.h"
+#include "modeltest.h"
 
 #include <QFile>
 
-#include <gtest/gtest.h>
-
 namespace {
-
-const QString kLister = QStringLiteral("/usr/lib/vururer/lib/veziva.cli");
 
 QStringList partitionNames(Disk* disk)
 {

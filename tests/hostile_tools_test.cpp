@@ -1,43 +1,20 @@
 // Roz built on simulated machines whose tools misbehave: silent, garbage, records with too few or
 // too many fields, overlong lines, death by a signal, missing programs. Nothing may crash or read
 // past an end (the sanitizer build runs these too) and the model must stay consistent.
-#include "harddrive.h"
-#include "lvmdrive.h"
-#include "qtprinters.h"
-#include "roz.h"
-#include "simroot.h"
-#include "utils.h"
+#include "modeltest.h"
 
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonObject>
-
-#include <gtest/gtest.h>
 
 #include <csignal>
 
 namespace {
-
-const QString kLvm = QStringLiteral("/sbin/lvm.static");
-const QString kLister = QStringLiteral("/usr/lib/vururer/lib/veziva.cli");
 
 // Every run of `program` whose arguments start with `args` prints `output` (and `errorOutput` on
 // standard error), then ends with `exitCode` or, when `signal` is set, dies by that signal.
 void inject(SimRoot& sim, const QString& program, const QStringList& args, const QString& output, int exitCode = 0,
             int signal = 0, const QString& errorOutput = QString())
 {
-    QJsonObject state = sim.state();
-    QJsonArray faults = state.value(QStringLiteral("faults")).toArray();
-    faults.append(QJsonObject{{QStringLiteral("program"), program},
-                              {QStringLiteral("args"), QJsonArray::fromStringList(args)},
-                              {QStringLiteral("exact"), false},
-                              {QStringLiteral("exitCode"), exitCode},
-                              {QStringLiteral("output"), output},
-                              {QStringLiteral("errorOutput"), errorOutput},
-                              {QStringLiteral("signal"), signal},
-                              {QStringLiteral("times"), -1}});
-    state.insert(QStringLiteral("faults"), faults);
-    sim.setState(state);
+    sim.addFault(program, args, exitCode, output, -1, false, signal, errorOutput);
 }
 
 void removeTool(SimRoot& sim, const QString& program)

@@ -1,14 +1,6 @@
 // End to end on the default simulated machine: build Roz, make a handful of changes, tear it all
 // down. The CI leak check runs this under valgrind memcheck; here it checks the changes took.
-#include "harddrive.h"
-#include "lvmdrive.h"
-#include "qtprinters.h"
-#include "roz.h"
-#include "simroot.h"
-
-#include <gtest/gtest.h>
-
-#include <memory>
+#include "modeltest.h"
 
 TEST(LeakEndToEnd, BuildChangeAndTearDownTheWholeModel)
 {

@@ -1,14 +1,6 @@
 // The facade on the simulated default machine: both trees agree at start and stay in step through
 // every logical change, and the resize notice's added/released lists.
-#include "roz.h"
-
-#include "capture.h"
-#include "qtprinters.h"
-#include "simroot.h"
-
-#include <gtest/gtest.h>
-
-#include <memory>
+#include "modeltest.h"
 
 namespace {
 

@@ -60,7 +60,7 @@ void SimRoot::clearCalls()
 }
 
 void SimRoot::addFault(const QString& program, const QStringList& argsPrefix, int exitCode, const QString& output,
-                       int times, bool exact)
+                       int times, bool exact, int signal, const QString& errorOutput)
 {
     QString error;
     const bool ok = sim::withState(
@@ -72,6 +72,8 @@ void SimRoot::addFault(const QString& program, const QStringList& argsPrefix, in
             f.exact = exact;
             f.exitCode = exitCode;
             f.output = output;
+            f.errorOutput = errorOutput;
+            f.signal = signal;
             f.times = times;
             m.faults << f;
             return true;

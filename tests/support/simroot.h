@@ -34,9 +34,11 @@ public:
     void clearCalls();
 
     // Fault injection: the next `times` runs (-1: every run) of `program` whose argument vector
-    // starts with `argsPrefix` (or equals it when `exact`) print `output` and end with `exitCode`.
+    // starts with `argsPrefix` (or equals it when `exact`) print `output` (and `errorOutput` on
+    // standard error) and end with `exitCode` or, when `signal` is set, die by that signal.
     void addFault(const QString& program, const QStringList& argsPrefix, int exitCode,
-                  const QString& output = QString(), int times = -1, bool exact = false);
+                  const QString& output = QString(), int times = -1, bool exact = false, int signal = 0,
+                  const QString& errorOutput = QString());
 
     // The whole simulated state as JSON, and a way to replace it.
     QJsonObject state() const;
