@@ -91,11 +91,19 @@ TEST(HardListerLine, ShortPartitionLineIsTakenWithEmptyFields)
     EXPECT_FALSE(basics.pvCandidate);
 }
 
+// What the probe reads from a partition line of /dev/hda1 with these fields 6 to 9 (and 11).
+PartitionBasics probe(const char* kind, const char* fsType, const char* size, const char* trust,
+                      const char* tag = nullptr)
+{
+    const QString tagText = QString::fromLatin1(tag);
+    return parsePartitionBasics(partLine(QStringLiteral("/dev/hda"), QStringLiteral("1"), QString::fromLatin1(kind),
+                                         QString::fromLatin1(fsType), QString::fromLatin1(size),
+                                         QString::fromLatin1(trust), tag ? &tagText : nullptr));
+}
+
 TEST(HardPartitionProbe, LineOfElevenFieldsHasNoTagAndIsNoPv)
 {
-    const PartitionBasics basics = parsePartitionBasics(partLine(
-        QStringLiteral("/dev/hda"), QStringLiteral("1"), QStringLiteral("Linux"), QStringLiteral("ext3"),
-        QStringLiteral("2047"), QStringLiteral("0")));
+    const PartitionBasics basics = probe("Linux", "ext3", "2047", "0");
     EXPECT_TRUE(basics.systemTag.isNull());
     EXPECT_EQ(basics.system, QStringLiteral("Linux"));
     EXPECT_FALSE(basics.pvCandidate);
@@ -103,68 +111,37 @@ TEST(HardPartitionProbe, LineOfElevenFieldsHasNoTagAndIsNoPv)
     EXPECT_EQ(basics.fstype, QStringLiteral("ext3"));
 }
 
-TEST(HardPartitionProbe, TagLvmMakesCandidateButLowerCaseDoesNot)
+TEST(HardPartitionProbe, TagLvmMakesCandidateButLowerCaseDoesNotAndBlankStillExtendsSystem)
 {
-    const QString upper = QStringLiteral("LVM");
-    const QString lower = QStringLiteral("lvm");
-    const PartitionBasics lvm = parsePartitionBasics(partLine(QStringLiteral("/dev/hda"), QStringLiteral("3"),
-                                                              QStringLiteral("Linux"), QString(), QStringLiteral("9"),
-                                                              QStringLiteral("0"), &upper));
+    const PartitionBasics lvm = probe("Linux", "", "9", "0", "LVM");
     EXPECT_TRUE(lvm.pvCandidate);
     EXPECT_EQ(lvm.system, QStringLiteral("Linux, LVM"));
-    const PartitionBasics other = parsePartitionBasics(partLine(QStringLiteral("/dev/hda"), QStringLiteral("3"),
-                                                                QStringLiteral("Linux"), QString(), QStringLiteral("9"),
-                                                                QStringLiteral("0"), &lower));
+    const PartitionBasics other = probe("Linux", "", "9", "0", "lvm");
     EXPECT_FALSE(other.pvCandidate);
     EXPECT_EQ(other.system, QStringLiteral("Linux, lvm"));
+    EXPECT_EQ(probe("Linux", "", "1", "0", " ").system, QStringLiteral("Linux,  "));
 }
 
-TEST(HardPartitionProbe, BlankTagStillExtendsSystem)
+// The lister's own type names are trusted whatever field 9 says; other types only while it is
+// not negative.
+TEST(HardPartitionProbe, FileSystemTypeAndSizeFields)
 {
-    const QString blank = QStringLiteral(" ");
-    const PartitionBasics basics = parsePartitionBasics(partLine(QStringLiteral("/dev/hda"), QStringLiteral("1"),
-                                                                 QStringLiteral("Linux"), QString(), QStringLiteral("1"),
-                                                                 QStringLiteral("0"), &blank));
-    EXPECT_EQ(basics.system, QStringLiteral("Linux,  "));
-}
-
-TEST(HardPartitionProbe, ListerTypesTrustedRegardlessOfField9)
-{
-    auto typeOf = [](const char* type) {
-        return parsePartitionBasics(partLine(QStringLiteral("/dev/hda"), QStringLiteral("1"), QStringLiteral("x"),
-                                             QString::fromLatin1(type), QStringLiteral("1"), QStringLiteral("-1")))
-            .fstype;
-    };
-    EXPECT_EQ(typeOf("FAT32"), QStringLiteral("FAT32"));
-    EXPECT_EQ(typeOf("NTFS"), QStringLiteral("NTFS"));
-    EXPECT_EQ(typeOf("LINUX-SWAP"), QStringLiteral("LINUX-SWAP"));
-    EXPECT_TRUE(typeOf("VFAT").isNull());
-    EXPECT_TRUE(typeOf("ntfs").isNull());
-    EXPECT_TRUE(typeOf("ext3").isNull());
-}
-
-TEST(HardPartitionProbe, Field9NotNegativeKeepsListerType)
-{
-    auto typeWith = [](const char* trust) {
-        return parsePartitionBasics(partLine(QStringLiteral("/dev/hda"), QStringLiteral("1"), QStringLiteral("x"),
-                                             QStringLiteral("ext3"), QStringLiteral("1"), QString::fromLatin1(trust)))
-            .fstype;
-    };
-    EXPECT_EQ(typeWith("0"), QStringLiteral("ext3"));
-    EXPECT_EQ(typeWith("junk"), QStringLiteral("ext3"));
-    EXPECT_TRUE(typeWith("-5000000000").isNull());
-}
-
-TEST(HardPartitionProbe, NegativeSizeAndInvalidSize)
-{
-    EXPECT_EQ(parsePartitionBasics(partLine(QStringLiteral("/dev/hda"), QStringLiteral("1"), QString(), QString(),
-                                            QStringLiteral("-2047"), QStringLiteral("0")))
-                  .size,
-              -2047);
-    EXPECT_EQ(parsePartitionBasics(partLine(QStringLiteral("/dev/hda"), QStringLiteral("1"), QString(), QString(),
-                                            QStringLiteral("12MB"), QStringLiteral("0")))
-                  .size,
-              0);
+    const struct {
+        const char* fsType;
+        const char* trust;
+        const char* expected; // nullptr: null type
+    } types[] = {{"FAT32", "-1", "FAT32"}, {"NTFS", "-1", "NTFS"},      {"LINUX-SWAP", "-1", "LINUX-SWAP"},
+                 {"VFAT", "-1", nullptr},  {"ntfs", "-1", nullptr},     {"ext3", "-1", nullptr},
+                 {"ext3", "0", "ext3"},    {"ext3", "junk", "ext3"},    {"ext3", "-5000000000", nullptr}};
+    for (const auto& t : types) {
+        const QString fstype = probe("x", t.fsType, "1", t.trust).fstype;
+        if (t.expected)
+            EXPECT_EQ(fstype, QString::fromLatin1(t.expected)) << t.fsType << " " << t.trust;
+        else
+            EXPECT_TRUE(fstype.isNull()) << t.fsType << " " << t.trust;
+    }
+    EXPECT_EQ(probe("", "", "-2047", "0").size, -2047);
+    EXPECT_EQ(probe("", "", "12MB", "0").size, 0);
 }
 
 TEST(HardPvDisplayColon, GroupNameAndUuidOfPvInGroup)

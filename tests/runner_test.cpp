@@ -87,14 +87,6 @@ TEST(Runcmd, CollectsSeveralMegabytesWithoutDeadlock)
     EXPECT_TRUE(output.endsWith(QStringLiteral("xend")));
 }
 
-TEST(Runcmd, OutputIsReplacedNotAppended)
-{
-    QString output;
-    runcmd(printer(), {"out", "first"}, output);
-    runcmd(printer(), {"out", "second"}, output);
-    EXPECT_EQ(output, QStringLiteral("second"));
-}
-
 TEST(Runcmd, NulByteEndsItsChunk)
 {
     QString output;
