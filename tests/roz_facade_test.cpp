@@ -85,16 +85,14 @@ protected:
 
 } // namespace
 
-TEST_F(RozFacade, TreesAgreeAfterConstruction)
+TEST_F(RozFacade, TreesAgreeAfterConstructionWithTheLogicalTreeReadFirst)
 {
     expectTreesAgree(*roz);
     EXPECT_EQ(roz->getHard()->diskCount(), 3u);
     EXPECT_EQ(pv("/dev/sdc1")->getVgPath(), QStringLiteral("/dev/vgbroken"));
     EXPECT_TRUE(roz->getLvm()->errorVgName().contains(QStringLiteral("vgbroken")));
-}
 
-TEST_F(RozFacade, LogicalTreeIsReadBeforeTheLister)
-{
+    // The logical tree is read before the lister runs.
     const QStringList lines = sim->callLines();
     const qsizetype firstLister = lines.indexOf(QStringLiteral("/usr/lib/vururer/lib/veziva.cli dev lsdev -C -c storage"));
     ASSERT_GE(firstLister, 0);
@@ -104,15 +102,6 @@ TEST_F(RozFacade, LogicalTreeIsReadBeforeTheLister)
                      line.contains(QStringLiteral(" lvdisplay")) || line.contains(QStringLiteral(" vgdisplay")))
             << line.toStdString();
     }
-}
-
-TEST_F(RozFacade, AccessorsKeepReturningTheSameTrees)
-{
-    Lvm* lvm = roz->getLvm();
-    Hard* hard = roz->getHard();
-    ASSERT_EQ(myVg()->getLv(QStringLiteral("scratch_1"))->remove(), 0);
-    EXPECT_EQ(roz->getLvm(), lvm);
-    EXPECT_EQ(roz->getHard(), hard);
 }
 
 TEST_F(RozFacade, DestructionDeletesLvmThenHard)
@@ -150,35 +139,37 @@ TEST_F(RozFacade, EachLvmSignalReachesItsAffiliation)
     EXPECT_TRUE(pv("/dev/sdb5")->isAllocatable());
 }
 
-TEST_F(RozFacade, ResizeWithUnchangedPvsTouchesNothing)
+TEST(RozResize, AffiliatesAddedPvsInOrderBeforeReleasingOldOnes)
 {
-    MessageCapture capture;
-    roz->slotOneLvResized(QStringLiteral("/dev/my-vg/music"), {QStringLiteral("/dev/sda5"), QStringLiteral("/dev/sdb2")},
-                          {QStringLiteral("/dev/sdb2"), QStringLiteral("/dev/sda5")});
-    EXPECT_TRUE(capture.debugLines().isEmpty());
-}
-
-TEST_F(RozFacade, ResizeAffiliatesAddedBeforeReleasingOld)
-{
-    MessageCapture capture;
-    roz->slotOneLvResized(QStringLiteral("/dev/my-vg/home"), {QStringLiteral("/dev/sdb2"), QStringLiteral("/dev/sdb5")},
-                          {QStringLiteral("/dev/sda5"), QStringLiteral("/dev/sdb2")});
-    EXPECT_EQ(capture.debugLines(),
-              (QStringList{QStringLiteral("/dev/sdb5's lvs: :/dev/my-vg/home"),
-                           QStringLiteral("/dev/sda5's lvs: /dev/my-vg/home.daily:/dev/my-vg/music")}));
-    EXPECT_EQ(pv("/dev/sdb2")->lvString(), QStringLiteral("/dev/my-vg/snap1:/dev/my-vg/music:/dev/my-vg/scratch_1"));
-}
-
-TEST_F(RozFacade, ResizeOntoSeveralPvsAddsEachInOrderAndRepeats)
-{
-    MessageCapture capture;
-    roz->slotOneLvResized(QStringLiteral("/dev/g/v"),
-                          {QStringLiteral("/dev/sdc3"), QStringLiteral("/dev/sdb5"), QStringLiteral("/dev/sdc3"),
-                           QStringLiteral("/dev/sdb6")},
-                          {QStringLiteral("/dev/sdb6")});
-    EXPECT_EQ(capture.debugLines(), (QStringList{QStringLiteral("/dev/sdc3's lvs: :/dev/g/v"),
-                                                 QStringLiteral("/dev/sdb5's lvs: :/dev/g/v"),
-                                                 QStringLiteral("/dev/sdc3's lvs: :/dev/g/v:/dev/g/v")}));
+    struct Case {
+        const char* lv;
+        QStringList now;
+        QStringList before;
+        QStringList debug;
+    };
+    const Case cases[] = {
+        // Unchanged PVs, in another order: nothing is touched.
+        {"/dev/my-vg/music", {"/dev/sda5", "/dev/sdb2"}, {"/dev/sdb2", "/dev/sda5"}, {}},
+        {"/dev/my-vg/home",
+         {"/dev/sdb2", "/dev/sdb5"},
+         {"/dev/sda5", "/dev/sdb2"},
+         {"/dev/sdb5's lvs: :/dev/my-vg/home", "/dev/sda5's lvs: /dev/my-vg/home.daily:/dev/my-vg/music"}},
+        // Several added PVs, one repeated, each in order.
+        {"/dev/g/v",
+         {"/dev/sdc3", "/dev/sdb5", "/dev/sdc3", "/dev/sdb6"},
+         {"/dev/sdb6"},
+         {"/dev/sdc3's lvs: :/dev/g/v", "/dev/sdb5's lvs: :/dev/g/v", "/dev/sdc3's lvs: :/dev/g/v:/dev/g/v"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lv);
+        SimRoot sim;
+        Roz roz;
+        MessageCapture capture;
+        roz.slotOneLvResized(QString::fromLatin1(c.lv), c.now, c.before);
+        EXPECT_EQ(capture.debugLines(), c.debug);
+        EXPECT_EQ(roz.getHard()->getPv(QStringLiteral("/dev/sdb2"))->lvString(),
+                  QStringLiteral("/dev/my-vg/snap1:/dev/my-vg/music:/dev/my-vg/scratch_1"));
+    }
 }
 
 TEST_F(RozFacade, LvRenameReachesEveryPvOfTheVolume)
@@ -189,11 +180,15 @@ TEST_F(RozFacade, LvRenameReachesEveryPvOfTheVolume)
     expectTreesAgree(*roz);
 }
 
-TEST_F(RozFacade, LvRemoveDropsItFromItsPv)
+TEST_F(RozFacade, LvRemoveDropsItFromItsPvAndTheAccessorsKeepTheirTrees)
 {
+    Lvm* lvm = roz->getLvm();
+    Hard* hard = roz->getHard();
     ASSERT_EQ(myVg()->getLv(QStringLiteral("scratch_1"))->remove(), 0);
     EXPECT_EQ(lvsOn("/dev/sdb2"), (QStringList{"/dev/my-vg/snap1", "/dev/my-vg/music"}));
     expectTreesAgree(*roz);
+    EXPECT_EQ(roz->getLvm(), lvm);
+    EXPECT_EQ(roz->getHard(), hard);
 }
 
 TEST_F(RozFacade, SnapshotIsListedOnThePvHoldingIt)
