@@ -94,7 +94,7 @@ TEST_F(HardAffiliation, UnknownPathsAreSkippedOthersStillHandled)
     EXPECT_TRUE(capture.warnings().isEmpty());
 }
 
-TEST_F(HardAffiliation, VgAddedToNonPvMarksLvmSystemButNotPvFlag)
+TEST_F(HardAffiliation, VgAddedToNonPvMarksLvmSystemButNotPvFlagAndRemovalFreesIt)
 {
     const QString sdc3 = QStringLiteral("/dev/sdc3");
     hard->affiliateVgPv(QStringLiteral("  /dev/vg01 "), {sdc3});
@@ -104,13 +104,11 @@ TEST_F(HardAffiliation, VgAddedToNonPvMarksLvmSystemButNotPvFlag)
     EXPECT_FALSE(p->isAllocatable());
     EXPECT_FALSE(p->isPv());
     EXPECT_EQ(p->lvString(), QString());
-}
 
-TEST_F(HardAffiliation, VgRemovalFreesPartitionKeepsSystemAndLvs)
-{
+    // Removal from a group frees the partition but keeps its system and LV list.
     const QString lvs = pv(kSdb2)->lvString();
     hard->deaffiliateVgPv({kSdb2});
-    Partition* p = pv(kSdb2);
+    p = pv(kSdb2);
     EXPECT_TRUE(p->isAllocatable());
     EXPECT_TRUE(p->getVgPath().isEmpty());
     EXPECT_EQ(p->getSystem(), QStringLiteral("Linux LVM"));
@@ -118,7 +116,7 @@ TEST_F(HardAffiliation, VgRemovalFreesPartitionKeepsSystemAndLvs)
     EXPECT_EQ(pv(kSda5)->getVgPath(), QStringLiteral("/dev/my-vg"));
 }
 
-TEST_F(HardAffiliation, VgRenameRewritesGroupOfEveryLv)
+TEST_F(HardAffiliation, VgRenameRewritesGroupOfEveryLvAndDropsLeadingColon)
 {
     MessageCapture capture;
     hard->reaffiliateVgPv(QStringLiteral("/dev/vg01"), {kSda5, kSdb5});
@@ -128,10 +126,8 @@ TEST_F(HardAffiliation, VgRenameRewritesGroupOfEveryLv)
     EXPECT_EQ(pv(kSdb5)->getVgPath(), QStringLiteral("/dev/vg01"));
     EXPECT_EQ(pv(kSdb5)->lvString(), QString());
     EXPECT_TRUE(capture.debugLines().isEmpty());
-}
 
-TEST_F(HardAffiliation, VgRenameDropsLeadingColon)
-{
+    // A leading ":" left by the first LV on an empty list is dropped by the rename.
     hard->affiliateLvPv(QStringLiteral("/dev/vg00/a"), {kSdb5});
     hard->affiliateLvPv(QStringLiteral("/dev/vg00/b"), {kSdb5});
     hard->reaffiliateVgPv(QStringLiteral("/dev/vg01"), {kSdb5});
