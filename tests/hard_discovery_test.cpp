@@ -20,7 +20,7 @@ Partition* find(Hard& hard, const char* path)
 
 } // namespace
 
-TEST(HardDiscovery, DefaultMachineListsDiskDrivesOnly)
+TEST(HardDiscovery, DefaultMachineListsDiskDrivesOnlyAndSkipsExtendedPartitions)
 {
     SimRoot sim;
     Hard hard;
@@ -32,13 +32,7 @@ TEST(HardDiscovery, DefaultMachineListsDiskDrivesOnly)
     EXPECT_EQ(hard.getDisk(QStringLiteral("sr0")), nullptr);
     EXPECT_TRUE(hard.getDisk(0u)->lvString().isEmpty());
     EXPECT_FALSE(hard.getDisk(0u)->lvString().isNull());
-}
-
-TEST(HardDiscovery, ExtendedPartitionsSkipped)
-{
-    SimRoot sim;
-    Hard hard;
-    ASSERT_EQ(hard.diskCount(), 3u);
+    // Extended partitions are skipped.
     EXPECT_EQ(partitionNames(hard.getDisk(0u)), (QStringList{"sda1", "sda2", "sda3", "sda5", "sda6"}));
     EXPECT_EQ(partitionNames(hard.getDisk(1u)), (QStringList{"sdb1", "sdb2", "sdb5", "sdb6", "sdb7"}));
     EXPECT_EQ(partitionNames(hard.getDisk(2u)), (QStringList{"sdc1", "sdc2", "sdc3"}));
@@ -81,9 +75,10 @@ TEST(HardDiscovery, ListerFieldsAndMountTable)
     }
 }
 
-TEST(HardDiscovery, PhysicalVolumesInAndOutsideGroups)
+TEST(HardDiscovery, PhysicalVolumesInAndOutsideGroupsAndTheirLvLists)
 {
     SimRoot sim;
+    MessageCapture capture;
     Hard hard;
     Partition* sda5 = find(hard, "/dev/sda5");
     ASSERT_NE(sda5, nullptr);
@@ -104,12 +99,8 @@ TEST(HardDiscovery, PhysicalVolumesInAndOutsideGroups)
     Partition* plain = find(hard, "/dev/sda2");
     EXPECT_FALSE(plain->isPv());
     EXPECT_TRUE(plain->isAllocatable());
-}
 
-TEST(HardDiscovery, NoLabelAnswerClearsPvButKeepsSystem)
-{
-    SimRoot sim;
-    Hard hard;
+    // A "no label" answer clears the PV flag but keeps the system.
     Partition* sdc2 = find(hard, "/dev/sdc2");
     ASSERT_NE(sdc2, nullptr);
     EXPECT_FALSE(sdc2->isPv());
@@ -117,13 +108,8 @@ TEST(HardDiscovery, NoLabelAnswerClearsPvButKeepsSystem)
     EXPECT_TRUE(sdc2->isAllocatable());
     EXPECT_EQ(sdc2->lvString(), QStringLiteral(""));
     EXPECT_FALSE(sim.callLines().contains(QStringLiteral("/sbin/lvm.static pvdisplay -v /dev/sdc2")));
-}
 
-TEST(HardDiscovery, LvListsFollowTheTableKeepingDashesAndDots)
-{
-    SimRoot sim;
-    MessageCapture capture;
-    Hard hard;
+    // LV lists follow the table, keeping dashes and dots.
     EXPECT_EQ(find(hard, "/dev/sda5")->lvString(),
               QStringLiteral("/dev/my-vg/home:/dev/my-vg/home.daily:/dev/my-vg/music"));
     EXPECT_EQ(find(hard, "/dev/sdb2")->lvString(),
@@ -134,9 +120,10 @@ TEST(HardDiscovery, LvListsFollowTheTableKeepingDashesAndDots)
               1);
 }
 
-TEST(HardDiscovery, ToolsRunOncePerDiskAndOnlyForLvmCandidates)
+TEST(HardDiscovery, ToolsRunOncePerDiskOnlyForLvmCandidatesAndDebugLinesFrameEachDisk)
 {
     SimRoot sim;
+    MessageCapture capture;
     Hard hard;
     const QStringList lines = sim.callLines();
     EXPECT_EQ(lines.count(kLister + QStringLiteral(" dev lsdev -C -c storage")), 4); // drives + 3 disks
@@ -148,23 +135,17 @@ TEST(HardDiscovery, ToolsRunOncePerDiskAndOnlyForLvmCandidates)
     EXPECT_EQ(pvdisplays, (QStringList{"-c /dev/sda5", "-v /dev/sda5", "-c /dev/sda6", "-v /dev/sda6", "-c /dev/sdb2",
                                        "-v /dev/sdb2", "-c /dev/sdb5", "-v /dev/sdb5", "-c /dev/sdc1", "-v /dev/sdc1",
                                        "-c /dev/sdc2"}));
-}
 
-TEST(HardDiscovery, DebugLinesFrameEachDiskAndPartition)
-{
-    SimRoot sim;
-    MessageCapture capture;
-    Hard hard;
-    const QStringList lines = capture.debugLines();
-    ASSERT_FALSE(lines.isEmpty());
-    EXPECT_EQ(lines.first(), QStringLiteral("==/dev/sda================================"));
-    EXPECT_EQ(lines.at(1), QStringLiteral("Partition sda1's system is: HPFS/NTFS"));
-    EXPECT_EQ(lines.at(2), QStringLiteral("============sda1======================"));
-    EXPECT_EQ(lines.last(), QStringLiteral("=====D=I=S=K=S====&=====P=A=R=T=I=T=I=O=N=S======="));
-    EXPECT_LT(lines.indexOf(QStringLiteral("sda5's lvstring: /dev/my-vg/home:/dev/my-vg/home.daily:/dev/my-vg/music")),
-              lines.indexOf(QStringLiteral("============sda5======================")));
-    EXPECT_LT(lines.indexOf(QStringLiteral("============sda6======================")),
-              lines.indexOf(QStringLiteral("==/dev/sdb================================")));
+    const QStringList debug = capture.debugLines();
+    ASSERT_FALSE(debug.isEmpty());
+    EXPECT_EQ(debug.first(), QStringLiteral("==/dev/sda================================"));
+    EXPECT_EQ(debug.at(1), QStringLiteral("Partition sda1's system is: HPFS/NTFS"));
+    EXPECT_EQ(debug.at(2), QStringLiteral("============sda1======================"));
+    EXPECT_EQ(debug.last(), QStringLiteral("=====D=I=S=K=S====&=====P=A=R=T=I=T=I=O=N=S======="));
+    EXPECT_LT(debug.indexOf(QStringLiteral("sda5's lvstring: /dev/my-vg/home:/dev/my-vg/home.daily:/dev/my-vg/music")),
+              debug.indexOf(QStringLiteral("============sda5======================")));
+    EXPECT_LT(debug.indexOf(QStringLiteral("============sda6======================")),
+              debug.indexOf(QStringLiteral("==/dev/sdb================================")));
 }
 
 TEST(HardDiscovery, IndexLookupsPastTheEndWarnNameLookupsDoNot)
