@@ -5,31 +5,25 @@
 
 namespace {
 
-TEST(VgscanLineParse, FoundGroupNameRunsToLastQuote)
+TEST(VgscanLineParse, FoundAndErrorLinesNameTheirGroupsOtherLinesNothing)
 {
     const VgscanLine line = parseVgscanLine("  Found volume group \"ubuntu-vg\" using metadata type lvm2");
     EXPECT_TRUE(line.isFound);
     EXPECT_EQ(line.found, QStringLiteral("ubuntu-vg"));
     EXPECT_FALSE(line.isUnreadable);
-}
 
-TEST(VgscanLineParse, ErrorLineNamesUnreadableGroup)
-{
-    const VgscanLine line = parseVgscanLine(
+    const VgscanLine error = parseVgscanLine(
         "vgscan -- ERROR \"vg_broken\" can't get data of volume group \"vg.bad\" from physical volume(s)");
-    EXPECT_FALSE(line.isFound);
-    EXPECT_TRUE(line.isUnreadable);
-    EXPECT_EQ(line.unreadable, QStringLiteral("vg.bad"));
+    EXPECT_FALSE(error.isFound);
+    EXPECT_TRUE(error.isUnreadable);
+    EXPECT_EQ(error.unreadable, QStringLiteral("vg.bad"));
+
+    const VgscanLine other = parseVgscanLine("  Reading all physical volumes.  This may take a while...");
+    EXPECT_FALSE(other.isFound);
+    EXPECT_FALSE(other.isUnreadable);
 }
 
-TEST(VgscanLineParse, OtherLinesNameNothing)
-{
-    const VgscanLine line = parseVgscanLine("  Reading all physical volumes.  This may take a while...");
-    EXPECT_FALSE(line.isFound);
-    EXPECT_FALSE(line.isUnreadable);
-}
-
-TEST(VgdisplayRecordParse, FiguresConvertAndDivide)
+TEST(VgdisplayRecordParse, FiguresConvertAndDivideWithoutOverflow)
 {
     const VgRecord record =
         parseVgdisplayRecord("  vg00:r/w:772:-1:0:3:3:-1:0:1:1:8376320:4096:2045:1024:100:Zc5r-UUID-x");
@@ -45,13 +39,14 @@ TEST(VgdisplayRecordParse, FiguresConvertAndDivide)
     EXPECT_EQ(record.attr[14], 100);
     EXPECT_EQ(record.attr[15], 400);
     EXPECT_EQ(record.uuid, QStringLiteral("Zc5r-UUID-x"));
-}
 
-TEST(VgdisplayRecordParse, SmallExtentSizeGivesZeroMegabytes)
-{
-    const VgRecord record = parseVgdisplayRecord("vg:r/w:1:0:0:0:0:0:0:0:0:1024:512:2:0:2:u");
-    EXPECT_EQ(record.attr[11], 0);
-    EXPECT_EQ(record.attr[15], 0);
+    const VgRecord small = parseVgdisplayRecord("vg:r/w:1:0:0:0:0:0:0:0:0:1024:512:2:0:2:u");
+    EXPECT_EQ(small.attr[11], 0);
+    EXPECT_EQ(small.attr[15], 0);
+
+    // 4 TiB in KiB does not fit an int before the division.
+    const VgRecord huge = parseVgdisplayRecord("vg:r/w:1:0:0:0:0:0:0:0:0:4294967296:4096:1:0:0:u");
+    EXPECT_EQ(huge.attr[10], 4194304);
 }
 
 TEST(VgdisplayRecordParse, MissingFieldsReadAsEmpty)
@@ -67,13 +62,6 @@ TEST(VgdisplayRecordParse, MissingFieldsReadAsEmpty)
     EXPECT_TRUE(empty.uuid.isEmpty());
 }
 
-TEST(VgdisplayRecordParse, GroupsAboveTwoTebibytesKeepTheirSize)
-{
-    // 4 TiB in KiB does not fit an int before the division.
-    const VgRecord record = parseVgdisplayRecord("vg:r/w:1:0:0:0:0:0:0:0:0:4294967296:4096:1:0:0:u");
-    EXPECT_EQ(record.attr[10], 4194304);
-}
-
 TEST(VgdisplayNotActive, RecognisesTryDLine)
 {
     EXPECT_TRUE(isVgNotActiveLine("vgdisplay -- \"vg01\" is NOT active; try -D"));
@@ -81,29 +69,24 @@ TEST(VgdisplayNotActive, RecognisesTryDLine)
     EXPECT_FALSE(isVgNotActiveLine("vg01:r/w:772"));
 }
 
-TEST(PvscanLineParse, PairsDeviceWithGroup)
+TEST(PvscanLineParse, PairsDeviceWithGroupAndSkipsVolumesWithoutOne)
 {
     const PvscanEntry entry = parsePvscanLine("  PV /dev/sda2   VG ubuntu-vg   lvm2 [<99.00 GiB / 0    free]");
     ASSERT_TRUE(entry.valid);
     EXPECT_EQ(entry.device, QStringLiteral("/dev/sda2"));
     EXPECT_EQ(entry.group, QStringLiteral("ubuntu-vg"));
-}
 
-TEST(PvscanLineParse, GroupNameEndingInVgIsNotCutShort)
-{
-    const PvscanEntry entry = parsePvscanLine("  PV /dev/sdb1\tVG dataVG\tlvm2 [10.00 GiB / 2.00 GiB free]");
-    ASSERT_TRUE(entry.valid);
-    EXPECT_EQ(entry.device, QStringLiteral("/dev/sdb1"));
-    EXPECT_EQ(entry.group, QStringLiteral("dataVG"));
-}
+    // A group name ending in "VG" is not cut short.
+    const PvscanEntry dataVg = parsePvscanLine("  PV /dev/sdb1\tVG dataVG\tlvm2 [10.00 GiB / 2.00 GiB free]");
+    ASSERT_TRUE(dataVg.valid);
+    EXPECT_EQ(dataVg.device, QStringLiteral("/dev/sdb1"));
+    EXPECT_EQ(dataVg.group, QStringLiteral("dataVG"));
 
-TEST(PvscanLineParse, VolumeWithoutGroupIsSkipped)
-{
     EXPECT_FALSE(parsePvscanLine("  PV /dev/sdc1                      lvm2 [5.00 GiB]").valid);
     EXPECT_FALSE(parsePvscanLine("  Total: 2 [10 GiB] / in use: 2 [10 GiB] / in no VG: 0 [0   ]").valid);
 }
 
-TEST(LvscanLineParse, ReadsGroupNameAndRole)
+TEST(LvscanLineParse, ReadsGroupNameAndRoleFromTheLastQuotedPath)
 {
     const LvscanEntry origin = parseLvscanLine("  ACTIVE   Original '/dev/my-vg/home.old' [1.00 GiB] inherit");
     ASSERT_TRUE(origin.valid);
@@ -121,17 +104,15 @@ TEST(LvscanLineParse, ReadsGroupNameAndRole)
 
     const LvscanEntry plain = parseLvscanLine("  inactive          '/dev/vg0/lv01' [1.00 GiB] inherit");
     EXPECT_FALSE(plain.original || plain.snapshot);
-}
 
-TEST(LvscanLineParse, LastQuotedTextIsThePath)
-{
+    // The last quoted text is the path.
     const LvscanEntry entry = parseLvscanLine("  'junk' ACTIVE '/dev/vg0/lv01' [1.00 GiB]");
     EXPECT_EQ(entry.group, QStringLiteral("vg0"));
     EXPECT_EQ(entry.name, QStringLiteral("lv01"));
     EXPECT_FALSE(parseLvscanLine("  No volume groups found").valid);
 }
 
-TEST(LvdisplayRecordParse, FieldsConvertWithSizeInMegabytes)
+TEST(LvdisplayRecordParse, FieldsConvertWithSizeInMegabytesWithoutOverflow)
 {
     const LvRecord record = parseLvdisplayRecord("  /dev/vg0/home:vg0:3:1:-1:1:2097152:256:255:0:-1:253:7");
     EXPECT_EQ(record.access, 3);
@@ -147,6 +128,9 @@ TEST(LvdisplayRecordParse, FieldsConvertWithSizeInMegabytes)
 
     EXPECT_EQ(parseLvdisplayRecord("/dev/v/l:v:0:0:0:0:2047:0").size, 0);
     EXPECT_EQ(parseLvdisplayRecord("/dev/v/l:v:0:0:0:0:2048:0").size, 1);
+
+    // 2 TiB in 512-byte sectors: 4294967296.
+    EXPECT_EQ(parseLvdisplayRecord("/dev/v/l:v:3:1:0:0:4294967296:1").size, 2097152);
 }
 
 TEST(LvdisplayRecordParse, MissingFieldsReadAsZero)
@@ -157,12 +141,6 @@ TEST(LvdisplayRecordParse, MissingFieldsReadAsZero)
     EXPECT_EQ(record.size, 0);
     EXPECT_EQ(record.minor, 0);
     EXPECT_EQ(parseLvdisplayRecord(QByteArray()).access, 0);
-}
-
-TEST(LvdisplayRecordParse, VolumesAboveOneTebibyteKeepTheirSize)
-{
-    // 2 TiB in 512-byte sectors: 4294967296.
-    EXPECT_EQ(parseLvdisplayRecord("/dev/v/l:v:3:1:0:0:4294967296:1").size, 2097152);
 }
 
 TEST(LvStatusLineParse, SkipsBlanksAndTabs)
@@ -181,7 +159,7 @@ TEST(LvStatusLineParse, SkipsBlanksAndTabs)
     EXPECT_FALSE(parseLvStatusLine("  LV snapshot status     source of", status));
 }
 
-TEST(SnapshotStatusLines, RoleAndInactivity)
+TEST(SnapshotStatusLines, RoleInactivityAndOrigin)
 {
     EXPECT_TRUE(isSnapshotStatusLine("  LV snapshot status     source of"));
     EXPECT_FALSE(isSnapshotStatusLine("  LV Status              available"));
@@ -189,6 +167,11 @@ TEST(SnapshotStatusLines, RoleAndInactivity)
     EXPECT_TRUE(snapshotStatusMeansOrigin("  LV snapshot status     active destination for original-data"));
     EXPECT_FALSE(snapshotStatusMeansOrigin("  LV snapshot status     active destination for /dev/vg0/home"));
     EXPECT_TRUE(isInactiveSnapshotLine("  LV snapshot status     INACTIVE destination for home"));
+
+    EXPECT_EQ(originFromSnapshotStatusLine("  LV snapshot status     active destination for /dev/my-vg/home"),
+              QStringLiteral("home"));
+    EXPECT_EQ(originFromSnapshotStatusLine("  LV snapshot status     active destination for data.base+1"),
+              QStringLiteral("data.base+1"));
 }
 
 TEST(SnapshotListingLines, NameIsLastPathSectionOfFirstToken)
@@ -198,14 +181,6 @@ TEST(SnapshotListingLines, NameIsLastPathSectionOfFirstToken)
     EXPECT_EQ(snapshotNameFromListingLine("\t\tsnap-2 [active]"), QStringLiteral("snap-2"));
     EXPECT_TRUE(snapshotNameFromListingLine(" \t ").isEmpty());
     EXPECT_TRUE(isSnapshotListingEnd("  LV Status              available"));
-}
-
-TEST(SnapshotStatusLines, OriginIsLastPathSectionOfLastToken)
-{
-    EXPECT_EQ(originFromSnapshotStatusLine("  LV snapshot status     active destination for /dev/my-vg/home"),
-              QStringLiteral("home"));
-    EXPECT_EQ(originFromSnapshotStatusLine("  LV snapshot status     active destination for data.base+1"),
-              QStringLiteral("data.base+1"));
 }
 
 TEST(PhysicalVolumeLineParse, SkipsBlanksAndTabs)
@@ -234,15 +209,12 @@ TEST(PvStringBuilding, DuplicateTestIsASubstringTest)
     EXPECT_EQ(contained, QStringLiteral("/dev/hda10"));
 }
 
-TEST(MountTableMatch, DeviceMapperNameDoublesInnerHyphens)
+TEST(MountTableMatch, DeviceMapperNameDoublesInnerHyphensAndAnyOfThreeNamesMatchesFirstEntryWinning)
 {
     EXPECT_EQ(deviceMapperName(QStringLiteral("ubuntu-vg"), QStringLiteral("root")),
               QStringLiteral("/dev/mapper/ubuntu--vg-root"));
     EXPECT_EQ(deviceMapperName(QStringLiteral("vg0"), QStringLiteral("home")), QStringLiteral("/dev/mapper/vg0-home"));
-}
 
-TEST(MountTableMatch, AnyOfThreeNamesMatchesAndFirstEntryWins)
-{
     const QList<MountEntry> table = {
         {QStringLiteral("/dev/sda1"), QStringLiteral("/boot"), QStringLiteral("ext4")},
         {QStringLiteral("/dev/mapper/ubuntu--vg-root"), QStringLiteral("/"), QStringLiteral("ext4")},
