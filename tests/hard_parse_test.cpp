@@ -28,7 +28,7 @@ TEST(HardListerLine, TabSplitCountsEmptyFields)
     EXPECT_TRUE(fieldAt(fields, 99).isEmpty());
 }
 
-TEST(HardListerLine, OnlyDriveLinesOfKindDiskMakeDisks)
+TEST(HardListerLine, OnlyDriveLinesOfKindDiskMakeDisksAndAMissingSizeReadsZero)
 {
     DriveLine drive;
     EXPECT_TRUE(parseDiskLine(QStringLiteral("DRIVE\tDISK\thda\tx\tx\t80026361"), drive));
@@ -37,11 +37,7 @@ TEST(HardListerLine, OnlyDriveLinesOfKindDiskMakeDisks)
     EXPECT_FALSE(parseDiskLine(QStringLiteral("DRIVE\tCDROM\thdc\tx\tx\t0"), drive));
     EXPECT_FALSE(parseDiskLine(QStringLiteral("DRIVE\tdisk\thdd\tx\tx\t5"), drive));
     EXPECT_FALSE(parseDiskLine(QStringLiteral("PART\tDISK\thda\tx\tx\t5"), drive));
-}
 
-TEST(HardListerLine, DriveLineWithoutSizeFieldReadsZero)
-{
-    DriveLine drive;
     ASSERT_TRUE(parseDiskLine(QStringLiteral("DRIVE\tDISK\tsdb"), drive));
     EXPECT_EQ(drive.name, QStringLiteral("sdb"));
     EXPECT_EQ(drive.size, 0UL);
@@ -57,7 +53,7 @@ TEST(HardListerLine, PartitionNameIsLastPathPartPlusNumber)
     EXPECT_EQ(partitionNameOf(splitAtTabs(QStringLiteral("PART"))), QString());
 }
 
-TEST(HardListerLine, PartitionLineTakenByEveryDiskWhoseNameItContains)
+TEST(HardListerLine, PartitionLineTakenByEveryDiskWhoseNameItContainsUnlessExactlyExtended)
 {
     const QString line = partLine(QStringLiteral("/dev/md10p"), QStringLiteral("1"), QStringLiteral("primary"),
                                   QStringLiteral("ext3"), QStringLiteral("100"), QStringLiteral("0"));
@@ -66,11 +62,7 @@ TEST(HardListerLine, PartitionLineTakenByEveryDiskWhoseNameItContains)
     EXPECT_EQ(name, QStringLiteral("md10p1"));
     EXPECT_TRUE(takePartitionLine(line, QStringLiteral("md10"), name));
     EXPECT_FALSE(takePartitionLine(line, QStringLiteral("md2"), name));
-}
 
-TEST(HardListerLine, OnlyExactlyExtendedPartitionsAreSkipped)
-{
-    QString name;
     EXPECT_FALSE(takePartitionLine(partLine(QStringLiteral("/dev/hda"), QStringLiteral("2"), QStringLiteral("extended"),
                                             QString(), QStringLiteral("5"), QStringLiteral("0")),
                                    QStringLiteral("hda"), name));
@@ -144,41 +136,32 @@ TEST(HardPartitionProbe, FileSystemTypeAndSizeFields)
     EXPECT_EQ(probe("", "", "12MB", "0").size, 0);
 }
 
-TEST(HardPvDisplayColon, GroupNameAndUuidOfPvInGroup)
+TEST(HardPvDisplayColon, GroupNameAndUuidOrNoGroupForOrphansAndEmptyOrShortRecords)
 {
     const PvRecord record = parsePvDisplayColon(
         {QStringLiteral("  /dev/sda5:vg0:84254720:-1:8:8:-1:4096:10284:0:10284:IKGNO5-Dx7w-2UBv-rUzw-ekJg-e496-9RQ5cP")});
     EXPECT_FALSE(record.noLabel);
     EXPECT_EQ(record.vgName, QStringLiteral("vg0"));
     EXPECT_EQ(record.uuid, QStringLiteral("IKGNO5-Dx7w-2UBv-rUzw-ekJg-e496-9RQ5cP"));
-}
 
-TEST(HardPvDisplayColon, OrphansOfLvm2CountAsNoGroup)
-{
-    const PvRecord record = parsePvDisplayColon(
+    const PvRecord orphan = parsePvDisplayColon(
         {QStringLiteral("  \"/dev/sdb\" is a new physical volume of \"4.88 GiB\""),
          QStringLiteral("  /dev/sdb:#orphans_lvm2:10240000:-1:8:8:-1:0:0:0:0:ByVn3c-aI8G-BYYI-CS84-QBPO-cOsa-34kHWu")});
-    EXPECT_FALSE(record.noLabel);
-    EXPECT_TRUE(record.vgName.isEmpty());
-    EXPECT_TRUE(record.uuid.isEmpty());
-}
+    EXPECT_FALSE(orphan.noLabel);
+    EXPECT_TRUE(orphan.vgName.isEmpty());
+    EXPECT_TRUE(orphan.uuid.isEmpty());
 
-TEST(HardPvDisplayColon, EmptyGroupFieldAndShortRecords)
-{
     EXPECT_TRUE(parsePvDisplayColon({QStringLiteral("  /dev/hda3::1:2")}).vgName.isEmpty());
     const PvRecord shortRecord = parsePvDisplayColon({QStringLiteral("/dev/hda3:vg00")});
     EXPECT_EQ(shortRecord.vgName, QStringLiteral("vg00"));
     EXPECT_TRUE(shortRecord.uuid.isEmpty());
 }
 
-TEST(HardPvDisplayColon, NoLabelAnswerAnywhereInLine)
+TEST(HardPvDisplayColon, NoLabelAnswerAnywhereInLineAndWarningsBeforeTheRecordAreNotTakenForIt)
 {
     EXPECT_TRUE(parsePvDisplayColon({QStringLiteral("  No physical volume label read from /dev/md127")}).noLabel);
     EXPECT_FALSE(parsePvDisplayColon({QStringLiteral("  no physical volume label read from /dev/md127")}).noLabel);
-}
 
-TEST(HardPvDisplayColon, WarningsBeforeRecordAreNotTakenForIt)
-{
     const PvRecord record = parsePvDisplayColon(
         {QStringLiteral("  WARNING: Device /dev/sdb not initialized in udev database: still waiting."),
          QStringLiteral("  /dev/hda3:vg00:1:-1:8:8:-1:4096:10:0:10:uuid-1")});
@@ -188,20 +171,17 @@ TEST(HardPvDisplayColon, WarningsBeforeRecordAreNotTakenForIt)
     EXPECT_FALSE(parsePvDisplayColon({}).noLabel);
 }
 
-TEST(HardLvTable, RowPathTakenWholeSoDashesAndDotsSurvive)
+TEST(HardLvTable, RowPathTakenWholeSoDashesAndDotsSurviveOrBuiltFromWordsOneAndTwo)
 {
     EXPECT_EQ(lvPathOfTableRow(QStringLiteral("   /dev/my-vg/data.1           100       100")),
               QStringLiteral("/dev/my-vg/data.1"));
     EXPECT_EQ(lvPathOfTableRow(QStringLiteral("/dev/vg00/lvol1\t100\t100")), QStringLiteral("/dev/vg00/lvol1"));
-}
 
-TEST(HardLvTable, RowWithoutDevPathUsesWordsOneAndTwo)
-{
     EXPECT_EQ(lvPathOfTableRow(QStringLiteral("vg00 lvol1")), QStringLiteral("/dev/lvol1/"));
     EXPECT_EQ(lvPathOfTableRow(QStringLiteral("dev vg00 lvol1 100 100")), QStringLiteral("/dev/vg00/lvol1"));
 }
 
-TEST(HardLvTable, ReadsRowsBetweenHeaderAndEmptyLine)
+TEST(HardLvTable, ReadsRowsBetweenHeaderAndEmptyOrBlankLineOnly)
 {
     const QStringList lines = {
         QStringLiteral("--- Physical volume ---"),
@@ -215,10 +195,7 @@ TEST(HardLvTable, ReadsRowsBetweenHeaderAndEmptyLine)
     };
     EXPECT_EQ(lvPathsOfPvDisplay(lines),
               (QStringList{QStringLiteral("/dev/vg00/lvol1"), QStringLiteral("/dev/vg00/lvol2")}));
-}
 
-TEST(HardLvTable, NoHeaderNoPathsAndBlankRowEndsTable)
-{
     EXPECT_TRUE(lvPathsOfPvDisplay({QStringLiteral("  No physical volume label read from /dev/hda3")}).isEmpty());
     EXPECT_TRUE(lvPathsOfPvDisplay({QStringLiteral("LV Name  LE of LV  PE for LV"),
                                     QStringLiteral("/dev/vg00/lvol1 1 1")})
