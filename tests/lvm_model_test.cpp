@@ -108,7 +108,7 @@ protected:
 
 // ---- discovery ----
 
-TEST_F(LogicalTree, DiscoversReadableGroupsAndListsTheUnreadable)
+TEST_F(LogicalTree, DiscoversReadableGroupsListsTheUnreadableAndReadsEachVolumeWithTheExactCommandLines)
 {
     ASSERT_EQ(lvm.vgCount(), 3u);
     EXPECT_EQ(lvm.getVg(0u)->name(), QStringLiteral("ubuntu-vg"));
@@ -118,6 +118,20 @@ TEST_F(LogicalTree, DiscoversReadableGroupsAndListsTheUnreadable)
     EXPECT_TRUE(lvm.hasVg(QStringLiteral("data.VG")));
     EXPECT_EQ(lvm.errorVgName(), QStringList{QStringLiteral("broken")});
     EXPECT_EQ(sim->calls().first(), (QStringList{kLvm, QStringLiteral("vgscan")}));
+
+    const QString root = QStringLiteral("/dev/ubuntu-vg/root");
+    const QList<QStringList> expected = {
+        {kLvm, QStringLiteral("lvdisplay"), QStringLiteral("-c"), root},
+        {kLvm, QStringLiteral("lvdisplay"), root},
+        {kLvm, QStringLiteral("lvdisplay"), QStringLiteral("-v"), root},
+        {QStringLiteral("/bin/mount"), QStringLiteral("--guess-fstype"), root},
+        {kLvm, QStringLiteral("lvdisplay"), QStringLiteral("-m"), root},
+    };
+    const QList<QStringList> calls = sim->calls();
+    const qsizetype first = calls.indexOf(expected.first());
+    ASSERT_GE(first, 0);
+    EXPECT_EQ(calls.mid(first, expected.size()), expected);
+    EXPECT_TRUE(ran({kLvm, QStringLiteral("lvscan"), QStringLiteral("-D")}));
 }
 
 TEST_F(LogicalTree, GroupFiguresAreThoseTheToolsPrint)
@@ -148,7 +162,7 @@ TEST_F(LogicalTree, GroupFiguresAreThoseTheToolsPrint)
     EXPECT_EQ(data->pvString(), QStringLiteral("/dev/sda3"));
 }
 
-TEST_F(LogicalTree, VolumesCarryFiguresFlagsLinksAndPlacement)
+TEST_F(LogicalTree, VolumesCarryFiguresFlagsLinksPlacementAndMountPoints)
 {
     ASSERT_NE(vg, nullptr);
     ASSERT_EQ(vg->lvCount(), 4u);
@@ -197,28 +211,8 @@ TEST_F(LogicalTree, VolumesCarryFiguresFlagsLinksAndPlacement)
     EXPECT_EQ(db->getAttribute(Lv::Size), 1024);
     EXPECT_EQ(db->pvString(), QStringLiteral("/dev/sda3"));
     EXPECT_EQ(db->fstype(), QStringLiteral("reiserfs"));
-}
 
-TEST_F(LogicalTree, EachVolumeIsReadWithTheExactCommandLines)
-{
-    const QString root = QStringLiteral("/dev/ubuntu-vg/root");
-    const QList<QStringList> expected = {
-        {kLvm, QStringLiteral("lvdisplay"), QStringLiteral("-c"), root},
-        {kLvm, QStringLiteral("lvdisplay"), root},
-        {kLvm, QStringLiteral("lvdisplay"), QStringLiteral("-v"), root},
-        {QStringLiteral("/bin/mount"), QStringLiteral("--guess-fstype"), root},
-        {kLvm, QStringLiteral("lvdisplay"), QStringLiteral("-m"), root},
-    };
-    const QList<QStringList> calls = sim->calls();
-    const qsizetype first = calls.indexOf(expected.first());
-    ASSERT_GE(first, 0);
-    EXPECT_EQ(calls.mid(first, expected.size()), expected);
-    EXPECT_TRUE(ran({kLvm, QStringLiteral("lvscan"), QStringLiteral("-D")}));
-}
-
-TEST_F(LogicalTree, MountPointsFoundByDeviceMapperNameAndByPath)
-{
-    ASSERT_NE(vg, nullptr);
+    // Mount points are found by device-mapper name and by path.
     EXPECT_EQ(vg->getLv(QStringLiteral("root"))->mountPoint(), QStringLiteral("/"));
     EXPECT_EQ(vg->getLv(QStringLiteral("home.data"))->mountPoint(), QStringLiteral("/home"));
     EXPECT_TRUE(vg->getLv(QStringLiteral("swap_1"))->mountPoint().isNull());
@@ -482,8 +476,14 @@ TEST_F(LogicalTree, ResizeNoticeReachesTheManagerAndSizesTheSnapshots)
     EXPECT_EQ(snap->getAttribute(Lv::CurrentLe), home->getAttribute(Lv::CurrentLe));
 }
 
-TEST_F(LogicalTree, GroupNoticesAreRelayedUnchangedButNotItsOutput)
+TEST_F(LogicalTree, GroupNoticesAreRelayedUnchangedButNotItsOutputNorNoticesForUnknownVolumes)
 {
+    vg->slotRenameLv(QStringLiteral("ghost"), QStringLiteral("spirit"));
+    vg->slotRemoveLv(QStringLiteral("ghost"));
+    vg->slotResizeLv(QStringLiteral("ghost"), {});
+    EXPECT_TRUE(recorder.events.isEmpty());
+    EXPECT_EQ(vg->lvCount(), 4u);
+
     Vg* data = lvm.getVg(QStringLiteral("data.VG"));
     const QStringList pvs = {QStringLiteral("/dev/sdx1"), QStringLiteral("/dev/sdy2")};
     emit data->renamed(QStringLiteral("/dev/new"), pvs);
@@ -503,15 +503,6 @@ TEST_F(LogicalTree, GroupNoticesAreRelayedUnchangedButNotItsOutput)
                                    QStringLiteral("Lvm.oneLvRenamed /dev/a/n /dev/a/o [/dev/sdx1,/dev/sdy2]"),
                                    QStringLiteral("Lvm.oneLvResized /dev/a/r [/dev/sdx1,/dev/sdy2] []"),
                                }));
-}
-
-TEST_F(LogicalTree, NoticesForUnknownVolumesChangeNothing)
-{
-    vg->slotRenameLv(QStringLiteral("ghost"), QStringLiteral("spirit"));
-    vg->slotRemoveLv(QStringLiteral("ghost"));
-    vg->slotResizeLv(QStringLiteral("ghost"), {});
-    EXPECT_TRUE(recorder.events.isEmpty());
-    EXPECT_EQ(vg->lvCount(), 4u);
 }
 
 // ---- the shipped default machine ----
