@@ -2,13 +2,14 @@
 // after changes on the logical side.
 #include "harddrive.h"
 
+#include "pathlist_p.h"
 #include "utils.h"
 
 namespace {
 
 QStringList lvParts(const Partition* partition)
 {
-    return partition->lvString().split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    return splitPathList(partition->lvString());
 }
 
 void storeLvs(Partition* partition, const QStringList& parts)

@@ -1,6 +1,7 @@
 // Growing a logical volume with lvextend and then the file system on it.
 #include "lvmdrive.h"
 
+#include "pathlist_p.h"
 #include "utils.h"
 
 #include <QRegularExpression>
@@ -42,7 +43,7 @@ int Lv::resize(const QStringList& args)
         return -1;
     }
 
-    const QStringList oldPvs = m_pvString.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    const QStringList oldPvs = splitPathList(m_pvString);
     m_log = QStringLiteral("fs type %1 on Dynamic Partition %2").arg(m_fstype, path());
 
     QString text;

@@ -3,6 +3,7 @@
 
 #include "lvmparse_p.h"
 #include "toolstream_p.h"
+#include "pathlist_p.h"
 #include "utils.h"
 
 #include <algorithm>
@@ -154,7 +155,7 @@ void Lvm::slotRemoveVg(const QString& vgName)
     const Vg* vg = getVg(removedName);
     if (!vg)
         return;
-    const QStringList listPv = vg->pvString().split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    const QStringList listPv = splitPathList(vg->pvString());
     if (removeVg(removedName))
         emit oneVgRemoved(listPv);
 }

@@ -3,6 +3,7 @@
 
 #include "lvmparse_p.h"
 #include "toolstream_p.h"
+#include "pathlist_p.h"
 #include "utils.h"
 
 #include <algorithm>
@@ -12,11 +13,6 @@ namespace {
 
 constexpr int kGetLvAssertLine = 715;
 constexpr int kAddLvCheckLine = 1320;
-
-QStringList splitPvString(const QString& pvString)
-{
-    return pvString.split(QLatin1Char(':'), Qt::SkipEmptyParts);
-}
 
 QByteArray firstLineOf(const QString& commandLine)
 {
@@ -212,7 +208,7 @@ void Vg::slotNewLv(const QString& lvName, bool bOriginal, bool bSnapshot)
     Lv* added = getLv(newName);
     if (!added)
         return;
-    emit oneLvAdded(added->path(), splitPvString(added->pvString()));
+    emit oneLvAdded(added->path(), splitPathList(added->pvString()));
 }
 
 void Vg::slotRemoveLv(const QString& lvName)
@@ -228,7 +224,7 @@ void Vg::slotRemoveLv(const QString& lvName)
             original->removeSnapshot(lv->name());
     }
     const QString lvPath = lv->path();
-    const QStringList listPv = splitPvString(lv->pvString());
+    const QStringList listPv = splitPathList(lv->pvString());
     if (removeLv(removedName))
         emit oneLvRemoved(lvPath, listPv);
 }
@@ -240,7 +236,7 @@ void Vg::slotRenameLv(const QString& newLvName, const QString& oldLvName)
         return;
     const QString newPath = path() + QLatin1Char('/') + newLvName;
     const QString oldPath = path() + QLatin1Char('/') + oldLvName;
-    emit oneLvRenamed(newPath, oldPath, splitPvString(lv->pvString()));
+    emit oneLvRenamed(newPath, oldPath, splitPathList(lv->pvString()));
 
     if (lv->isOriginal()) {
         for (const QString& snapName : lv->getSnapshot()) {
@@ -260,7 +256,7 @@ void Vg::slotResizeLv(const QString& lvName, const QStringList& oldListPv)
     Lv* lv = getLv(lvName);
     if (!lv)
         return;
-    emit oneLvResized(lv->path(), splitPvString(lv->pvString()), oldListPv);
+    emit oneLvResized(lv->path(), splitPathList(lv->pvString()), oldListPv);
 
     if (!lv->isOriginal())
         return;
