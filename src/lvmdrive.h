@@ -191,6 +191,8 @@ signals:
     void output(const QString& text);
 
 private:
+    int changeActivation(const QString& option, int lvStatus);
+
     QString vgName;
     QString vgUuid;
     int attr[16] = {};

@@ -1,6 +1,7 @@
 // Changes to a volume group through the LVM tool, and creation of a logical volume with its file system.
 #include "lvmdrive.h"
 
+#include "pathlist_p.h"
 #include "utils.h"
 
 namespace {
@@ -62,25 +63,24 @@ bool isUsableLvName(const QString& name)
 
 int Vg::activate()
 {
-    const int result = runLvmTool({QStringLiteral("vgchange"), QStringLiteral("-ay"), vgName}, log);
-    emit output(log);
-    if (result != 0)
-        return result;
-    getBasics();
-    for (unsigned int index = 0; index < lvCount(); ++index)
-        getLv(index)->setStatus(1);
-    return result;
+    return changeActivation(QStringLiteral("-ay"), 1);
 }
 
 int Vg::deactivate()
 {
-    const int result = runLvmTool({QStringLiteral("vgchange"), QStringLiteral("-an"), vgName}, log);
+    return changeActivation(QStringLiteral("-an"), 0);
+}
+
+// vgchange's activation option, then, after success, every volume marked with `lvStatus`.
+int Vg::changeActivation(const QString& option, int lvStatus)
+{
+    const int result = runLvmTool({QStringLiteral("vgchange"), option, vgName}, log);
     emit output(log);
     if (result != 0)
         return result;
     getBasics();
     for (unsigned int index = 0; index < lvCount(); ++index)
-        getLv(index)->setStatus(0);
+        getLv(index)->setStatus(lvStatus);
     return result;
 }
 
@@ -124,7 +124,7 @@ int Vg::rename(const QString& newName)
         return result;
     // Assigned in place: every Lv of the group holds a reference to this very string.
     vgName = simplifiedName;
-    emit renamed(path(), pvString().split(QLatin1Char(':'), Qt::SkipEmptyParts));
+    emit renamed(path(), splitPathList(pvString()));
     return result;
 }
 
