@@ -1,4 +1,5 @@
 // Marking partitions as LVM partitions and making them physical volumes.
+#include "createpv_p.h"
 #include "utils.h"
 
 #include <QRegularExpression>
@@ -11,33 +12,56 @@ constexpr int kPvcreateBusy = 5;
 constexpr int kPvcreateMaxRuns = 10;
 constexpr useconds_t kPvcreatePause = 500000;
 
-// "/dev/hda10" -> ("/dev/hda", "10"): the disk ends at the first digit of the path.
+// "/dev/hda10" -> ("/dev/hda", "10"), "/dev/nvme0n1p3" -> ("/dev/nvme0n1", "3"): the partition
+// number is the trailing run of digits; a "p" in front of it belongs to neither part when the
+// disk's own name ends in a digit. A path without a trailing number is returned whole, twice.
 QStringList diskAndNumber(const QString& device)
 {
-    static const QRegularExpression digit(QStringLiteral("\\d"), QRegularExpression::UseUnicodePropertiesOption);
-    const qsizetype p = device.indexOf(digit);
-    return {device.left(p), device.right(device.length() - p)};
+    static const QRegularExpression trailing(QStringLiteral("^(.*?)(p?)(\\d+)$"));
+    const QRegularExpressionMatch match = trailing.match(device);
+    if (!match.hasMatch())
+        return {device, device};
+    QString disk = match.captured(1);
+    const bool pSeparator = !match.captured(2).isEmpty() && !disk.isEmpty() && disk.back().isDigit();
+    if (!match.captured(2).isEmpty() && !pSeparator)
+        disk += match.captured(2);
+    return {disk, match.captured(3)};
 }
 
 } // namespace
 
 int createPv(const QStringList& devices, QString& output)
 {
+    bool touched = false;
+    return createPvTracked(devices, output, touched);
+}
+
+int createPvTracked(const QStringList& devices, QString& output, bool& touched)
+{
     output = QStringLiteral("");
-    int result = 0;
+    touched = false;
     for (const QString& device : devices) {
         const QStringList part = diskAndNumber(device);
         QString text;
-        result = runcmd(QStringLiteral("/sbin/parted"),
-                        {part.at(0), QStringLiteral("set"), part.at(1), QStringLiteral("lvm on")}, text);
+        const int marked = runcmd(QStringLiteral("/sbin/parted"),
+                                  {part.at(0), QStringLiteral("set"), part.at(1), QStringLiteral("lvm on")}, text);
         output += text;
+        // A partition without its LVM flag must not become a physical volume.
+        if (marked != 0) {
+            output += QStringLiteral("parted could not mark %1 as an LVM partition (exit %2); no physical volume "
+                                     "was made\n")
+                          .arg(device)
+                          .arg(marked);
+            return marked;
+        }
+        touched = true;
     }
-    if (!devices.isEmpty() && result != 0)
-        return result;
 
     const QStringList args = QStringList{QStringLiteral("pvcreate"), QStringLiteral("-f"), QStringLiteral("-y")} + devices;
     QString text;
+    int result = 0;
     int runs = 0;
+    touched = true;
     do {
         result = runcmd(QStringLiteral("/sbin/lvm.static"), args, text);
         usleep(kPvcreatePause);

@@ -35,19 +35,29 @@ LvRecord readColonRecord(const QString& volumePath, bool& retried)
     return parseLvdisplayRecord(line);
 }
 
-// The plain listing's "LV Status" lines decide whether the volume is active; the last one wins.
-int statusFromPlainListing(const QString& volumePath, const QString& opt, int status)
+struct PlainListing {
+    int status = 0;
+    int cowLe = 0; // a snapshot's copy-on-write extents; 0 for any other volume
+};
+
+// The plain listing's "LV Status" lines decide whether the volume is active (the last one wins);
+// a snapshot's "COW-table LE" line gives the size of its copy-on-write area.
+PlainListing readPlainListing(const QString& volumePath, const QString& opt, int status)
 {
     ToolStream plain(lvdisplayCommand("/sbin/lvm.static lvdisplay %1 %2 2>&1", opt, volumePath));
+    PlainListing listing;
+    listing.status = status;
     QByteArray line;
     QString statusText;
     while (plain.readLine(line)) {
+        if (parseCowTableLeLine(line, listing.cowLe))
+            continue;
         if (!parseLvStatusLine(line, statusText))
             continue;
         MyDebug(volumePath + QStringLiteral(" is ") + statusText);
-        status = lvStatusValue(statusText);
+        listing.status = lvStatusValue(statusText);
     }
-    return status;
+    return listing;
 }
 
 bool findSnapshotStatusLine(ToolStream& verbose, QByteArray& line)
@@ -121,10 +131,13 @@ void Lv::getBasics()
     m_readAhead = record.readAhead;
     m_major = record.major;
     m_minor = record.minor;
+    m_recordFound = record.found;
     // An inactive volume is read with "-D" from then on.
     const QString opt = retried ? QStringLiteral("-D") : QString();
 
-    m_status = statusFromPlainListing(volumePath, opt, m_status);
+    const PlainListing listing = readPlainListing(volumePath, opt, m_status);
+    m_status = listing.status;
+    m_cowLe = listing.cowLe;
 
     ToolStream verbose(lvdisplayCommand("/sbin/lvm.static lvdisplay -v %1 %2 2>&1", opt, volumePath));
     QByteArray statusLine;

@@ -27,6 +27,20 @@ bool isWholeNumber(const QString& text)
 
 } // namespace
 
+// What a resize request is measured against: a snapshot's copy-on-write area, as lvdisplay
+// reports it, or else the volume's size (MB).
+int Lv::resizedAreaMb() const
+{
+    return m_bSnapshot ? m_cowLe * m_leSize : m_size;
+}
+
+int Lv::stopResize(const QString& reason, int result)
+{
+    m_log += reason;
+    emit output(m_log);
+    return result;
+}
+
 int Lv::resize(const QStringList& args)
 {
     // The size reaches lvextend and the file-system tools; refuse anything that is not a plain
@@ -45,6 +59,7 @@ int Lv::resize(const QStringList& args)
 
     const QStringList oldPvs = splitPathList(m_pvString);
     m_log = QStringLiteral("fs type %1 on Dynamic Partition %2").arg(m_fstype, path());
+    const int sizeBefore = resizedAreaMb();
 
     QString text;
     const int growth =
@@ -57,11 +72,23 @@ int Lv::resize(const QStringList& args)
     }
     emit output(m_log);
 
-    // A file system grown past the end of its volume is destroyed: whatever lvextend said, only
-    // a volume that really has the requested size gets its file system grown.
-    if (m_size < wantedMb) {
+    // The file-system tools are forced: handed a size below the file system's, they cut it, and
+    // one past the volume's end destroys it. They run only when the volume really spans the
+    // requested size and the request does not shrink anything.
+    const int sizeAfter = resizedAreaMb();
+    const int failure = growth != 0 ? growth : -1;
+    if (wantedMb < sizeBefore)
+        return stopResize(tr("Dynamic Partition not resized: %1 MB is below its present size of %2 MB\n").arg(wantedMb).arg(sizeBefore),
+                          failure);
+    if (sizeAfter < wantedMb)
+        return stopResize(tr("not resize file system: the Dynamic Partition has %1 MB, not %2 MB\n")
+                              .arg(sizeAfter)
+                              .arg(wantedMb),
+                          failure);
+    // A snapshot shows its origin's file system: growing its copy-on-write area leaves that alone.
+    if (m_bSnapshot) {
         emit output(m_log);
-        return growth != 0 ? growth : -1;
+        return 0;
     }
 
     int result = 0;

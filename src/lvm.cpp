@@ -1,10 +1,12 @@
 // The volume-group manager: discovers every group, owns them, relays their notices and creates new groups.
 #include "lvmdrive.h"
 
+#include "createpv_p.h"
 #include "lvmparse_p.h"
 #include "toolstream_p.h"
 #include "pathlist_p.h"
 #include "utils.h"
+#include "vgrequest_p.h"
 
 #include <algorithm>
 #include <new>
@@ -67,6 +69,8 @@ void Lvm::addVg(const QString& vgName)
     connect(vg, &Vg::oneLvRemoved, this, &Lvm::oneLvRemoved);
     connect(vg, &Vg::oneLvRenamed, this, &Lvm::oneLvRenamed);
     connect(vg, &Vg::oneLvResized, this, &Lvm::oneLvResized);
+    connect(vg, &Vg::pvsChanged, this, &Lvm::onePvsChanged);
+    vg->m_manager = this;
     vgList.emplace_back(vg);
     vg->findLv();
 }
@@ -132,9 +136,15 @@ int Lvm::createVg(const QStringList& args)
         return -1;
     }
     const QStringList devices = args.mid(kCreateVgFirstDevice);
+    const QString problem = createVgProblem(args);
+    if (!problem.isEmpty()) {
+        emit output(QStringLiteral("Volume group not created: %1\n").arg(problem));
+        return -1;
+    }
 
     QString text;
-    int result = createPv(devices, text);
+    bool touched = false;
+    int result = createPvTracked(devices, text, touched);
     outputLog += text;
     if (result == 0) {
         result = runcmd(QStringLiteral("/sbin/lvm.static"), QStringList{QStringLiteral("vgcreate")} + args, text);
@@ -143,9 +153,36 @@ int Lvm::createVg(const QStringList& args)
     if (result == 0) {
         addVg(args.at(kCreateVgNameIndex));
         emit oneVgAdded(QStringLiteral("/dev/") + args.at(kCreateVgNameIndex), devices);
+    } else if (touched) {
+        // Partitions may have been marked or made physical volumes before the failure.
+        emit onePvsChanged(devices);
     }
     emit output(outputLog);
     return result;
+}
+
+// What the tools would refuse only after parted and pvcreate had already changed the partitions.
+QString Lvm::createVgProblem(const QStringList& args)
+{
+    QStringList takenNames = errorVgList;
+    for (const auto& vg : vgList)
+        takenNames.append(vg->name());
+    QString problem = groupNameProblem(args.at(kCreateVgNameIndex), takenNames);
+    if (problem.isEmpty())
+        problem = extentSizeProblem(args.mid(0, kCreateVgNameIndex));
+    if (problem.isEmpty())
+        problem = devicesProblem(args.mid(kCreateVgFirstDevice), physicalVolumeGroups(), readMountTable());
+    return problem;
+}
+
+QHash<QString, QString> Lvm::physicalVolumeGroups() const
+{
+    QHash<QString, QString> groupOfPv;
+    for (const auto& vg : vgList) {
+        for (const QString& device : splitPathList(vg->pvString()))
+            groupOfPv.insert(device, vg->name());
+    }
+    return groupOfPv;
 }
 
 void Lvm::slotRemoveVg(const QString& vgName)

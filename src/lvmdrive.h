@@ -6,12 +6,15 @@
 #include <QString>
 #include <QStringList>
 
+#include <QHash>
+
 #include <memory>
 #include <vector>
 
 #include "dovododuzu_export.h"
 
 class Vg;
+class Lvm;
 
 // One logical volume of one volume group. Created and owned by its Vg; it reads the group's
 // name, extent size and free space through live references into the Vg, so it must never
@@ -85,6 +88,9 @@ signals:
     void output(const QString& text);
 
 private:
+    int resizedAreaMb() const;
+    int stopResize(const QString& reason, int result);
+
     QString m_name;
     const QString& m_vgName;
     int m_access = 0;
@@ -108,6 +114,10 @@ private:
     QString m_fstype;
     bool m_bOriginal = false;
     bool m_bSnapshot = false;
+    int m_cowLe = 0;            // a snapshot's copy-on-write extents, as lvdisplay reports them
+    bool m_recordFound = false; // lvdisplay knew the volume when it was last read
+
+    friend class Vg;
 };
 
 // One volume group: its figures, its physical volumes and the registry of its logical volumes.
@@ -189,9 +199,17 @@ signals:
     void oneLvRenamed(const QString& newLvPath, const QString& oldLvPath, const QStringList& listPv);
     void oneLvResized(const QString& lvPath, const QStringList& newListPv, const QStringList& oldListPv);
     void output(const QString& text);
+    // After an extend that failed once partitions had been marked or made physical volumes:
+    // those partitions must be read again.
+    void pvsChanged(const QStringList& listPv);
 
 private:
     int changeActivation(const QString& option, int lvStatus);
+    QHash<QString, QString> physicalVolumeGroups() const;
+
+    Lvm* m_manager = nullptr; // the manager that holds this group, if any; not owned
+
+    friend class Lvm;
 
     QString vgName;
     QString vgUuid;
@@ -235,8 +253,16 @@ signals:
     void oneLvRemoved(const QString& lvPath, const QStringList& listPv);
     void oneLvRenamed(const QString& newLvPath, const QString& oldLvPath, const QStringList& listPv);
     void oneLvResized(const QString& lvPath, const QStringList& newListPv, const QStringList& oldListPv);
+    // After a createVg or extend that failed once partitions had been marked or made physical
+    // volumes: those partitions must be read again (the facade has the physical tree do so).
+    void onePvsChanged(const QStringList& listPv);
 
 private:
+    QString createVgProblem(const QStringList& args);
+
+    friend class Vg;
+    QHash<QString, QString> physicalVolumeGroups() const;
+
     QString outputLog;
     std::vector<std::unique_ptr<Vg>> vgList;
     QStringList errorVgList;

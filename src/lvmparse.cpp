@@ -24,6 +24,7 @@ public:
         count_ = splitline(buffer_.data(), fields_, ':');
     }
     const char* at(int index) const { return index < count_ ? fields_[index] : ""; }
+    int count() const { return count_; }
     // Base-10 strtol: leading blanks and a sign accepted, stops at the first non-digit.
     long long number(int index) const { return std::strtoll(at(index), nullptr, 10); }
 
@@ -165,7 +166,19 @@ LvRecord parseLvdisplayRecord(const QByteArray& line)
     record.readAhead = clampToInt(fields.number(10));
     record.major = clampToInt(fields.number(11));
     record.minor = clampToInt(fields.number(12));
+    // An error text or an empty answer is no record: a volume's record names its path first.
+    record.found = fields.count() >= 13 && QByteArray(fields.at(0)).trimmed().startsWith("/dev/");
     return record;
+}
+
+bool parseCowTableLeLine(const QByteArray& line, int& extents)
+{
+    static const QRegularExpression cowLe(QStringLiteral("^\\s*COW-table LE\\s+(\\d+)\\s*$"));
+    const QRegularExpressionMatch match = cowLe.match(text(line));
+    if (!match.hasMatch())
+        return false;
+    extents = clampToInt(match.captured(1).toLongLong());
+    return true;
 }
 
 bool isLvNotActiveLine(const QByteArray& line)

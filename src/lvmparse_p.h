@@ -71,8 +71,12 @@ struct LvRecord {
     int readAhead = 0;
     int major = 0;
     int minor = 0;
+    bool found = false; // the line was a volume's record at all
 };
 DOVODODUZU_EXPORT LvRecord parseLvdisplayRecord(const QByteArray& line);
+
+// A snapshot's "COW-table LE" line: the extents of its copy-on-write area.
+DOVODODUZU_EXPORT bool parseCowTableLeLine(const QByteArray& line, int& extents);
 
 // "lvdisplay" says a volume "is not active" and must be read with "-D".
 DOVODODUZU_EXPORT bool isLvNotActiveLine(const QByteArray& line);

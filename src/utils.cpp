@@ -33,9 +33,10 @@ bool readAllOutput(int fd, QString& output)
         const ssize_t n = ::read(fd, buffer, 1023);
         if (n > 0) {
             readSomething = true;
-            buffer[n] = '\0';
-            // As with a C string, a chunk ends at its first NUL byte.
-            output += decoder.decode(QByteArrayView(buffer, qstrlen(buffer)));
+            // A NUL byte is dropped; the text after it is kept.
+            QByteArray chunk(buffer, n);
+            chunk.replace('\0', QByteArray());
+            output += decoder.decode(chunk);
             continue;
         }
         if (n == -1 && errno == EINTR)

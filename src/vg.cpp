@@ -193,6 +193,14 @@ void Vg::slotNewLv(const QString& lvName, bool bOriginal, bool bSnapshot)
     const QString newName = lvName;
     getBasics();
     addLv(newName, bOriginal, bSnapshot);
+    // Only a volume the tools know is registered: a tool that claimed success without making
+    // it must not leave a phantom in the model.
+    if (!lvs.back()->m_recordFound) {
+        lvs.pop_back();
+        if (Lv* original = bSnapshot ? qobject_cast<Lv*>(sender()) : nullptr)
+            original->removeSnapshot(newName);
+        return;
+    }
 
     if (bSnapshot) {
         // Called for a signal from an Lv, that Lv is the origin that made the snapshot.

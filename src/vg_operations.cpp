@@ -1,8 +1,10 @@
 // Changes to a volume group through the LVM tool, and creation of a logical volume with its file system.
 #include "lvmdrive.h"
 
+#include "createpv_p.h"
 #include "pathlist_p.h"
 #include "utils.h"
+#include "vgrequest_p.h"
 
 namespace {
 
@@ -10,6 +12,8 @@ const QString kLvmTool = QStringLiteral("/sbin/lvm.static");
 
 const QString kMakeFsManually =
     QStringLiteral("You need to make an file system on the newly created Dynamic Partition manually!");
+
+const QString kListProgram = QStringLiteral("/bin/ls");
 
 // createLv's result when the volume was made but has no new file system on it.
 constexpr int kVolumeWithoutFileSystem = 256;
@@ -40,7 +44,14 @@ FileSystemMaker chooseFileSystemMaker(const QString& fsRequest)
         return {QStringLiteral("/sbin/mkreiserfs"), {QStringLiteral("-ff")}};
     }
     MyDebug(QStringLiteral("we are doing nothing about FS on LV"));
-    return {QStringLiteral("/bin/ls"), {}};
+    return {kListProgram, {}};
+}
+
+// An empty file-system request, or "none", asks for no file system.
+bool isNoFileSystem(const QString& fsRequest)
+{
+    const QString request = fsRequest.trimmed();
+    return request.isEmpty() || request.compare(QLatin1String("none"), Qt::CaseInsensitive) == 0;
 }
 
 // The request's element 3 is a two-character option written together with the volume's name.
@@ -130,11 +141,20 @@ int Vg::rename(const QString& newName)
 
 int Vg::extend(const QStringList& pvList)
 {
+    const QString problem = devicesProblem(pvList, physicalVolumeGroups(), readMountTable());
+    if (!problem.isEmpty()) {
+        emit output(QStringLiteral("Volume group %1 not extended: %2\n").arg(vgName, problem));
+        return -1;
+    }
+
     // Unlike the other operations, extend keeps the previous transcript in front of its own.
     QString text;
-    const int prepared = createPv(pvList, text);
+    bool touched = false;
+    const int prepared = createPvTracked(pvList, text, touched);
     log += text;
     if (prepared != 0) {
+        if (touched)
+            emit pvsChanged(pvList);
         emit output(log);
         return prepared;
     }
@@ -145,9 +165,22 @@ int Vg::extend(const QStringList& pvList)
         getBasics();
         getPvs();
         emit extended(path(), pvList);
+    } else {
+        emit pvsChanged(pvList);
     }
     emit output(log);
     return result;
+}
+
+// Every group's physical volumes, as far as this group knows the others.
+QHash<QString, QString> Vg::physicalVolumeGroups() const
+{
+    if (m_manager)
+        return m_manager->physicalVolumeGroups();
+    QHash<QString, QString> groupOfPv;
+    for (const QString& device : splitPathList(pvs))
+        groupOfPv.insert(device, vgName);
+    return groupOfPv;
 }
 
 int Vg::reduce(const QStringList& pvList)
@@ -170,10 +203,18 @@ int Vg::createLv(const QStringList& request)
                                    "least three lvcreate arguments\n"));
         return -1;
     }
+    // Element 3 names the volume the file system is made on and the registry learns: it must be
+    // "-n" written together with a usable name, or the new volume could not be found again.
     const QString lvName = newLvName(request.at(3));
-    // A name that is already registered cannot be the volume lvcreate makes, and a name that is
-    // no volume name cannot lead to it: neither device may be handed to a file-system maker.
-    const bool nameWasTaken = hasLv(lvName) || !isUsableLvName(lvName);
+    if (!request.at(3).simplified().startsWith(QLatin1String("-n")) || !isUsableLvName(lvName)) {
+        emit output(QStringLiteral("Dynamic Partition not created: element 3 of the request must be -n followed by "
+                                   "the volume's name, not \"%1\"\n")
+                        .arg(request.at(3)));
+        return -1;
+    }
+    // A name that is already registered cannot be the volume lvcreate makes: that device must
+    // not be handed to a file-system maker.
+    const bool nameWasTaken = hasLv(lvName);
 
     const QStringList args = QStringList{QStringLiteral("lvcreate")} + request.mid(1);
     const int result = runLvmTool(args, log);
@@ -195,12 +236,19 @@ int Vg::createLv(const QStringList& request)
     const int made = runcmd(maker.program, maker.options + QStringList{path() + QLatin1Char('/') + lvName}, text);
     log += text;
     int code = 0;
-    if (made != 0) {
+    // A file system asked for but not made (failed, or of a kind there is no maker for) is
+    // never reported as done.
+    if (made != 0 || (maker.program == kListProgram && !isNoFileSystem(request.at(0)))) {
         log += kMakeFsManually;
         code = kVolumeWithoutFileSystem;
     }
 
     slotNewLv(lvName, false, false);
+    if (!hasLv(lvName)) {
+        log += QStringLiteral("\nDynamic Partition not created: lvcreate reported success, but %1 does not exist\n")
+                   .arg(path() + QLatin1Char('/') + lvName);
+        code = -1;
+    }
     emit output(log);
     return code;
 }

@@ -34,30 +34,36 @@ TEST_F(CreatePv, EmptyListRunsOnlyPvcreate)
     EXPECT_EQ(root.calls(), (QStringList{"lvm.static|pvcreate|-f|-y"}));
 }
 
-TEST_F(CreatePv, DiskEndsAtTheFirstDigitOfThePath)
+TEST_F(CreatePv, PartitionNumberIsTheTrailingNumberOfThePath)
 {
+    const QStringList devices{"/dev/md0p1", "/dev/nvme0n1p3", "/dev/mmcblk0p2", "/dev/sdb12", "/dev/sdp3", "/dev/sdb"};
     QString output;
-    createPv({"/dev/md0p1", "/dev/sdb"}, output);
-    const QStringList calls = root.calls();
-    ASSERT_GE(calls.size(), 2);
-    EXPECT_EQ(calls[0], QStringLiteral("parted|/dev/md|set|0p1|lvm on"));
-    EXPECT_EQ(calls[1], QStringLiteral("parted|/dev/sdb|set|/dev/sdb|lvm on"));
+    createPv(devices, output);
+    EXPECT_EQ(root.calls().mid(0, devices.size()),
+              (QStringList{"parted|/dev/md0|set|1|lvm on", "parted|/dev/nvme0n1|set|3|lvm on",
+                           "parted|/dev/mmcblk0|set|2|lvm on", "parted|/dev/sdb|set|12|lvm on",
+                           "parted|/dev/sdp|set|3|lvm on", "parted|/dev/sdb|set|/dev/sdb|lvm on"}));
 }
 
-TEST_F(CreatePv, OnlyTheLastPartedResultStopsTheOperation)
+// A partition left without its LVM flag never becomes a physical volume, whichever it is.
+TEST_F(CreatePv, AnyPartedFailureStopsBeforePvcreate)
 {
-    root.scriptExits(QStringLiteral("parted"), {1, 0});
-    QString output;
-    EXPECT_EQ(createPv({"/dev/hda1", "/dev/hda2"}, output), 0);
-    EXPECT_EQ(root.calls().size(), 3);
-
-    FakeRoot second;
-    second.install(QStringLiteral("/sbin/parted"), QStringLiteral("fake_tool"));
-    second.install(QStringLiteral("/sbin/lvm.static"), QStringLiteral("fake_tool"));
-    second.scriptExits(QStringLiteral("parted"), {0, 2});
-    EXPECT_EQ(createPv({"/dev/hda1", "/dev/hda2"}, output), 2);
-    EXPECT_EQ(second.calls().size(), 2);
-    EXPECT_EQ(output, QStringLiteral("parted run 1\nparted run 2\n"));
+    for (const QList<int>& exits : {QList<int>{1, 0}, QList<int>{0, 2}}) {
+        FakeRoot machine;
+        machine.install(QStringLiteral("/sbin/parted"), QStringLiteral("fake_tool"));
+        machine.install(QStringLiteral("/sbin/lvm.static"), QStringLiteral("fake_tool"));
+        machine.scriptExits(QStringLiteral("parted"), exits);
+        const int failing = exits.at(0) != 0 ? 0 : 1;
+        const QString device = QStringList{"/dev/hda1", "/dev/hda2"}.at(failing);
+        QString output;
+        EXPECT_EQ(createPv({"/dev/hda1", "/dev/hda2"}, output), exits.at(failing));
+        EXPECT_EQ(machine.calls().size(), failing + 1) << "no pvcreate, no further parted";
+        EXPECT_TRUE(output.endsWith(QStringLiteral("parted could not mark %1 as an LVM partition (exit %2); no "
+                                                   "physical volume was made\n")
+                                        .arg(device)
+                                        .arg(exits.at(failing))))
+            << qPrintable(output);
+    }
 }
 
 TEST_F(CreatePv, RetriesWhilePvcreateEndsWithFiveAndKeepsOnlyTheLastText)

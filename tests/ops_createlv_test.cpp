@@ -153,20 +153,41 @@ TEST_F(CreateLv, ShortRequestIsRefusedBeforeAnyTool)
 
 // Names are the tool's to refuse; a name that is no volume name must still never reach a
 // file-system maker, even when the tool says it made something.
-TEST_F(CreateLv, NameThatIsNoVolumeNameIsNeverFormatted)
+// Element 3 must name the new volume: otherwise nothing runs, since the volume made could be
+// neither formatted nor found again.
+TEST_F(CreateLv, RequestWithoutAUsableNameOptionIsRefusedBeforeAnyTool)
 {
-    EXPECT_NE(vg->createLv(request(QStringLiteral("ext3"), QStringLiteral("bad name"))), 0);
-    EXPECT_EQ(sim->calls().value(0).value(1), QStringLiteral("lvcreate"));
-    EXPECT_TRUE(fileSystemCalls().isEmpty());
-
-    sim->addFault(kLvm, {QStringLiteral("lvcreate")}, 0, QStringLiteral("  Logical volume \"lvol0\" created\n"));
-    for (const QString& name : {QStringLiteral("../../sda"), QString()}) {
+    for (const QString& element : {QStringLiteral("-nbad name"), QStringLiteral("-n../../sda"), QStringLiteral("-n"),
+                                   QStringLiteral("--name=x"), QStringLiteral("lv9")}) {
         outputs.clear();
-        EXPECT_EQ(vg->createLv(request(QStringLiteral("ext3"), name)), 256) << name.toStdString();
-        EXPECT_TRUE(outputs.value(0).endsWith(kMakeFsManually));
+        EXPECT_EQ(vg->createLv({QStringLiteral("ext3"), QStringLiteral("-L64"), QStringLiteral("vg00"), element}), -1)
+            << qPrintable(element);
+        EXPECT_EQ(outputs.size(), 1);
+        EXPECT_TRUE(outputs.value(0).startsWith(QStringLiteral("Dynamic Partition not created: element 3")));
     }
-    EXPECT_TRUE(fileSystemCalls().isEmpty());
+    EXPECT_TRUE(sim->calls().isEmpty());
     EXPECT_EQ(vg->lvCount(), 1u);
+}
+
+// A file system asked for but not made is never reported as done; "none" or nothing asks for none.
+TEST_F(CreateLv, FileSystemWithoutAMakerGives256)
+{
+    EXPECT_EQ(vg->createLv(request(QStringLiteral("xfs"), QStringLiteral("x1"))), 256);
+    EXPECT_TRUE(outputs.value(0).endsWith(kMakeFsManually));
+    EXPECT_TRUE(vg->hasLv(QStringLiteral("x1")));
+    EXPECT_EQ(vg->createLv(request(QStringLiteral("none"), QStringLiteral("x2"))), 0);
+}
+
+// lvcreate claiming success for a volume that is not there leaves no phantom in the model.
+TEST_F(CreateLv, VolumeTheToolsDoNotKnowIsNotRegistered)
+{
+    sim->addFault(kLvm, {QStringLiteral("lvcreate")}, 0, QStringLiteral("  Logical volume \"ghost\" created\n"));
+    EXPECT_EQ(vg->createLv(request(QString(), QStringLiteral("ghost"))), -1);
+    EXPECT_FALSE(vg->hasLv(QStringLiteral("ghost")));
+    EXPECT_EQ(vg->lvCount(), 1u);
+    EXPECT_EQ(events, (QStringList{"output"}));
+    EXPECT_TRUE(outputs.value(0).endsWith(
+        QStringLiteral("Dynamic Partition not created: lvcreate reported success, but /dev/vg00/ghost does not exist\n")));
 }
 
 } // namespace

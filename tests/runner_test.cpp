@@ -87,11 +87,11 @@ TEST(Runcmd, CollectsSeveralMegabytesWithoutDeadlock)
     EXPECT_TRUE(output.endsWith(QStringLiteral("xend")));
 }
 
-TEST(Runcmd, NulByteEndsItsChunk)
+TEST(Runcmd, NulByteIsDroppedAndTheTextAfterItKept)
 {
     QString output;
     EXPECT_EQ(runcmd(printer(), {"nul"}, output), 0);
-    EXPECT_EQ(output, QStringLiteral("ab"));
+    EXPECT_EQ(output, QStringLiteral("abcd"));
 }
 
 void onAlarm(int) {}
