@@ -58,3 +58,21 @@ unsigned int Hard::diskCount() const
 {
     return static_cast<unsigned int>(m_disks.size());
 }
+
+void Hard::rereadPartitions(const QStringList& listPv)
+{
+    if (listPv.isEmpty())
+        return;
+    const QList<QByteArray> lines = readToolLines(QString::fromLatin1(kDeviceListerCommand));
+    for (const QByteArray& raw : lines) {
+        const QString line = QString::fromLocal8Bit(raw);
+        const QStringList fields = splitAtTabs(line);
+        if (fieldAt(fields, 0) != QLatin1String("PART"))
+            continue;
+        const QString path = QStringLiteral("/dev/") + partitionNameOf(fields);
+        if (!listPv.contains(path))
+            continue;
+        if (Partition* partition = getPv(path))
+            partition->reprobe(line);
+    }
+}

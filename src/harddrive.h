@@ -42,6 +42,11 @@ public:
     void setLvs(const QString& lvs);
 
 private:
+    // Probes the partition again from a new device line, as at construction.
+    void reprobe(const QString& deviceLine);
+
+    friend class Hard;
+
     QString m_name;
     QString m_deviceLine;
     int m_size = 0;
@@ -104,6 +109,9 @@ public:
     void affiliateLvPv(const QString& lvPath, const QStringList& listPv);
     void deaffiliateLvPv(const QString& lvPath, const QStringList& listPv);
     void reaffiliateLvPv(const QString& newLvPath, const QString& oldLvPath, const QStringList& listPv);
+    // Reads the listed partitions again from the device lister and the LVM tool, after a change
+    // that failed part-way may have altered them.
+    void rereadPartitions(const QStringList& listPv);
 
 private:
     std::vector<std::unique_ptr<Disk>> m_disks;

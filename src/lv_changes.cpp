@@ -64,6 +64,13 @@ int Lv::createSnapshot(const QStringList& args)
     const QString snapName = command.at(kSnapshotNameOption + 1).simplified().mid(kOptionLength);
     addSnapshot(snapName);
     emit newLv(snapName, false, true);
+    // The group registers only a snapshot the tools know; without it there is none to report.
+    if (!m_snapshots.contains(snapName)) {
+        m_log += QStringLiteral("No snapshot made: lvcreate reported success, but %1 does not exist\n")
+                     .arg(getVgPath() + QLatin1Char('/') + snapName);
+        emit output(m_log);
+        return -1;
+    }
     return result;
 }
 

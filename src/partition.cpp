@@ -156,3 +156,10 @@ void Partition::setLvs(const QString& lvs)
 {
     m_lvs = lvs.simplified();
 }
+
+void Partition::reprobe(const QString& deviceLine)
+{
+    m_deviceLine = deviceLine;
+    getBasics();
+    getLvs();
+}

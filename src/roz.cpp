@@ -34,6 +34,7 @@ Roz::Roz(QObject* parent, const char* name)
     connect(lvm, &Lvm::oneLvRemoved, this, &Roz::slotOneLvRemoved);
     connect(lvm, &Lvm::oneLvRenamed, this, &Roz::slotOneLvRenamed);
     connect(lvm, &Lvm::oneLvResized, this, &Roz::slotOneLvResized);
+    connect(lvm, &Lvm::onePvsChanged, this, &Roz::slotOnePvsChanged);
 }
 
 Roz::~Roz()
@@ -103,4 +104,9 @@ void Roz::slotOneLvResized(const QString& lvPath, const QStringList& newListPv, 
         hard->affiliateLvPv(lvPath, added);
     if (!released.isEmpty())
         hard->deaffiliateLvPv(lvPath, released);
+}
+
+void Roz::slotOnePvsChanged(const QStringList& listPv)
+{
+    hard->rereadPartitions(listPv);
 }

@@ -33,6 +33,8 @@ public slots:
     void slotOneLvRemoved(const QString& lvPath, const QStringList& listPv);
     void slotOneLvRenamed(const QString& newLvPath, const QString& oldLvPath, const QStringList& listPv);
     void slotOneLvResized(const QString& lvPath, const QStringList& newListPv, const QStringList& oldListPv);
+    // Has the physical tree read the listed partitions again (see Lvm::onePvsChanged).
+    void slotOnePvsChanged(const QStringList& listPv);
 
 private:
     Lvm* lvm = nullptr;

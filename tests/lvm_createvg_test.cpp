@@ -12,7 +12,8 @@ const char* const kMachine = R"({
     {"name": "sda", "sizeKiB": 16777216, "partitions": [
       {"number": 1, "sizeKiB": 8388608, "system": "Linux LVM", "tag": "LVM"},
       {"number": 5, "sizeKiB": 2097152},
-      {"number": 6, "sizeKiB": 2097152}]}
+      {"number": 6, "sizeKiB": 2097152},
+      {"number": 7, "sizeKiB": 2097152, "fstype": "ext3", "mount": {"dir": "/data", "type": "ext3"}}]}
   ],
   "pvs": [{"device": "/dev/sda1", "vg": "vg-old"}],
   "vgs": [{"name": "vg-old", "lvs": [{"name": "lv1", "sizeMiB": 256}]}]
@@ -119,6 +120,76 @@ TEST_F(CreateVg, FailedPvcreateStopsBeforeVgcreate)
     EXPECT_EQ(events, QStringList{QStringLiteral("output")});
     EXPECT_TRUE(outputs.last().contains(QStringLiteral("pvcreate: device busy")));
     EXPECT_EQ(lvm->vgCount(), 1u);
+}
+
+struct RefusedRequest {
+    const char* what;
+    QStringList args;
+    const char* reason;
+};
+
+// What the tools would refuse only after parted and pvcreate had changed the partitions is
+// refused before anything runs, naming the device or value at fault.
+TEST_F(CreateVg, RequestsTheToolsWouldRefuseChangeNothing)
+{
+    const QString sda5 = QStringLiteral("/dev/sda5");
+    const RefusedRequest cases[] = {
+        {"bad name", createArgs(QStringLiteral("a/b"), {sda5}), "\"a/b\" is not a valid volume group name"},
+        {"taken name", createArgs(QStringLiteral("vg-old"), {sda5}), "a volume group named vg-old already exists"},
+        {"extent size", QStringList{"-s3M", "", ""} + QStringList{QStringLiteral("vg-new"), sda5},
+         "extent size 3M is not a power of two of at least 8 KiB"},
+        {"tiny extent", QStringList{"-s", "4k", ""} + QStringList{QStringLiteral("vg-new"), sda5},
+         "extent size 4k is not a power of two of at least 8 KiB"},
+        {"in a group", createArgs(QStringLiteral("vg-new"), {sda5, QStringLiteral("/dev/sda1")}),
+         "/dev/sda1 already belongs to volume group vg-old"},
+        {"mounted", createArgs(QStringLiteral("vg-new"), {QStringLiteral("/dev/sda7")}), "/dev/sda7 is mounted on /data"},
+        {"twice", createArgs(QStringLiteral("vg-new"), {sda5, sda5}), "/dev/sda5 is named twice"},
+    };
+    for (const RefusedRequest& c : cases) {
+        outputs.clear();
+        EXPECT_EQ(lvm->createVg(c.args), -1) << c.what;
+        EXPECT_EQ(outputs, QStringList{QStringLiteral("Volume group not created: %1\n").arg(QLatin1String(c.reason))})
+            << c.what;
+    }
+    EXPECT_TRUE(sim->calls().isEmpty());
+    EXPECT_EQ(lvm->vgCount(), 1u);
+    EXPECT_EQ(stateGroupOfPv(*sim, sda5), QStringLiteral("<no pv>"));
+}
+
+TEST_F(CreateVg, ExtendRefusesDevicesInAGroupMountedOrNamedTwice)
+{
+    Vg* vg = lvm->getVg(0u);
+    recordOutput(vg, &Vg::output, QStringLiteral("vg output"));
+    const QString sda5 = QStringLiteral("/dev/sda5");
+    for (const QStringList& devices : {QStringList{QStringLiteral("/dev/sda1")}, QStringList{QStringLiteral("/dev/sda7")},
+                                       QStringList{sda5, sda5}})
+        EXPECT_EQ(vg->extend(devices), -1) << qPrintable(devices.join(' '));
+    EXPECT_EQ(outputs, (QStringList{"Volume group vg-old not extended: /dev/sda1 already belongs to volume group vg-old\n",
+                                    "Volume group vg-old not extended: /dev/sda7 is mounted on /data\n",
+                                    "Volume group vg-old not extended: /dev/sda5 is named twice\n"}));
+    EXPECT_TRUE(sim->calls().isEmpty());
+}
+
+// A creation that fails after pvcreate leaves physical volumes behind: the partitions are read
+// again, so the model shows what the machine now holds.
+TEST(CreateVgFailure, PartitionsMadePhysicalVolumesAreReadAgain)
+{
+    auto sim = SimRoot::fromJson(kMachine);
+    Roz roz;
+    SignalLog log;
+    log.record(roz.getLvm(), &Lvm::onePvsChanged, QStringLiteral("onePvsChanged"));
+    sim->addFault(kLvm, {QStringLiteral("vgcreate")}, 5, QStringLiteral("vgcreate says no\n"));
+    EXPECT_EQ(roz.getLvm()->createVg(createArgs(QStringLiteral("vg-new"), {QStringLiteral("/dev/sda5")})), 5);
+    EXPECT_EQ(log.events, QStringList{QStringLiteral("onePvsChanged /dev/sda5")});
+
+    const Partition* live = roz.getHard()->getPv(QStringLiteral("/dev/sda5"));
+    ASSERT_NE(live, nullptr);
+    EXPECT_TRUE(live->isPv());
+    EXPECT_TRUE(live->isAllocatable());
+    Roz fresh;
+    const Partition* read = fresh.getHard()->getPv(QStringLiteral("/dev/sda5"));
+    EXPECT_EQ(live->getSystem(), read->getSystem());
+    EXPECT_EQ(live->fstype(), read->fstype());
 }
 
 } // namespace

@@ -188,6 +188,17 @@ TEST_F(CreateLv, VolumeTheToolsDoNotKnowIsNotRegistered)
     EXPECT_EQ(events, (QStringList{"output"}));
     EXPECT_TRUE(outputs.value(0).endsWith(
         QStringLiteral("Dynamic Partition not created: lvcreate reported success, but /dev/vg00/ghost does not exist\n")));
+
+    // The same for a snapshot: its origin is left as it was.
+    Lv* data = vg->getLv(QStringLiteral("data"));
+    outputs.clear();
+    recordOutput(data, &Lv::output);
+    EXPECT_EQ(data->createSnapshot({QStringLiteral("-s"), QStringLiteral("-nghost"), QStringLiteral("-L16")}), -1);
+    EXPECT_TRUE(outputs.last().endsWith(
+        QStringLiteral("No snapshot made: lvcreate reported success, but /dev/vg00/ghost does not exist\n")));
+    EXPECT_FALSE(vg->hasLv(QStringLiteral("ghost")));
+    EXPECT_FALSE(data->isOriginal());
+    EXPECT_TRUE(data->getSnapshot().isEmpty());
 }
 
 } // namespace

@@ -211,4 +211,43 @@ TEST_F(Resize, MalformedSizeIsRefusedBeforeAnyTool)
     EXPECT_EQ(data->getAttribute(Lv::Size), 256);
 }
 
+// Forced file-system tools cut a file system to whatever size they are given: a request below the
+// volume's size must never reach them, whatever the file system.
+TEST_F(Resize, ShrinkRequestNeverReachesAFileSystemTool)
+{
+    for (const char* name : {"data", "media", "raw"}) {
+        Lv* lv = volume(QString::fromLatin1(name));
+        ASSERT_NE(lv, nullptr);
+        const int size = lv->getAttribute(Lv::Size);
+        const QJsonObject before = stateLv(lv->name());
+        sim->clearCalls();
+        outputs.clear();
+        EXPECT_NE(lv->resize({QStringLiteral("-L64")}), 0) << name;
+        EXPECT_EQ(changeCalls(), (QList<QStringList>{{kLvm, "lvextend", "-L64", lv->path()}})) << name;
+        EXPECT_TRUE(outputs.value(1).endsWith(
+            QStringLiteral("Dynamic Partition not resized: 64 MB is below its present size of %1 MB\n").arg(size)))
+            << qPrintable(outputs.value(1));
+        EXPECT_EQ(stateLv(lv->name()), before) << name;
+    }
+}
+
+// A snapshot's request sizes its copy-on-write area; the file system it shows is its origin's
+// point-in-time copy and is never resized.
+TEST_F(Resize, SnapshotGrowsItsCopyOnWriteAreaOnly)
+{
+    Lv* snapshot = volume(QStringLiteral("snapdata"));
+    ASSERT_NE(snapshot, nullptr);
+    const QJsonObject origin = stateLv(QStringLiteral("data"));
+
+    EXPECT_EQ(snapshot->resize({QStringLiteral("-L128")}), 0);
+    EXPECT_EQ(changeCalls(), (QList<QStringList>{{kLvm, "lvextend", "-L128", "/dev/vg00/snapdata"}}));
+    EXPECT_EQ(events, (QStringList{"resizeLv snapdata /dev/sda1", "output", "output"}));
+
+    EXPECT_NE(snapshot->resize({QStringLiteral("-L100")}), 0);
+    EXPECT_TRUE(outputs.last().endsWith(
+        QStringLiteral("Dynamic Partition not resized: 100 MB is below its present size of 128 MB\n")));
+    EXPECT_EQ(stateLv(QStringLiteral("data")), origin);
+    EXPECT_FALSE(stateLv(QStringLiteral("snapdata")).value("damaged").toBool());
+}
+
 } // namespace
