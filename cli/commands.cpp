@@ -32,7 +32,8 @@ QList<Command> buildCommands()
          QStringLiteral("make a volume group from partitions"),
          QStringLiteral("Marks each partition as an LVM partition, makes it a physical volume and makes the\n"
                         "group. The partitions must not be mounted nor belong to a group.\n"
-                        "--extent-size SIZE   extent size, a power of two of at least 1M (default 4M)\n"
+                        "--extent-size SIZE   extent size, a power of two of at least 1M (default 4M); the\n"
+                        "                     partitions must give at least one extent\n"
                         "--max-lv N           most volumes the group may hold (default 0: no limit)\n"
                         "--max-pv N           most physical volumes (default 0: no limit)"),
          {QStringLiteral("roz vg create data /dev/sdb1 /dev/sdc1"),
@@ -171,7 +172,8 @@ QList<Command> buildCommands()
          {size},
          QStringLiteral("grow a logical volume and the file system on it"),
          QStringLiteral("Runs lvextend, then grows an ext2/ext3 (e2fsck, resize2fs) or reiser file system.\n"
-                        "Volumes only grow.\n"
+                        "Volumes only grow. A volume whose file system roz cannot grow (unknown type)\n"
+                        "is grown alone, and roz exits with 4.\n"
                         "--size SIZE    the new total size, such as 2048M, or +SIZE to add (required)"),
          {QStringLiteral("roz lv resize data/home --size 2048M"), QStringLiteral("roz lv resize data/home --size +1G")},
          &lvResize},
@@ -209,7 +211,8 @@ QString optionUsage(const QString& option)
 QString exitCodesText()
 {
     return QStringLiteral("Exit status: 0 success, 1 the operation failed, 2 refused before anything ran\n"
-                          "(bad arguments, names, sizes or objects), 3 no machine to work on.\n");
+                          "(bad arguments, names, sizes or objects), 3 no machine to work on (or run setuid),\n"
+                          "4 partly done: the volume changed but its file system did not.\n");
 }
 
 } // namespace

@@ -17,9 +17,10 @@ void note(const QString& text);
 // Exit codes of roz.
 enum ExitCode {
     Success = 0,
-    OperationFailed = 1, // the tool ran and failed, or the change was only partly made
+    OperationFailed = 1, // a tool ran and failed (an earlier step of the change may have been made)
     Refused = 2,         // bad arguments, names, sizes or objects: nothing ran
-    CannotStart = 3      // no place to work on: no root privileges, or no simulated root
+    CannotStart = 3,     // no place to work on: no root privileges, no usable simulated root, or setuid
+    PartlyDone = 4       // the volume changed, but no file-system tool could run for its file system
 };
 
 } // namespace roz

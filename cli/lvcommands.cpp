@@ -111,10 +111,10 @@ int lvCreate(Session& session, const QStringList& operands)
                                      fileSystemStep(fs, vg->path() + QLatin1Char('/') + name));
     const auto judge = [](int result) {
         if (result == 0)
-            return QString();
+            return Verdict{};
         if (result == 256)
-            return QStringLiteral("the volume was made, but its file system was not");
-        return QStringLiteral("the tool failed");
+            return Verdict{QStringLiteral("the volume was made, but its file system was not")};
+        return Verdict{QStringLiteral("the tool failed")};
     };
     return session.carryOut(
         {QStringLiteral("lv create"), running, [vg, request] { return vg->createLv(request); }, judge});
@@ -186,16 +186,24 @@ int lvResize(Session& session, const QStringList& operands)
     const QString running = QStringLiteral("%1, then the file-system tools for %2")
                                 .arg(lvmLine({QStringLiteral("lvextend"), args.at(0), lv->path()}), lv->fstype());
     // resize's result speaks of the file-system step; whether the volume grew is read from the
-    // model, so a failed lvextend is reported even when the result is 0.
+    // model, so a failed lvextend is reported even when the result is 0. The library answers 0
+    // for a file system of unknown type that it left alone and -1 for one it cannot grow: after
+    // a volume that grew, both are partly done.
     const auto judge = [lv, targetMiB](int result) {
-        if (lv->getAttribute(Lv::Size) < targetMiB)
-            return QStringLiteral("the volume was not grown: it is still %1 MiB").arg(lv->getAttribute(Lv::Size));
+        const int grownMiB = lv->getAttribute(Lv::Size);
+        if (grownMiB < targetMiB)
+            return Verdict{QStringLiteral("the volume was not grown: it is still %1 MiB").arg(grownMiB)};
+        const QString notGrown =
+            QStringLiteral("the volume grew to %1 MiB but its file system was not grown: ").arg(grownMiB);
+        if (result == 0 && lv->fstype().contains(QLatin1String("unknown")))
+            return Verdict{notGrown + QStringLiteral("its type is unknown"), PartlyDone};
         if (result == -1)
-            return QStringLiteral("the volume was grown, but the library cannot grow its file system \"%1\"")
-                .arg(lv->fstype());
+            return Verdict{notGrown +
+                               QStringLiteral("the library cannot grow a file system of type \"%1\"").arg(lv->fstype()),
+                           PartlyDone};
         if (result != 0)
-            return QStringLiteral("the volume was grown, but its file system was not");
-        return QString();
+            return Verdict{QStringLiteral("the volume was grown, but its file system was not")};
+        return Verdict{};
     };
     return session.carryOut({QStringLiteral("lv resize"), running, [lv, args] { return lv->resize(args); }, judge});
 }

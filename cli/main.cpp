@@ -8,6 +8,9 @@
 #include <QCoreApplication>
 #include <QLoggingCategory>
 
+#include <cstdio>
+#include <unistd.h>
+
 namespace {
 
 using namespace roz;
@@ -115,6 +118,12 @@ int dispatch(const QStringList& args)
 
 int main(int argc, char** argv)
 {
+    // Qt aborts a setuid program inside QCoreApplication; say why and stop cleanly instead.
+    if (getuid() != geteuid()) {
+        std::fprintf(stderr, "roz: refusing to run setuid (real uid %u, effective uid %u)\n", unsigned(getuid()),
+                     unsigned(geteuid()));
+        return CannotStart;
+    }
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();

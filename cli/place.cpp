@@ -83,6 +83,11 @@ std::optional<Place> choosePlace(const Invocation& invocation, QString* error, E
 
     const QString given = invocation.value(QStringLiteral("sim-root"));
     const QString root = QDir(given.isEmpty() ? defaultSimRoot() : given).absolutePath();
+    // A link below the root would let the simulator write outside it: refuse before using the
+    // root or laying it out again.
+    QString unsafe;
+    if (!sim::checkRoot(root, &unsafe))
+        return refuse(error, code, CannotStart, unsafe);
     const bool laidOut = QFileInfo::exists(sim::statePath(root));
     const bool reset = invocation.has(QStringLiteral("reset"));
     const QString machine = invocation.value(QStringLiteral("machine"));

@@ -69,18 +69,26 @@ int Session::carryOut(const Change& change)
     const QList<Table> before = tablesOf(view());
     note(QStringLiteral("running: ") + change.running);
     const int result = change.run();
-    const QString failure = change.judge  ? change.judge(result)
-                            : result == 0 ? QString()
-                                          : QStringLiteral("the tool failed");
-    say(QStringLiteral("result: %1 (%2)\n").arg(result).arg(failure.isEmpty() ? QStringLiteral("success") : failure));
+    const Verdict verdict = change.judge  ? change.judge(result)
+                            : result == 0 ? Verdict{}
+                                          : Verdict{QStringLiteral("the tool failed")};
+    say(QStringLiteral("result: %1 (%2)\n")
+            .arg(result)
+            .arg(verdict.failure.isEmpty() ? QStringLiteral("success") : verdict.failure));
     const QString changes = renderChanges(before, tablesOf(view()));
     say(changes.isEmpty() ? QStringLiteral("no change in the model\n") : QStringLiteral("changed:\n") + changes);
-    if (failure.isEmpty())
+    if (verdict.failure.isEmpty())
         return Success;
+    if (verdict.code == PartlyDone) {
+        // No tool failed: what was left undone is the whole message.
+        complain(verdict.failure);
+        return PartlyDone;
+    }
     const QString toolMessage = transcript_.lastLine();
-    complain(QStringLiteral("%1 failed: %2%3")
-                 .arg(change.what, failure, toolMessage.isEmpty() ? QString() : QStringLiteral(": ") + toolMessage));
-    return OperationFailed;
+    complain(
+        QStringLiteral("%1 failed: %2%3")
+            .arg(change.what, verdict.failure, toolMessage.isEmpty() ? QString() : QStringLiteral(": ") + toolMessage));
+    return verdict.code;
 }
 
 void requireName(const QString& name, const QString& what)

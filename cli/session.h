@@ -41,14 +41,19 @@ private:
     QString shown_;
 };
 
+// How a change ended: an empty `failure` for success, else why, with the exit code to give.
+struct Verdict {
+    QString failure;
+    ExitCode code = OperationFailed;
+};
+
 // One change to the machine, ready to run.
 struct Change {
     QString what;             // "vg create": names the command in messages
     QString running;          // the command line(s) that will run, shown before
     std::function<int()> run; // calls the library operation and returns its result
-    // Given the result, returns why the change failed, or an empty text when it succeeded. When
-    // not set, any result but 0 is a failure.
-    std::function<QString(int)> judge;
+    // Given the result, says how the change ended. When not set, any result but 0 is a failure.
+    std::function<Verdict(int)> judge;
 };
 
 class Session

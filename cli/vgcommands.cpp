@@ -44,6 +44,30 @@ void requireFreePartitions(const ModelView& model, const QStringList& devices)
     }
 }
 
+// LVM2 keeps a physical volume's label and metadata area in its first 192 KiB and cuts the rest
+// into extents, as the simulator does; partition sizes are in the device lister's unit, KiB.
+constexpr qint64 kPvMetadataKiB = 192;
+
+// vgcreate refuses a group that would hold no extent at all: refuse it before anything runs.
+void requireSomeExtent(const ModelView& model, const QStringList& devices, qint64 extentMiB)
+{
+    const qint64 extentKiB = extentMiB * 1024;
+    qint64 usableKiB = 0;
+    qint64 extents = 0;
+    for (const QString& device : devices) {
+        const qint64 usable = qMax<qint64>(0, model.partition(device)->size - kPvMetadataKiB);
+        usableKiB += usable;
+        extents += usable / extentKiB;
+    }
+    if (extents < 1)
+        stop(Refused, QStringLiteral("an extent size of %1 MiB leaves the group without a single extent: no "
+                                     "partition among %2 holds one after LVM's %4 KiB of metadata (%3 MiB in all)")
+                          .arg(extentMiB)
+                          .arg(devices.join(QStringLiteral(", ")))
+                          .arg(usableKiB / 1024)
+                          .arg(kPvMetadataKiB));
+}
+
 int optionalCount(const Invocation& invocation, const QString& option)
 {
     if (!invocation.hasValue(option))
@@ -106,6 +130,7 @@ int vgCreate(Session& session, const QStringList& operands)
     if (model.group(name))
         stop(Refused, QStringLiteral("a volume group \"%1\" exists already").arg(name));
     requireFreePartitions(model, devices);
+    requireSomeExtent(model, devices, extentMiB);
 
     // createVg hands its first three entries to vgcreate ahead of the name.
     const QStringList args = QStringList{QStringLiteral("-s%1M").arg(extentMiB), QStringLiteral("-l%1").arg(maxLv),

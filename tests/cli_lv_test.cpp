@@ -138,4 +138,36 @@ TEST_F(CliLv, ResizeRefusesShrinkingAndReportsAVolumeThatDidNotGrow)
     EXPECT_EQ(stateExtents("my-vg", "scratch_1"), 512);
 }
 
+// The library leaves a file system it cannot grow alone; roz says the volume grew and its file
+// system did not, with exit 4, whether the type is unknown or one the library does not grow.
+TEST_F(CliLv, ResizeThatGrowsOnlyTheVolumeIsPartlyDone)
+{
+    ASSERT_EQ(lv({"create", "my-vg", "raw", "--size", "8M", "--fs", "none"}).exitCode, 0);
+    const RozRun unknown = lv({"resize", "my-vg/raw", "--size", "16M"});
+    EXPECT_EQ(unknown.exitCode, 4);
+    EXPECT_TRUE(unknown.err.contains(
+        QStringLiteral("roz: the volume grew to 16 MiB but its file system was not grown: its type is unknown")))
+        << unknown.err.toStdString();
+    EXPECT_EQ(stateExtents("my-vg", "raw"), 4);
+
+    // A type the library does not grow, put into the simulated state's record of the volume.
+    QJsonObject state = sim.state();
+    QJsonArray groups = state["vgs"].toArray();
+    QJsonObject group = groups[0].toObject();
+    QJsonArray volumes = group["lvs"].toArray();
+    QJsonObject raw = volumes[volumes.size() - 1].toObject();
+    ASSERT_EQ(group["name"].toString() + "/" + raw["name"].toString(), QStringLiteral("my-vg/raw"));
+    raw["fstype"] = "vfat";
+    volumes[volumes.size() - 1] = raw;
+    group["lvs"] = volumes;
+    groups[0] = group;
+    state["vgs"] = groups;
+    sim.setState(state);
+    const RozRun unsupported = lv({"resize", "my-vg/raw", "--size", "24M"});
+    EXPECT_EQ(unsupported.exitCode, 4);
+    EXPECT_TRUE(unsupported.err.contains(QStringLiteral("grew to 24 MiB but its file system was not grown: the library "
+                                                        "cannot grow a file system of type \"vfat\"")))
+        << unsupported.err.toStdString();
+}
+
 } // namespace

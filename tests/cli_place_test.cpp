@@ -6,6 +6,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
 namespace {
 
 const QString show = QStringLiteral("show");
@@ -118,6 +122,33 @@ TEST_F(CliPlace, SystemTakesNoSimulatedRootOptions)
 {
     const RozRun run = roz({show, QStringLiteral("--system")}); // adds --sim-root
     EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(sim.calls().isEmpty());
+}
+
+// Qt aborts a program whose real and effective user ids differ; roz refuses first and says why.
+// A copy of roz owned by nobody (65534) with the set-user-id bit, started by root, runs with
+// real uid 0 and effective uid 65534.
+TEST_F(CliPlace, RefusesToRunSetuid)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "making a set-user-id copy of roz owned by another user needs root";
+    QTemporaryDir dir;
+    struct statvfs mount = {};
+    if (statvfs(QFile::encodeName(dir.path()).constData(), &mount) == 0 && (mount.f_flag & ST_NOSUID))
+        GTEST_SKIP() << "the temporary directory is on a file system mounted nosuid";
+    const QString copy = dir.filePath(QStringLiteral("roz"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(DOVO_ROZ_BINARY), copy));
+    ASSERT_EQ(chown(QFile::encodeName(copy).constData(), 65534, 65534), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(copy).constData(), 04755), 0);
+
+    QProcess process;
+    process.start(copy, {show, QStringLiteral("--sim-root"), sim.root()});
+    process.waitForFinished(-1);
+    ASSERT_EQ(process.exitStatus(), QProcess::NormalExit) << "roz crashed instead of refusing";
+    EXPECT_EQ(process.exitCode(), 3);
+    EXPECT_EQ(QString::fromUtf8(process.readAllStandardError()),
+              QStringLiteral("roz: refusing to run setuid (real uid 0, effective uid 65534)\n"));
+    EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
     EXPECT_TRUE(sim.calls().isEmpty());
 }
 

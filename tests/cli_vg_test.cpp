@@ -59,6 +59,35 @@ TEST_F(CliVg, CreateAndExtendRefusePartitionsThatAreMountedInAGroupOrUnknown)
     EXPECT_FALSE(ran("parted") || ran("pvcreate") || ran("vgcreate") || ran("vgextend"));
 }
 
+// sdc3 holds 9 GiB and sdb6 5 GiB; LVM keeps 192 KiB of each for its metadata.
+TEST_F(CliVg, CreateRefusesAnExtentSizeThatLeavesTheGroupNoExtent)
+{
+    struct Row {
+        QString extent;
+        QStringList devices;
+        bool accepted;
+    };
+    const QList<Row> rows{{"1073741824M", {"sdc3"}, false},
+                          {"16G", {"sdc3", "sdb6"}, false},
+                          {"8G", {"sdb6"}, false},
+                          {"8G", {"sdc3"}, true},
+                          {"4G", {"sdb6"}, true}};
+    int made = 0;
+    for (const Row& row : rows) {
+        const QString name = QStringLiteral("g%1").arg(made);
+        const RozRun run = vg(QStringList{"create", name} + row.devices + QStringList{"--extent-size", row.extent});
+        if (!row.accepted) {
+            EXPECT_EQ(run.exitCode, 2) << row.extent.toStdString();
+            EXPECT_TRUE(run.err.contains(QStringLiteral("without a single extent"))) << run.err.toStdString();
+            EXPECT_FALSE(ran("parted") || ran("pvcreate") || ran("vgcreate"));
+            continue;
+        }
+        ASSERT_EQ(run.exitCode, 0) << row.extent.toStdString() << run.err.toStdString();
+        EXPECT_EQ(stateGroup(name).value("extentKiB").toInteger(), row.extent.chopped(1).toLongLong() * 1024 * 1024);
+        ++made;
+    }
+}
+
 TEST_F(CliVg, ActivateAndDeactivateChangeTheGroupAndItsVolumes)
 {
     const RozRun on = vg({"activate", "vg.backup"});

@@ -1,20 +1,25 @@
 // One run of a simulated tool inside a root, and the generator of large machine descriptions.
 #include "simrun.h"
 
+#include "simfs.h"
 #include "simstore.h"
 
 #include <QJsonArray>
 
 namespace sim {
 
-RunResult runInRoot(const QString& root, const QString& tool, const QStringList& args)
+RunResult runInRoot(const QString& startRoot, const QString& tool, const QStringList& args)
 {
+    // The root is resolved once; below it every step refuses links (see RootDir).
+    const QString root = RootDir(startRoot).root();
     RunResult result;
     QString error;
+    QString logError;
     const bool ok = withState(
         root,
         [&](Machine& m) {
-            appendCall(root, tool, args);
+            if (!appendCall(root, tool, args, &logError))
+                return false;
             for (int i = 0; i < m.faults.size(); ++i) {
                 Fault& f = m.faults[i];
                 if (!f.matches(tool, args))
@@ -34,8 +39,8 @@ RunResult runInRoot(const QString& root, const QString& tool, const QStringList&
             return changed;
         },
         &error);
-    if (!ok) {
-        result.output.errLine(QStringLiteral("dovododuzu-sim: %1").arg(error));
+    if (!ok || !logError.isEmpty()) {
+        result.output.errLine(QStringLiteral("dovododuzu-sim: %1").arg(ok ? logError : error));
         result.output.exitCode = 127;
     }
     return result;

@@ -1,13 +1,18 @@
-// A simulated machine's root directory: links, state file, call log, mount table and locking.
+// A simulated machine's root directory: links, state file, call log, mount table and locking,
+// none of them reached through a link below the root.
 #include "simstore.h"
+
+#include "simfs.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QLockFile>
-#include <QSaveFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
 
 namespace sim {
 
@@ -38,29 +43,72 @@ bool splitStartPath(const QString& startPath, QString* root, QString* tool)
     return false;
 }
 
+namespace {
+
+const QString kStateDir = QStringLiteral("var/lib/dovododuzu-sim");
+const QString kState = kStateDir + QStringLiteral("/state.json");
+const QString kCallLog = kStateDir + QStringLiteral("/calls.log");
+const QString kLock = kStateDir + QStringLiteral("/state.lock");
+const QString kMtab = QStringLiteral("etc/mtab");
+
+// The directories a root holds (each parent is checked on the way), tool directories included.
+QStringList layoutDirs()
+{
+    QStringList dirs{QStringLiteral("etc"), kStateDir};
+    for (const QString& tool : toolPaths()) {
+        const QString dir = tool.mid(1, tool.lastIndexOf(QLatin1Char('/')) - 1);
+        if (!dirs.contains(dir))
+            dirs << dir;
+    }
+    return dirs;
+}
+
+bool checkRoot(const RootDir& dir, QString* error)
+{
+    return dir.check(layoutDirs(), {kMtab, kState, kCallLog, kLock}, error);
+}
+
+// An exclusive lock on the root's lock file, held until the returned descriptor is closed.
+Fd lockState(const RootDir& dir, QString* error)
+{
+    Fd lock = dir.openFile(kLock, O_RDWR | O_CREAT, error);
+    if (!lock.isOpen())
+        return lock;
+    while (::flock(lock.get(), LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            if (error)
+                *error = QStringLiteral("cannot lock %1").arg(dir.path(kLock));
+            return Fd();
+        }
+    }
+    return lock;
+}
+
+} // namespace
+
 QString stateDir(const QString& root)
 {
-    return root + QStringLiteral("/var/lib/dovododuzu-sim");
+    return root + QLatin1Char('/') + kStateDir;
 }
 
 QString statePath(const QString& root)
 {
-    return stateDir(root) + QStringLiteral("/state.json");
+    return root + QLatin1Char('/') + kState;
 }
 
 QString callLogPath(const QString& root)
 {
-    return stateDir(root) + QStringLiteral("/calls.log");
+    return root + QLatin1Char('/') + kCallLog;
 }
 
 QString mtabPath(const QString& root)
 {
-    return root + QStringLiteral("/etc/mtab");
+    return root + QLatin1Char('/') + kMtab;
 }
 
-static QString lockPath(const QString& root)
+bool checkRoot(const QString& root, QString* error)
 {
-    return stateDir(root) + QStringLiteral("/state.lock");
+    return checkRoot(RootDir(root), error);
 }
 
 QStringList shippedMachineDirs(const QString& programPath)
@@ -115,48 +163,49 @@ std::optional<Machine> loadMachineFile(const QString& path, QString* error)
     return m;
 }
 
-static bool writeFile(const QString& path, const QByteArray& bytes, QString* error)
+static std::optional<Machine> readState(const RootDir& dir, QString* error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error)
-            *error = QStringLiteral("cannot write %1").arg(path);
-        return false;
+    bool absent = false;
+    const std::optional<QByteArray> bytes = dir.readFile(kState, error, &absent);
+    if (!bytes) {
+        if (absent && error)
+            *error = QStringLiteral("no simulated machine at %1").arg(dir.root());
+        return std::nullopt;
     }
-    return true;
+    return parse(*bytes, dir.path(kState), error);
+}
+
+static bool writeState(const RootDir& dir, const Machine& machine, QString* error)
+{
+    return dir.replaceFile(kState, QJsonDocument(toJson(machine)).toJson(QJsonDocument::Indented), error) &&
+           dir.replaceFile(kMtab, machine.mtab().toUtf8(), error);
 }
 
 std::optional<Machine> readState(const QString& root, QString* error)
 {
-    QFile file(statePath(root));
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("no simulated machine at %1").arg(root);
-        return std::nullopt;
-    }
-    return parse(file.readAll(), statePath(root), error);
+    return readState(RootDir(root), error);
 }
 
 bool writeState(const QString& root, const Machine& machine, QString* error)
 {
-    return writeFile(statePath(root), QJsonDocument(toJson(machine)).toJson(QJsonDocument::Indented), error) &&
-           writeFile(mtabPath(root), machine.mtab().toUtf8(), error);
+    const RootDir dir(root);
+    return checkRoot(dir, error) && writeState(dir, machine, error);
 }
 
 bool withState(const QString& root, const std::function<bool(Machine&)>& change, QString* error)
 {
-    QLockFile lock(lockPath(root));
-    if (!lock.lock()) {
-        if (error)
-            *error = QStringLiteral("cannot lock %1").arg(lockPath(root));
+    const RootDir dir(root);
+    if (!checkRoot(dir, error))
         return false;
-    }
-    std::optional<Machine> machine = readState(root, error);
+    const Fd lock = lockState(dir, error);
+    if (!lock.isOpen())
+        return false;
+    std::optional<Machine> machine = readState(dir, error);
     if (!machine)
         return false;
     if (!change(*machine))
         return true;
-    return writeState(root, *machine, error);
+    return writeState(dir, *machine, error);
 }
 
 bool replaceState(const QString& root, const QJsonObject& state, QString* error)
@@ -164,13 +213,11 @@ bool replaceState(const QString& root, const QJsonObject& state, QString* error)
     std::optional<Machine> m = fromJson(state, error);
     if (!m || !normalize(*m, error))
         return false;
-    QLockFile lock(lockPath(root));
-    if (!lock.lock()) {
-        if (error)
-            *error = QStringLiteral("cannot lock %1").arg(lockPath(root));
+    const RootDir dir(root);
+    if (!checkRoot(dir, error))
         return false;
-    }
-    return writeState(root, *m, error);
+    const Fd lock = lockState(dir, error);
+    return lock.isOpen() && writeState(dir, *m, error);
 }
 
 bool layoutRoot(const QString& root, const QString& machine, const QString& simProgram, QString* error)
@@ -184,45 +231,42 @@ bool layoutRoot(const QString& root, const QString& machine, const QString& simP
     std::optional<Machine> m = loadMachineFile(description, error);
     if (!m)
         return false;
-    const QString program = QFileInfo(simProgram).absoluteFilePath();
-    QDir dir;
-    if (!dir.mkpath(stateDir(root)) || !dir.mkpath(root + QStringLiteral("/etc"))) {
+    // The root itself may be reached through links; below it, nothing is followed (see RootDir).
+    if (!QDir().mkpath(root)) {
         if (error)
             *error = QStringLiteral("cannot create %1").arg(root);
         return false;
     }
-    for (const QString& tool : toolPaths()) {
-        const QString link = root + tool;
-        dir.mkpath(QFileInfo(link).absolutePath());
-        QFile::remove(link);
-        if (!QFile::link(program, link)) {
-            if (error)
-                *error = QStringLiteral("cannot link %1").arg(link);
+    const RootDir dir(root);
+    if (!checkRoot(dir, error))
+        return false;
+    for (const QString& sub : layoutDirs()) {
+        if (!dir.openDir(sub, true, error).isOpen())
             return false;
-        }
     }
-    QFile::remove(callLogPath(root));
-    return writeState(root, *m, error);
+    const QString program = QFileInfo(simProgram).absoluteFilePath();
+    for (const QString& tool : toolPaths()) {
+        if (!dir.replaceLink(tool.mid(1), program, error))
+            return false;
+    }
+    return dir.removeEntry(kCallLog, error) && writeState(dir, *m, error);
 }
 
-void appendCall(const QString& root, const QString& program, const QStringList& args)
+bool appendCall(const QString& root, const QString& program, const QStringList& args, QString* error)
 {
-    QFile log(callLogPath(root));
-    if (!log.open(QIODevice::Append))
-        return;
     QJsonArray entry{program};
     for (const QString& a : args)
         entry << a;
-    log.write(QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n');
+    return RootDir(root).appendFile(kCallLog, QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n', error);
 }
 
 QList<QStringList> readCalls(const QString& root)
 {
     QList<QStringList> calls;
-    QFile log(callLogPath(root));
-    if (!log.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> log = RootDir(root).readFile(kCallLog, nullptr);
+    if (!log)
         return calls;
-    for (const QByteArray& line : log.readAll().split('\n')) {
+    for (const QByteArray& line : log->split('\n')) {
         if (line.isEmpty())
             continue;
         QStringList call;
@@ -235,7 +279,7 @@ QList<QStringList> readCalls(const QString& root)
 
 void clearCalls(const QString& root)
 {
-    QFile::resize(callLogPath(root), 0);
+    RootDir(root).truncateFile(kCallLog, nullptr);
 }
 
 } // namespace sim

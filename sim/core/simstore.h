@@ -23,6 +23,13 @@ QString statePath(const QString& root); // .../state.json
 QString callLogPath(const QString& root);
 QString mtabPath(const QString& root); // <root>/etc/mtab
 
+// Nothing the simulator writes or replaces may lie outside its root: below the root (which may
+// itself be reached through links) no directory on the way to the state, the mount table or a
+// tool, and none of the files written, may be a symbolic link. Only the tool links themselves are
+// links, and those are replaced, never followed. False, with a one-line `error` naming the
+// offending path, for a root that breaks the rule; an absent root or absent paths are fine.
+bool checkRoot(const QString& root, QString* error);
+
 // Finds a machine description: an existing file path, or the name of a shipped one looked up next
 // to `programPath` (../share/dovododuzu-sim/machines, ./machines) and in the source tree.
 QString findMachine(const QString& nameOrPath, const QString& programPath);
@@ -30,6 +37,7 @@ QStringList shippedMachineDirs(const QString& programPath);
 std::optional<Machine> loadMachineFile(const QString& path, QString* error);
 
 // Lays out `root` from a description: tool links pointing at `simProgram`, the state and mtab.
+// Refuses (changing nothing) a root that checkRoot refuses.
 bool layoutRoot(const QString& root, const QString& machine, const QString& simProgram, QString* error);
 
 // Runs `change` on the state of `root` under the root's lock; the state and mtab are written back
@@ -41,7 +49,7 @@ bool replaceState(const QString& root, const QJsonObject& state, QString* error)
 bool writeState(const QString& root, const Machine& machine, QString* error);
 
 // The call log: one JSON array per line, [program, arg1, ...].
-void appendCall(const QString& root, const QString& program, const QStringList& args);
+bool appendCall(const QString& root, const QString& program, const QStringList& args, QString* error);
 QList<QStringList> readCalls(const QString& root);
 void clearCalls(const QString& root);
 
