@@ -94,6 +94,9 @@ SpawnedProcess spawnTool(const ToolCommand& command)
         posix_spawn_file_actions_adddup2(actions.get(), fds[1], STDERR_FILENO);
     else if (command.errors == ErrorStream::Discard)
         posix_spawn_file_actions_addopen(actions.get(), STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    // The child gets its three standard streams and nothing else: a GUI holds many descriptors
+    // without close-on-exec, and LVM warns on standard error about every one it inherits.
+    posix_spawn_file_actions_addclosefrom_np(actions.get(), STDERR_FILENO + 1);
 
     const QByteArray executable = hostPath(command.program).toLocal8Bit();
     std::vector<QByteArray> storage;
