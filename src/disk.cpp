@@ -18,8 +18,10 @@ Disk::~Disk() = default;
 
 void Disk::findPartition()
 {
-    const QList<QByteArray> lines = readToolLines(QString::fromLatin1(kDeviceListerCommand));
-    for (const QByteArray& raw : lines) {
+    const CheckedLines listing = readToolLinesChecked(QString::fromLatin1(kDeviceListerCommand));
+    if (!listing.problem.isEmpty())
+        m_problems.append(listing.problem);
+    for (const QByteArray& raw : listing.lines) {
         const QString line = QString::fromLocal8Bit(raw);
         QString partitionName;
         if (takePartitionLine(line, m_name, partitionName))

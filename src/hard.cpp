@@ -18,8 +18,10 @@ Hard::~Hard() = default;
 
 void Hard::findDisk()
 {
-    const QList<QByteArray> lines = readToolLines(QString::fromLatin1(kDeviceListerCommand));
-    for (const QByteArray& raw : lines) {
+    const CheckedLines listing = readToolLinesChecked(QString::fromLatin1(kDeviceListerCommand));
+    if (!listing.problem.isEmpty())
+        m_problems.append(listing.problem);
+    for (const QByteArray& raw : listing.lines) {
         DriveLine drive;
         if (parseDiskLine(QString::fromLocal8Bit(raw), drive))
             addDisk(drive.name, drive.size);
@@ -57,6 +59,14 @@ Disk* Hard::getDisk(const QString& name)
 unsigned int Hard::diskCount() const
 {
     return static_cast<unsigned int>(m_disks.size());
+}
+
+QStringList Hard::problems() const
+{
+    QStringList all = m_problems;
+    for (const auto& disk : m_disks)
+        all += disk->m_problems;
+    return all;
 }
 
 void Hard::rereadPartitions(const QStringList& listPv)

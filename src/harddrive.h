@@ -81,7 +81,10 @@ public:
     QString lvString() const;
 
 private:
+    friend class Hard;
+
     unsigned long m_size = 0;
+    QStringList m_problems; // failed reads of the partition listing
     QString m_name;
     std::vector<std::unique_ptr<Partition>> m_partitions;
 };
@@ -100,6 +103,9 @@ public:
     Disk* getDisk(unsigned int index);
     Disk* getDisk(const QString& name);
     unsigned int diskCount() const;
+    // What went wrong while the disks and partitions were read, one line each; empty when the
+    // model is complete.
+    QStringList problems() const;
 
     // Physical-volume affiliation: rewrites partitions' group paths, system texts and LV lists.
     Partition* getPv(const QString& path);
@@ -114,6 +120,7 @@ public:
     void rereadPartitions(const QStringList& listPv);
 
 private:
+    QStringList m_problems; // failed reads of the disk listing
     std::vector<std::unique_ptr<Disk>> m_disks;
 };
 

@@ -41,8 +41,10 @@ Lvm::~Lvm()
 void Lvm::findVg()
 {
     QStringList found;
-    const QList<QByteArray> lines = readToolLines(QStringLiteral("/sbin/lvm.static vgscan 2>&1"));
-    for (const QByteArray& line : lines) {
+    const CheckedLines scan = readToolLinesChecked(QStringLiteral("/sbin/lvm.static vgscan 2>&1"));
+    if (!scan.problem.isEmpty())
+        m_problems.append(scan.problem);
+    for (const QByteArray& line : scan.lines) {
         MyDebug(QString::fromLocal8Bit(line));
         const VgscanLine parsed = parseVgscanLine(line);
         if (parsed.isFound)
@@ -120,6 +122,14 @@ bool Lvm::removeVg(const QString& vgName)
 uint Lvm::vgCount() const
 {
     return static_cast<uint>(vgList.size());
+}
+
+QStringList Lvm::problems() const
+{
+    QStringList all = m_problems;
+    for (const auto& vg : vgList)
+        all += vg->m_problems;
+    return all;
 }
 
 QStringList Lvm::errorVgName() const

@@ -208,6 +208,7 @@ private:
     QHash<QString, QString> physicalVolumeGroups() const;
 
     Lvm* m_manager = nullptr; // the manager that holds this group, if any; not owned
+    QStringList m_problems;   // failed reads of the volume listing
 
     friend class Lvm;
 
@@ -237,6 +238,9 @@ public:
     bool removeVg(const QString& vgName);
     uint vgCount() const;
     QStringList errorVgName() const;
+    // What went wrong while the groups and their volumes were read (a program that could not be
+    // started, was killed or failed), one line each; empty when the model is complete.
+    QStringList problems() const;
     int createVg(const QStringList& args);
 
 public slots:
@@ -263,6 +267,7 @@ private:
     friend class Vg;
     QHash<QString, QString> physicalVolumeGroups() const;
 
+    QStringList m_problems; // failed reads of the group listing
     QString outputLog;
     std::vector<std::unique_ptr<Vg>> vgList;
     QStringList errorVgList;

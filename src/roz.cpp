@@ -55,6 +55,11 @@ Hard* Roz::getHard()
     return hard;
 }
 
+QStringList Roz::problems() const
+{
+    return lvm->problems() + hard->problems();
+}
+
 void Roz::slotOneVgAdded(const QString& vgPath, const QStringList& listPv)
 {
     hard->affiliateVgPv(vgPath, listPv);

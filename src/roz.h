@@ -22,6 +22,9 @@ public:
 
     Lvm* getLvm();
     Hard* getHard();
+    // Everything that went wrong while the machine was read: the logical tree's problems, then
+    // the physical tree's. A model with problems may be incomplete; never take it as the machine.
+    QStringList problems() const;
 
 public slots:
     void slotOneVgAdded(const QString& vgPath, const QStringList& listPv);

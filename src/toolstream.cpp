@@ -1,6 +1,8 @@
 // Starting programs without a shell and reading their output: the library's only process code.
 #include "toolstream_p.h"
 
+#include <cstring>
+
 #include "utils.h"
 
 #include <QtGlobal>
@@ -220,6 +222,37 @@ QList<QByteArray> readToolLines(const QString& commandLine)
     while (stream.readLine(line))
         lines.append(line);
     return lines;
+}
+
+CheckedLines readToolLinesChecked(const QString& commandLine)
+{
+    CheckedLines result;
+    const ToolCommand command = parseCommandLine(commandLine);
+    ToolStream stream(command);
+    QByteArray line;
+    while (stream.readLine(line))
+        result.lines.append(line);
+    const int status = stream.close();
+    result.problem = readProblem(command, stream.startError(), status);
+    if (!result.problem.isEmpty())
+        MyDebug(result.problem);
+    return result;
+}
+
+QString readProblem(const ToolCommand& command, int startError, int status)
+{
+    const QString what = (QStringList{command.program} + command.args).join(QLatin1Char(' '));
+    if (startError != 0) {
+        return QStringLiteral("could not run %1 (looked for %2): %3")
+            .arg(what, hostPath(command.program), QString::fromLocal8Bit(std::strerror(startError)));
+    }
+    if (status == -1)
+        return QStringLiteral("could not run %1").arg(what);
+    if (WIFSIGNALED(status))
+        return QStringLiteral("%1 was killed by signal %2").arg(what).arg(WTERMSIG(status));
+    if (WIFEXITED(status) && WEXITSTATUS(status) != 0)
+        return QStringLiteral("%1 exited with %2").arg(what).arg(WEXITSTATUS(status));
+    return QString();
 }
 
 QList<MountEntry> readMountTable()

@@ -66,6 +66,8 @@ public:
     bool readLine(QByteArray& line);
     // Closes the pipe and waits for the program; returns its wait status (-1 when none ran).
     int close();
+    // The errno of a start that failed; 0 when the program was started.
+    int startError() const { return process_.error; }
 
 private:
     bool fill();
@@ -78,6 +80,17 @@ private:
 
 // Every line of a command's output, each cut as ToolStream::readLine cuts it.
 DOVODODUZU_EXPORT QList<QByteArray> readToolLines(const QString& commandLine);
+
+// The lines of a read the model cannot do without, and a one-line account of what went wrong
+// (empty when nothing did): a program that could not be started, was killed, or exited non-zero.
+struct CheckedLines {
+    QList<QByteArray> lines;
+    QString problem;
+};
+DOVODODUZU_EXPORT CheckedLines readToolLinesChecked(const QString& commandLine);
+
+// The account readToolLinesChecked gives for a command's start error and wait status.
+DOVODODUZU_EXPORT QString readProblem(const ToolCommand& command, int startError, int status);
 
 struct MountEntry {
     QString device;

@@ -110,8 +110,10 @@ bool Vg::isResizable() const
 
 void Vg::findLv()
 {
-    const QList<QByteArray> lines = readToolLines(QStringLiteral("/sbin/lvm.static lvscan -D 2>&1"));
-    for (const QByteArray& line : lines) {
+    const CheckedLines scan = readToolLinesChecked(QStringLiteral("/sbin/lvm.static lvscan -D 2>&1"));
+    if (!scan.problem.isEmpty())
+        m_problems.append(scan.problem);
+    for (const QByteArray& line : scan.lines) {
         const LvscanEntry entry = parseLvscanLine(line);
         if (!entry.valid || entry.group != vgName)
             continue;

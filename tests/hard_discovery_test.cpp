@@ -162,14 +162,20 @@ TEST(HardDiscovery, IndexLookupsPastTheEndWarnNameLookupsDoNot)
     EXPECT_EQ(capture.warnings().size(), 2);
 }
 
-TEST(HardDiscovery, MissingListerGivesNoDisks)
+// No disks because the lister is missing is not an empty machine: the model says so.
+TEST(HardDiscovery, MissingListerGivesNoDisksAndSaysWhy)
 {
     SimRoot sim;
     ASSERT_TRUE(QFile::remove(sim.root() + kLister));
     MessageCapture capture;
     Hard hard;
     EXPECT_EQ(hard.diskCount(), 0u);
-    EXPECT_EQ(capture.debugLines(), QStringList{QStringLiteral("=====D=I=S=K=S====&=====P=A=R=T=I=T=I=O=N=S=======")});
+    const QString problem = QStringLiteral("could not run %1 dev lsdev -C -c storage (looked for %2): No such file or "
+                                           "directory")
+                                .arg(kLister, sim.root() + kLister);
+    EXPECT_EQ(hard.problems(), QStringList{problem});
+    EXPECT_EQ(capture.debugLines(),
+              (QStringList{problem, QStringLiteral("=====D=I=S=K=S====&=====P=A=R=T=I=T=I=O=N=S=======")}));
 }
 
 TEST(HardDiscovery, CraftedListerLinesMdDisksBlanksAndExtendedCase)

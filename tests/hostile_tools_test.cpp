@@ -224,6 +224,7 @@ TEST(HostileLvmTool, DeathBySignalKeepsWhatWasPrinted)
     Roz roz;
     ASSERT_EQ(roz.getLvm()->vgCount(), 1u);
     EXPECT_EQ(roz.getLvm()->getVg(0u)->name(), QStringLiteral("my-vg"));
+    EXPECT_EQ(roz.problems().value(0), QStringLiteral("/sbin/lvm.static vgscan was killed by signal 9"));
     expectConsistent(roz);
 }
 
@@ -250,6 +251,9 @@ TEST(HostileLvmTool, MissingToolGivesAnEmptyLogicalTreeAndFailedChanges)
     removeTool(sim, kLvm);
     Roz roz;
     EXPECT_EQ(roz.getLvm()->vgCount(), 0u);
+    // No group because the tool is missing is not an empty machine.
+    EXPECT_TRUE(roz.getLvm()->problems().value(0).startsWith(
+        QStringLiteral("could not run /sbin/lvm.static vgscan (looked for %1/sbin/lvm.static)").arg(sim.root())));
     ASSERT_EQ(roz.getHard()->diskCount(), 3u);
     Partition* sda5 = roz.getHard()->getDisk(QStringLiteral("sda"))->getPartition(QStringLiteral("sda5"));
     ASSERT_NE(sda5, nullptr);
@@ -312,5 +316,7 @@ TEST(HostileLister, DeathBySignalMidListing)
     Roz roz;
     ASSERT_EQ(roz.getHard()->diskCount(), 1u);
     EXPECT_EQ(roz.getHard()->getDisk(0u)->getSize(), QStringLiteral("83886080"));
+    EXPECT_EQ(roz.getHard()->problems().size(), 2) << "the disk listing and the partition listing";
+    EXPECT_TRUE(roz.getLvm()->problems().isEmpty());
     expectConsistent(roz);
 }
