@@ -20,7 +20,8 @@ enum ExitCode {
     OperationFailed = 1, // a tool ran and failed (an earlier step of the change may have been made)
     Refused = 2,         // bad arguments, names, sizes or objects: nothing ran
     CannotStart = 3,     // no place to work on: no root privileges, no usable simulated root, or setuid
-    PartlyDone = 4       // the volume changed, but no file-system tool could run for its file system
+    PartlyDone = 4,      // the volume changed, but no file-system tool could run for its file system
+    Incomplete = 5       // the machine could not be read completely: what is shown may lack objects
 };
 
 } // namespace roz

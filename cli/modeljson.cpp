@@ -93,7 +93,8 @@ QJsonObject jsonOf(const ModelView& model, const QString& root)
                        {"root", textOrNull(root)},
                        {"disks", disks},
                        {"groups", groups},
-                       {"unreadableGroups", QJsonArray::fromStringList(model.unreadableGroups)}};
+                       {"unreadableGroups", QJsonArray::fromStringList(model.unreadableGroups)},
+                       {"problems", QJsonArray::fromStringList(model.problems)}};
 }
 
 } // namespace roz

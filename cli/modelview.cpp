@@ -98,6 +98,7 @@ ModelView viewOf(Roz& roz)
             model.groups << viewOf(*vg);
     }
     model.unreadableGroups = lvm->errorVgName();
+    model.problems = roz.problems();
     return model;
 }
 

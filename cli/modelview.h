@@ -67,6 +67,7 @@ struct ModelView {
     QList<DiskView> disks;
     QList<GroupView> groups;
     QStringList unreadableGroups;
+    QStringList problems; // what could not be read: the model may be incomplete
 
     const GroupView* group(const QString& name) const;
     const VolumeView* volume(const QString& group, const QString& name) const;

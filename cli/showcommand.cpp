@@ -16,6 +16,14 @@ QString machineLine(const Place& place)
                         : QStringLiteral("machine: simulated, root %1\n").arg(place.root);
 }
 
+// A model read with problems is shown, but never passed off as the whole machine.
+int shownWithProblems(const ModelView& model)
+{
+    for (const QString& problem : model.problems)
+        complain(QStringLiteral("could not read the machine completely: ") + problem);
+    return model.problems.isEmpty() ? Success : Incomplete;
+}
+
 } // namespace
 
 int showModel(Session& session, const QStringList&)
@@ -25,14 +33,14 @@ int showModel(Session& session, const QStringList&)
     if (session.invocation().has(QStringLiteral("json"))) {
         const QJsonObject json = jsonOf(model, place.system ? QString() : place.root);
         say(QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Indented)));
-        return Success;
+        return shownWithProblems(model);
     }
     QString text = machineLine(place) + QLatin1Char('\n') + renderTables(tablesOf(model));
     if (!model.unreadableGroups.isEmpty())
         text +=
             QStringLiteral("\nunreadable volume groups: %1\n").arg(model.unreadableGroups.join(QStringLiteral(", ")));
     say(text);
-    return Success;
+    return shownWithProblems(model);
 }
 
 } // namespace roz

@@ -146,6 +146,23 @@ TEST_F(CliShow, JsonHasTheDocumentedKeysAndNullForAbsentTexts)
     EXPECT_TRUE(home.value("origin").isNull());
 }
 
+// A machine whose LVM tool is missing is shown as far as it can be read, never as a machine
+// without groups: each problem is printed and the exit status says the view is incomplete.
+TEST_F(CliShow, MissingToolIsReportedAndTheExitSaysIncomplete)
+{
+    ASSERT_TRUE(QFile::remove(sim.root() + QStringLiteral("/sbin/lvm.static")));
+    const RozRun run = roz({QStringLiteral("show")});
+    EXPECT_EQ(run.exitCode, 5);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("roz: could not read the machine completely: could not run "
+                                                "/sbin/lvm.static vgscan (looked for %1/sbin/lvm.static)")
+                                     .arg(sim.root())))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("sda5")));
+    const RozRun json = roz({QStringLiteral("show"), QStringLiteral("--json")});
+    EXPECT_EQ(json.exitCode, 5);
+    EXPECT_EQ(QJsonDocument::fromJson(json.out.toUtf8()).object().value("problems").toArray().size(), 1);
+}
+
 TEST_F(CliShow, DebugSwitchesTheLibrarysDebugLinesOn)
 {
     const RozRun quiet = roz({QStringLiteral("show")});
