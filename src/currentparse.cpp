@@ -394,7 +394,7 @@ QString readElementGroup(const QJsonObject& element, const QString& where, LvmRe
 
 void readReportElement(const QJsonObject& element, LvmReport& report)
 {
-    const QString where = kLvmTool;
+    const QString& where = kLvmTool;
     QStringList& problems = report.problems;
     const QString groupName = readElementGroup(element, where, report);
     for (const QJsonObject& object : objectsOf(element, QStringLiteral("pv"), where, problems))
@@ -405,32 +405,6 @@ void readReportElement(const QJsonObject& element, LvmReport& report)
         report.pvSegments.append(readPvSegment(object, problems));
     for (const QJsonObject& object : objectsOf(element, QStringLiteral("seg"), where, problems))
         report.lvSegments.append(readLvSegment(object, problems));
-}
-
-// Every segment must name volumes of the report; one that does not is kept and reported.
-void checkSegmentLinks(LvmReport& report)
-{
-    QHash<QString, QString> pvNameByUuid;
-    for (const ReportPv& pv : std::as_const(report.pvs))
-        pvNameByUuid.insert(pv.uuid, pv.name);
-    QSet<QString> lvUuids;
-    for (const ReportLv& lv : std::as_const(report.lvs))
-        lvUuids.insert(lv.uuid);
-
-    for (const ReportPvSegment& segment : std::as_const(report.pvSegments)) {
-        if (!pvNameByUuid.contains(segment.pvUuid))
-            report.problems.append(QStringLiteral("%1: a segment names an unknown physical volume (uuid \"%2\")")
-                                       .arg(kLvmTool, segment.pvUuid));
-        else if (!segment.lvUuid.isEmpty() && !lvUuids.contains(segment.lvUuid))
-            report.problems.append(
-                QStringLiteral("%1: a segment of physical volume \"%2\" names an unknown logical volume (uuid \"%3\")")
-                    .arg(kLvmTool, pvNameByUuid.value(segment.pvUuid), segment.lvUuid));
-    }
-    for (const ReportLvSegment& segment : std::as_const(report.lvSegments)) {
-        if (!lvUuids.contains(segment.lvUuid))
-            report.problems.append(QStringLiteral("%1: a segment names an unknown logical volume (uuid \"%2\")")
-                                       .arg(kLvmTool, segment.lvUuid));
-    }
 }
 
 // The report's segments grouped by logical volume, for resolving each volume's devices.
@@ -455,6 +429,30 @@ SegmentIndex indexSegments(const LvmReport& report)
             index.pvSegments[segment.lvUuid].append(&segment);
     }
     return index;
+}
+
+// Every segment must name volumes of the report; one that does not is kept and reported.
+void checkSegmentLinks(LvmReport& report, const SegmentIndex& index)
+{
+    const QHash<QString, QString>& pvNameByUuid = index.pvNameByUuid;
+    QSet<QString> lvUuids;
+    for (const ReportLv& lv : std::as_const(report.lvs))
+        lvUuids.insert(lv.uuid);
+
+    for (const ReportPvSegment& segment : std::as_const(report.pvSegments)) {
+        if (!pvNameByUuid.contains(segment.pvUuid))
+            report.problems.append(QStringLiteral("%1: a segment names an unknown physical volume (uuid \"%2\")")
+                                       .arg(kLvmTool, segment.pvUuid));
+        else if (!segment.lvUuid.isEmpty() && !lvUuids.contains(segment.lvUuid))
+            report.problems.append(
+                QStringLiteral("%1: a segment of physical volume \"%2\" names an unknown logical volume (uuid \"%3\")")
+                    .arg(kLvmTool, pvNameByUuid.value(segment.pvUuid), segment.lvUuid));
+    }
+    for (const ReportLvSegment& segment : std::as_const(report.lvSegments)) {
+        if (!lvUuids.contains(segment.lvUuid))
+            report.problems.append(QStringLiteral("%1: a segment names an unknown logical volume (uuid \"%2\")")
+                                       .arg(kLvmTool, segment.lvUuid));
+    }
 }
 
 QStringList pvPathsIn(const SegmentIndex& index, const QString& lvUuid)
@@ -483,45 +481,22 @@ QStringList pvPathsIn(const SegmentIndex& index, const QString& lvUuid)
 
 // --- Sizes
 
-// Bytes per unit letter of LVM's "--units"; 0 for a character that is no unit.
+// Bytes per unit letter of LVM's "--units": powers of 1024 in lower case, of 1000 in upper case; 0 for a
+// character that is no unit.
 qint64 unitBytes(QChar unit)
 {
-    static constexpr qint64 kKi = 1024;
-    static constexpr qint64 kK = 1000;
-    switch (unit.unicode()) {
-    case u'b':
-    case u'B':
+    if (unit == u'b' || unit == u'B')
         return 1;
-    case u's':
-    case u'S':
+    if (unit == u's' || unit == u'S')
         return 512;
-    case u'k':
-        return kKi;
-    case u'm':
-        return kKi * kKi;
-    case u'g':
-        return kKi * kKi * kKi;
-    case u't':
-        return kKi * kKi * kKi * kKi;
-    case u'p':
-        return kKi * kKi * kKi * kKi * kKi;
-    case u'e':
-        return kKi * kKi * kKi * kKi * kKi * kKi;
-    case u'K':
-        return kK;
-    case u'M':
-        return kK * kK;
-    case u'G':
-        return kK * kK * kK;
-    case u'T':
-        return kK * kK * kK * kK;
-    case u'P':
-        return kK * kK * kK * kK * kK;
-    case u'E':
-        return kK * kK * kK * kK * kK * kK;
-    default:
-        return 0;
-    }
+    const qsizetype power = QStringView(u"kmgtpe").indexOf(unit) + 1;
+    const qsizetype siPower = QStringView(u"KMGTPE").indexOf(unit) + 1;
+    qint64 bytes = 1;
+    for (qsizetype i = 0; i < power; ++i)
+        bytes *= 1024;
+    for (qsizetype i = 0; i < siPower; ++i)
+        bytes *= 1000;
+    return power + siPower > 0 ? bytes : 0;
 }
 
 // A decimal number "123" or "123.45" as its digits and the count of them behind the point; at most 18
@@ -654,8 +629,8 @@ LvmReport parseLvmFullReport(const QByteArray& json)
     const std::optional<QJsonObject> root = readJsonObject(json, kLvmTool, QStringLiteral("report"), report.problems);
     for (const QJsonObject& element : topLevelObjects(root, QStringLiteral("report"), kLvmTool, report.problems))
         readReportElement(element, report);
-    checkSegmentLinks(report);
     const SegmentIndex index = indexSegments(report);
+    checkSegmentLinks(report, index);
     for (ReportLv& lv : report.lvs)
         lv.pvPaths = pvPathsIn(index, lv.uuid);
     return report;
