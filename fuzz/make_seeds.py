@@ -2,13 +2,16 @@
 """Writes the fuzz targets' seed corpora (fuzz/corpus/<target>/) from real tool output and a simulated machine.
 
     make_seeds.py CORPUS_DIR SIM_ROOT
+    make_seeds.py --current
 
 CORPUS_DIR is the shared corpus (its fixtures/ bodies are the tool's own lines); SIM_ROOT a root laid out by
 "dovododuzu-sim setup". Each seed of a line target is one line; each seed of a listing target is one whole
-output. The seeds are checked in; run this again only to refresh them.
+output. Today's tools (JSON reports, blkid) are seeded from the test fixtures in tests/data/current/, which
+"--current" alone rewrites. The seeds are checked in; run this again only to refresh them.
 """
 import glob
 import hashlib
+import json
 import os
 import subprocess
 import sys
@@ -58,7 +61,47 @@ def unique_lines(listings):
     return seen
 
 
+# The fields the full-report parser reads; the seeds keep only these so that a whole report fits the fuzzer's
+# input length.
+REPORT_FIELDS = {
+    "vg": ["vg_name", "vg_uuid", "vg_attr", "vg_size", "vg_free", "vg_extent_size", "vg_extent_count",
+           "vg_free_count", "pv_count", "lv_count", "snap_count", "max_lv", "max_pv", "vg_seqno"],
+    "pv": ["pv_name", "pv_uuid", "pv_size", "dev_size", "pv_pe_count", "pv_pe_alloc_count"],
+    "lv": ["lv_uuid", "lv_name", "lv_path", "lv_dm_path", "lv_attr", "lv_role", "origin", "lv_allocation_policy",
+           "lv_size", "origin_size", "lv_active", "lv_skip_activation", "lv_kernel_major", "lv_kernel_minor",
+           "lv_read_ahead", "seg_count"],
+    "pvseg": ["pvseg_start", "pvseg_size", "pv_uuid", "lv_uuid"],
+    "seg": ["segtype", "seg_start_pe", "seg_size_pe", "seg_pe_ranges", "lv_uuid"],
+}
+
+
+def reduced_report(text):
+    report = json.loads(text)
+    for element in report["report"]:
+        for section, entries in element.items():
+            element[section] = [{k: v for k, v in e.items() if k in REPORT_FIELDS.get(section, [])} for e in entries]
+    return report
+
+
+def current_seeds():
+    data = os.path.join(HERE, "..", "tests", "data", "current")
+    read = lambda name: open(os.path.join(data, name), encoding="utf-8").read()
+    reports = [reduced_report(read(name)) for name in ("lvm-fullreport.json", "lvm-fullreport-k.json")]
+    fullreport = [json.dumps(r, separators=(",", ":")) for r in reports]
+    fullreport += [json.dumps({"report": [element]}, indent=2) for r in reports for element in r["report"]]
+    fullreport.append("  WARNING: text before\n" + json.dumps(reports[1], separators=(",", ":"))[:1500])
+    write_seeds("lvm_fullreport", fullreport)
+    write_seeds("lsblk_json", [read("lsblk-tree.json"), read("lsblk-list.json"),
+                               '{"blockdevices": [{"name": "sda", "size": "8", "children": [{"name": "sda1", '
+                               '"type": "part", "children": [{"name": "vg-a", "type": "lvm"}]}]}]}'])
+    write_seeds("blkid", [read("blkid-export.txt"), read("blkid-default.txt"),
+                          "DEVNAME=/dev/a\\ b\nTYPE=ext4\n\n/dev/c: LABEL=\"x \\\"TYPE=\\\"\" TYPE=\"swap\"\n"])
+
+
 def main():
+    current_seeds()
+    if sys.argv[1:] == ["--current"]:
+        return
     corpus, root = sys.argv[1], sys.argv[2]
     lvm = "/sbin/lvm.static"
     lister = sim_output(root, "/usr/lib/vururer/lib/veziva.cli", "dev", "lsdev", "-C", "-c", "storage")
