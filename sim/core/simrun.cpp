@@ -31,6 +31,8 @@ RunResult runInRoot(const QString& root, const QString& tool, const QStringList&
             }
             bool changed = false;
             runTool(m, tool, args, result.output, &changed);
+            if (changed)
+                assignDeviceMinors(m);
             return changed;
         },
         &error);
