@@ -40,6 +40,9 @@ public:
     void setVgPath(const QString& vgPath);
     QString lvString() const;
     void setLvs(const QString& lvs);
+    // Set what a change on the machine established without a new probe.
+    void setPv(bool pv);
+    void setFstype(const QString& fstype);
 
 private:
     QString m_name;
@@ -104,6 +107,10 @@ public:
     void affiliateLvPv(const QString& lvPath, const QStringList& listPv);
     void deaffiliateLvPv(const QString& lvPath, const QStringList& listPv);
     void reaffiliateLvPv(const QString& newLvPath, const QString& oldLvPath, const QStringList& listPv);
+    // Each listed partition as a probe shows an LVM physical volume after "lvm on" and pvcreate:
+    // PV flag set, system tag "LVM", system "Linux LVM, LVM", file-system type "LVM2" unless it
+    // is mounted. Group path and LV list are left alone; unknown paths are skipped silently.
+    void markPhysicalVolumes(const QStringList& listPv);
 
 private:
     std::vector<std::unique_ptr<Disk>> m_disks;

@@ -157,7 +157,9 @@ TEST_F(VgOperations, ReduceAnnouncesTheCallersListAfterOutput)
     EXPECT_EQ(vg->pvString(), "/dev/sda1");
     EXPECT_LT(vg->getAttribute(Vg::TotalPe), totalPe);
     EXPECT_EQ(partition("/dev/sda2")->getVgPath(), "");
-    EXPECT_EQ(partition("/dev/sda2")->getSystem(), "Linux LVM");
+    // Released, but still a physical volume.
+    EXPECT_EQ(partition("/dev/sda2")->getSystem(), "Linux LVM, LVM");
+    EXPECT_TRUE(partition("/dev/sda2")->isPv());
     EXPECT_EQ(statePvGroup("/dev/sda2"), "");
 }
 
@@ -166,6 +168,7 @@ TEST_F(VgOperations, ReduceAnnouncesTheCallersListAfterOutput)
 TEST_F(VgOperations, ExtendAnnouncesBeforeOutputAndKeepsEarlierTranscript)
 {
     const int totalPe = vg->getAttribute(Vg::TotalPe);
+    ASSERT_FALSE(partition("/dev/sda5")->isPv());
     ASSERT_EQ(vg->extend({QStringLiteral("/dev/sda5")}), 0);
 
     EXPECT_EQ(changeCalls(), (QList<QStringList>{{"/sbin/parted", "/dev/sda", "set", "5", "lvm on"},
@@ -174,8 +177,11 @@ TEST_F(VgOperations, ExtendAnnouncesBeforeOutputAndKeepsEarlierTranscript)
     EXPECT_EQ(events, (QStringList{"extended /dev/vg00 /dev/sda5", "output"}));
     EXPECT_EQ(vg->pvString().split(':'), (QStringList{"/dev/sda1", "/dev/sda2", "/dev/sda5"}));
     EXPECT_GT(vg->getAttribute(Vg::TotalPe), totalPe);
+    // What a probe shows after "lvm on" and pvcreate.
     EXPECT_EQ(partition("/dev/sda5")->getVgPath(), "/dev/vg00");
-    EXPECT_EQ(partition("/dev/sda5")->getSystem(), "Linux LVM");
+    EXPECT_EQ(partition("/dev/sda5")->getSystem(), "Linux LVM, LVM");
+    EXPECT_TRUE(partition("/dev/sda5")->isPv());
+    EXPECT_EQ(partition("/dev/sda5")->fstype(), "LVM2");
     EXPECT_EQ(statePvGroup("/dev/sda5"), "vg00");
 
     events.clear();
