@@ -353,7 +353,29 @@ TEST_F(LogicalTree, RemovingTheLastSnapshotMakesTheOriginNormal)
     Lv* home = vg->getLv(QStringLiteral("home.data"));
     EXPECT_FALSE(home->isOriginal());
     EXPECT_TRUE(home->getSnapshot().isEmpty());
+    EXPECT_EQ(home->getAttribute(Lv::Access), 3) << "the origin bit (8) goes with the last snapshot";
     EXPECT_EQ(capture.countDebug(QStringLiteral("home.data is back to normal")), 1);
+}
+
+// The INACTIVE status line of arch-snap names no origin; its origin's listing names it.
+TEST_F(LogicalTree, InactiveSnapshotRenamedThenRemovedLeavesNoStaleOriginList)
+{
+    Vg* cold = lvm.getVg(QStringLiteral("cold"));
+    ASSERT_NE(cold, nullptr);
+    Lv* arch = cold->getLv(QStringLiteral("arch"));
+    ASSERT_EQ(cold->getLv(QStringLiteral("arch-snap"))->rename(QStringLiteral("arch-old")), 0);
+    EXPECT_EQ(arch->getSnapshot(), QStringList{QStringLiteral("arch-old")});
+    ASSERT_EQ(cold->getLv(QStringLiteral("arch-old"))->remove(), 0);
+    EXPECT_TRUE(arch->getSnapshot().isEmpty());
+    EXPECT_FALSE(arch->isOriginal());
+}
+
+TEST_F(LogicalTree, ActivationLinksAnInactiveSnapshotToItsOrigin)
+{
+    Vg* cold = lvm.getVg(QStringLiteral("cold"));
+    ASSERT_NE(cold, nullptr);
+    ASSERT_EQ(cold->activate(), 0);
+    EXPECT_EQ(cold->getLv(QStringLiteral("arch-snap"))->getOriginal(), QStringLiteral("arch"));
 }
 
 TEST_F(LogicalTree, FailedRemovalKeepsTheVolume)

@@ -78,15 +78,34 @@ protected:
             statuses << vg->getLv(i)->name() + "=" + QString::number(vg->getLv(i)->getAttribute(Lv::Status));
         return statuses;
     }
+
+    // "name major:minor fstype" per volume.
+    QStringList lvDevices()
+    {
+        QStringList devices;
+        for (unsigned int i = 0; i < vg->lvCount(); ++i) {
+            const Lv* lv = vg->getLv(i);
+            devices << QStringLiteral("%1 %2:%3 %4")
+                           .arg(lv->name())
+                           .arg(lv->getAttribute(Lv::Major))
+                           .arg(lv->getAttribute(Lv::Minor))
+                           .arg(lv->fstype());
+        }
+        return devices;
+    }
 };
 
 TEST_F(VgOperations, DeactivateAndActivateFlipEveryVolumeAfterOutput)
 {
+    const QStringList devicesActive = lvDevices();
+    ASSERT_EQ(devicesActive, (QStringList{"data 253:0 ext3", "logs 253:1 ext2"}));
     ASSERT_EQ(vg->deactivate(), 0);
     EXPECT_EQ(changeCalls(), (QList<QStringList>{{kLvm, "vgchange", "-an", "vg00"}}));
     EXPECT_EQ(events, QStringList{"output"});
     EXPECT_TRUE(outputs.value(0).contains("now active"));
     EXPECT_EQ(lvStatuses(), (QStringList{"data=0", "logs=0"}));
+    // As the tools show a volume without a device node, though nothing was read again.
+    EXPECT_EQ(lvDevices(), (QStringList{"data -1:-1 unknown", "logs -1:-1 unknown"}));
     EXPECT_FALSE(stateVg("vg00").value("active").toBool());
 
     sim->clearCalls();
@@ -95,6 +114,7 @@ TEST_F(VgOperations, DeactivateAndActivateFlipEveryVolumeAfterOutput)
     EXPECT_EQ(changeCalls(), (QList<QStringList>{{kLvm, "vgchange", "-ay", "vg00"}}));
     EXPECT_EQ(events, QStringList{"output"});
     EXPECT_EQ(lvStatuses(), (QStringList{"data=1", "logs=1"}));
+    EXPECT_EQ(lvDevices(), devicesActive);
     EXPECT_TRUE(vg->isActive());
     EXPECT_TRUE(stateVg("vg00").value("active").toBool());
 }
