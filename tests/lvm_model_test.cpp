@@ -486,6 +486,7 @@ TEST_F(LogicalTree, ResizeNoticeReachesTheManagerAndSizesTheSnapshots)
     Lv* snap = vg->getLv(QStringLiteral("snap-1"));
     snap->setSize(1);
     snap->setLe(2, 3);
+    snap->setSizeAtRead(1);
     ASSERT_EQ(snap->getAttribute(Lv::AllocatedLe), 2);
     ASSERT_EQ(snap->getAttribute(Lv::CurrentLe), 3);
 
@@ -494,6 +495,8 @@ TEST_F(LogicalTree, ResizeNoticeReachesTheManagerAndSizesTheSnapshots)
     EXPECT_EQ(recorder.events, QStringList{QStringLiteral(
                                    "Lvm.oneLvResized /dev/ubuntu-vg/home.data [/dev/sda2,/dev/sdb1] [/dev/sda2]")});
     EXPECT_EQ(snap->getAttribute(Lv::Size), home->getAttribute(Lv::Size));
+    // A read of the snapshot would now give its origin's size.
+    EXPECT_EQ(snap->getAttribute(Lv::SizeAtRead), home->getAttribute(Lv::Size));
     EXPECT_EQ(snap->getAttribute(Lv::AllocatedLe), home->getAttribute(Lv::AllocatedLe));
     EXPECT_EQ(snap->getAttribute(Lv::CurrentLe), home->getAttribute(Lv::CurrentLe));
 }
