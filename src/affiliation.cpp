@@ -18,6 +18,21 @@ void storeLvs(Partition* partition, const QStringList& parts)
     MyDebug(partition->path() + QStringLiteral("'s lvs: ") + partition->lvString());
 }
 
+// getPv without its debug line: the partitions marked here were looked up by an affiliation
+// operation just before, which has reported any that is missing.
+Partition* findPartition(Hard& hard, const QString& path)
+{
+    for (unsigned int d = 0; d < hard.diskCount(); ++d) {
+        Disk* disk = hard.getDisk(d);
+        for (unsigned int p = 0; p < disk->partitionCount(); ++p) {
+            Partition* partition = disk->getPartition(p);
+            if (partition->path() == path)
+                return partition;
+        }
+    }
+    return nullptr;
+}
+
 } // namespace
 
 Partition* Hard::getPv(const QString& path)
@@ -97,5 +112,20 @@ void Hard::reaffiliateLvPv(const QString& newLvPath, const QString& oldLvPath, c
         if (first != -1)
             parts[first] = newLvPath;
         storeLvs(partition, parts);
+    }
+}
+
+void Hard::markPhysicalVolumes(const QStringList& listPv)
+{
+    // The device lister names the type "Linux LVM" and adds the tag; the probe joins them.
+    for (const QString& pvPath : listPv) {
+        Partition* partition = findPartition(*this, pvPath);
+        if (!partition)
+            continue;
+        partition->setSystem(QStringLiteral("LVM"), QStringLiteral("Linux LVM, LVM"));
+        partition->setPv(true);
+        // A probe takes a mounted partition's type from the mount table.
+        if (partition->mountPoint().isEmpty())
+            partition->setFstype(QStringLiteral("LVM2"));
     }
 }

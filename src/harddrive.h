@@ -40,6 +40,9 @@ public:
     void setVgPath(const QString& vgPath);
     QString lvString() const;
     void setLvs(const QString& lvs);
+    // Set what a change on the machine established without a new probe.
+    void setPv(bool pv);
+    void setFstype(const QString& fstype);
 
 private:
     // Probes the partition again from a new device line, as at construction.
@@ -118,6 +121,10 @@ public:
     // Reads the listed partitions again from the device lister and the LVM tool, after a change
     // that failed part-way may have altered them.
     void rereadPartitions(const QStringList& listPv);
+    // Each listed partition as a probe shows an LVM physical volume after "lvm on" and pvcreate:
+    // PV flag set, system tag "LVM", system "Linux LVM, LVM", file-system type "LVM2" unless it
+    // is mounted. Group path and LV list are left alone; unknown paths are skipped silently.
+    void markPhysicalVolumes(const QStringList& listPv);
 
 private:
     QStringList m_problems; // failed reads of the disk listing

@@ -166,6 +166,8 @@ void Lv::getBasics()
     verbose.close();
     m_zeroValue = 0;
     m_sizeAtRead = m_size;
+    if (isActive())
+        rememberActiveDevice();
 }
 
 int Lv::getAttribute(Lv::Attribute attribute) const
@@ -268,6 +270,11 @@ void Lv::setLe(int allocated, int current)
     m_currentLe = current;
 }
 
+void Lv::setSizeAtRead(int size)
+{
+    m_sizeAtRead = size;
+}
+
 void Lv::setOriginal(const QString& original)
 {
     m_original = original;
@@ -276,6 +283,30 @@ void Lv::setOriginal(const QString& original)
 void Lv::addSnapshot(const QString& snapName)
 {
     m_snapshots.append(snapName);
+}
+
+void Lv::rememberActiveDevice()
+{
+    m_readActive = true;
+    m_activeMajor = m_major;
+    m_activeMinor = m_minor;
+    m_activeFstype = m_fstype;
+}
+
+void Lv::followActivation(bool active)
+{
+    if (!active) {
+        // What the colon listing and the file-system probe give for a volume without a device node.
+        m_major = -1;
+        m_minor = -1;
+        m_fstype = QStringLiteral("unknown");
+        return;
+    }
+    if (!m_readActive)
+        return;
+    m_major = m_activeMajor;
+    m_minor = m_activeMinor;
+    m_fstype = m_activeFstype;
 }
 
 QString Lv::getVgPath() const

@@ -15,6 +15,9 @@ const QString& lvmTool()
 constexpr int kSnapshotNameOption = 1;
 constexpr int kOptionLength = 2;
 
+// The bit of the access code that marks an origin of snapshots.
+constexpr int kOriginAccess = 8;
+
 } // namespace
 
 int Lv::rename(const QString& newName)
@@ -59,7 +62,7 @@ int Lv::createSnapshot(const QStringList& args)
     if (result != 0)
         return result;
 
-    m_access |= 8;
+    m_access |= kOriginAccess;
     m_bOriginal = true;
     const QString snapName = command.at(kSnapshotNameOption + 1).simplified().mid(kOptionLength);
     addSnapshot(snapName);
@@ -80,6 +83,8 @@ void Lv::removeSnapshot(const QString& snapName)
     if (!m_snapshots.isEmpty())
         return;
     m_bOriginal = false;
+    // The tool no longer reports the volume as an origin either.
+    m_access &= ~kOriginAccess;
     MyDebug(m_name + QStringLiteral(" is back to normal"));
 }
 

@@ -68,8 +68,15 @@ public:
     void setStatus(int status);
     void setSize(int size);
     void setLe(int allocated, int current);
+    // The size a read would give now, for a size that changed without one (a snapshot whose
+    // origin grew).
+    void setSizeAtRead(int size);
     void setOriginal(const QString& original);
     void addSnapshot(const QString& snapName);
+    // The group's activation changed and the volume was not read again: its device numbers and
+    // file-system type become what the tools show in the new state. Inactive: -1:-1 and
+    // "unknown"; active: the values last read while it was active (kept when it never was).
+    void followActivation(bool active);
 
     // Changes through the LVM tool; each returns the tool's result and emits output(log).
     int rename(const QString& newName);
@@ -90,6 +97,7 @@ signals:
 private:
     int resizedAreaMb() const;
     int stopResize(const QString& reason, int result);
+    void rememberActiveDevice();
 
     QString m_name;
     const QString& m_vgName;
@@ -116,6 +124,11 @@ private:
     bool m_bSnapshot = false;
     int m_cowLe = 0;            // a snapshot's copy-on-write extents, as lvdisplay reports them
     bool m_recordFound = false; // lvdisplay knew the volume when it was last read
+    // What getBasics read the last time it found the volume active.
+    bool m_readActive = false;
+    int m_activeMajor = -1;
+    int m_activeMinor = -1;
+    QString m_activeFstype;
 
     friend class Vg;
 };

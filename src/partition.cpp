@@ -19,12 +19,8 @@ QStringList decodeLines(const QList<QByteArray>& raw)
 
 } // namespace
 
-Partition::Partition(const QString& name, const QString& deviceLine, bool pv, QObject* parent,
-                     const char* objectName)
-    : QObject(parent)
-    , m_name(name)
-    , m_deviceLine(deviceLine)
-    , m_pv(pv)
+Partition::Partition(const QString& name, const QString& deviceLine, bool pv, QObject* parent, const char* objectName)
+    : QObject(parent), m_name(name), m_deviceLine(deviceLine), m_pv(pv)
 {
     if (objectName)
         setObjectName(QString::fromLatin1(objectName));
@@ -45,8 +41,8 @@ void Partition::getBasics()
     MyDebug(QStringLiteral("Partition ") + m_name + QStringLiteral("'s system is: ") + m_system);
 
     if (m_pv) {
-        const PvRecord record =
-            parsePvDisplayColon(decodeLines(readToolLines(QStringLiteral("/sbin/lvm.static pvdisplay -c %1 2>&1").arg(path()))));
+        const PvRecord record = parsePvDisplayColon(
+            decodeLines(readToolLines(QStringLiteral("/sbin/lvm.static pvdisplay -c %1 2>&1").arg(path()))));
         if (record.noLabel) {
             m_pv = false;
         } else if (!record.vgName.isEmpty()) {
@@ -162,4 +158,14 @@ void Partition::reprobe(const QString& deviceLine)
     m_deviceLine = deviceLine;
     getBasics();
     getLvs();
+}
+
+void Partition::setPv(bool pv)
+{
+    m_pv = pv;
+}
+
+void Partition::setFstype(const QString& fstype)
+{
+    m_fstype = fstype;
 }

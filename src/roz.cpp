@@ -16,8 +16,7 @@ QStringList entriesNotIn(const QStringList& from, const QStringList& other)
 
 } // namespace
 
-Roz::Roz(QObject* parent, const char* name)
-    : QObject(parent)
+Roz::Roz(QObject* parent, const char* name) : QObject(parent)
 {
     if (name)
         setObjectName(QString::fromLatin1(name));
@@ -60,14 +59,18 @@ QStringList Roz::problems() const
     return lvm->problems() + hard->problems();
 }
 
+// A group made, grown, shrunk or removed: its partitions were physical volumes (pvcreate made them
+// so) and stay physical volumes when released, so they are marked as such after the affiliation.
 void Roz::slotOneVgAdded(const QString& vgPath, const QStringList& listPv)
 {
     hard->affiliateVgPv(vgPath, listPv);
+    hard->markPhysicalVolumes(listPv);
 }
 
 void Roz::slotOneVgRemoved(const QStringList& listPv)
 {
     hard->deaffiliateVgPv(listPv);
+    hard->markPhysicalVolumes(listPv);
 }
 
 void Roz::slotOneVgRenamed(const QString& vgPath, const QStringList& listPv)
@@ -78,11 +81,13 @@ void Roz::slotOneVgRenamed(const QString& vgPath, const QStringList& listPv)
 void Roz::slotOneVgExtended(const QString& vgPath, const QStringList& listPv)
 {
     hard->affiliateVgPv(vgPath, listPv);
+    hard->markPhysicalVolumes(listPv);
 }
 
 void Roz::slotOneVgReduced(const QStringList& listPv)
 {
     hard->deaffiliateVgPv(listPv);
+    hard->markPhysicalVolumes(listPv);
 }
 
 void Roz::slotOneLvAdded(const QString& lvPath, const QStringList& listPv)

@@ -2,8 +2,8 @@
 #include "lvmdrive.h"
 
 #include "lvmparse_p.h"
-#include "toolstream_p.h"
 #include "pathlist_p.h"
+#include "toolstream_p.h"
 #include "utils.h"
 
 #include <algorithm>
@@ -25,6 +25,20 @@ QByteArray firstLineOf(const QString& commandLine)
 QString vgdisplayCommand(const QString& opt, const QString& vgName)
 {
     return QStringLiteral("/sbin/lvm.static vgdisplay -c %1 %2 2>/dev/null").arg(opt, vgName);
+}
+
+// The origin of `snapshot`, by the name it holds or, when it holds none (an inactive snapshot
+// does not name it), the volume whose snapshot list holds `listedName`.
+Lv* originOf(Vg& vg, const Lv& snapshot, const QString& listedName)
+{
+    if (!snapshot.getOriginal().isEmpty())
+        return vg.getLv(snapshot.getOriginal());
+    for (unsigned int index = 0; index < vg.lvCount(); ++index) {
+        Lv* candidate = vg.getLv(index);
+        if (candidate->isOriginal() && candidate->getSnapshot().contains(listedName))
+            return candidate;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -230,7 +244,7 @@ void Vg::slotRemoveLv(const QString& lvName)
     if (!lv)
         return;
     if (lv->isSnapshot()) {
-        if (Lv* original = getLv(lv->getOriginal()))
+        if (Lv* original = originOf(*this, *lv, lv->name()))
             original->removeSnapshot(lv->name());
     }
     const QString lvPath = lv->path();
@@ -255,7 +269,7 @@ void Vg::slotRenameLv(const QString& newLvName, const QString& oldLvName)
         }
     }
     if (lv->isSnapshot()) {
-        if (Lv* original = getLv(lv->getOriginal()))
+        if (Lv* original = originOf(*this, *lv, oldLvName))
             original->renameSnapshot(newLvName, oldLvName);
     }
 }
@@ -276,5 +290,7 @@ void Vg::slotResizeLv(const QString& lvName, const QStringList& oldListPv)
             continue;
         snapshot->setSize(lv->getAttribute(Lv::Size));
         snapshot->setLe(lv->getAttribute(Lv::AllocatedLe), lv->getAttribute(Lv::CurrentLe));
+        // A snapshot reads as its origin's size, so a read now would give that size too.
+        snapshot->setSizeAtRead(lv->getAttribute(Lv::Size));
     }
 }

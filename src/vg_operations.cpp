@@ -70,6 +70,22 @@ bool isUsableLvName(const QString& name)
     return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") && QuorVerifyCN(name) == 0;
 }
 
+// An inactive snapshot's listing does not name its origin, but the origin's listing names its
+// snapshots: once the group is active, the links are completed from that side.
+void completeSnapshotLinks(Vg& vg)
+{
+    for (unsigned int index = 0; index < vg.lvCount(); ++index) {
+        Lv* origin = vg.getLv(index);
+        if (!origin->isOriginal())
+            continue;
+        for (const QString& snapName : origin->getSnapshot()) {
+            Lv* snapshot = vg.getLv(snapName);
+            if (snapshot && snapshot->getOriginal().isEmpty())
+                snapshot->setOriginal(origin->name());
+        }
+    }
+}
+
 } // namespace
 
 int Vg::activate()
@@ -82,7 +98,8 @@ int Vg::deactivate()
     return changeActivation(QStringLiteral("-an"), 0);
 }
 
-// vgchange's activation option, then, after success, every volume marked with `lvStatus`.
+// vgchange's activation option, then, after success, every volume marked with `lvStatus` and
+// shown as the tools show it in that state, without reading it again.
 int Vg::changeActivation(const QString& option, int lvStatus)
 {
     const int result = runLvmTool({QStringLiteral("vgchange"), option, vgName}, log);
@@ -90,8 +107,13 @@ int Vg::changeActivation(const QString& option, int lvStatus)
     if (result != 0)
         return result;
     getBasics();
-    for (unsigned int index = 0; index < lvCount(); ++index)
-        getLv(index)->setStatus(lvStatus);
+    for (unsigned int index = 0; index < lvCount(); ++index) {
+        Lv* lv = getLv(index);
+        lv->setStatus(lvStatus);
+        lv->followActivation(lvStatus == 1);
+    }
+    if (lvStatus == 1)
+        completeSnapshotLinks(*this);
     return result;
 }
 

@@ -142,3 +142,22 @@ TEST_F(HardAffiliation, GetPvFindsByExactPath)
     EXPECT_EQ(pv(QStringLiteral("/dev/sdb2 ")), nullptr);
     EXPECT_EQ(capture.countDebug(kFailed), 2);
 }
+
+TEST_F(HardAffiliation, MarkedPhysicalVolumeReadsAsAProbeShowsOneAndUnknownPathsPassSilently)
+{
+    // sda1 is an unmounted NTFS partition; sdb7 is mounted, so its type is the mount table's.
+    const QString sda1 = QStringLiteral("/dev/sda1");
+    const QString sdb7 = QStringLiteral("/dev/sdb7");
+    MessageCapture capture;
+    hard->markPhysicalVolumes({sda1, QStringLiteral("/dev/nothing"), sdb7});
+    EXPECT_TRUE(capture.debugLines().isEmpty());
+    for (const QString& path : {sda1, sdb7}) {
+        SCOPED_TRACE(path.toStdString());
+        EXPECT_TRUE(pv(path)->isPv());
+        EXPECT_EQ(pv(path)->getSystem(), QStringLiteral("Linux LVM, LVM"));
+        EXPECT_TRUE(pv(path)->isAllocatable());
+        EXPECT_EQ(pv(path)->lvString(), QString());
+    }
+    EXPECT_EQ(pv(sda1)->fstype(), QStringLiteral("LVM2"));
+    EXPECT_EQ(pv(sdb7)->fstype(), QStringLiteral("reiserfs"));
+}

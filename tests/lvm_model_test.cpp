@@ -353,7 +353,29 @@ TEST_F(LogicalTree, RemovingTheLastSnapshotMakesTheOriginNormal)
     Lv* home = vg->getLv(QStringLiteral("home.data"));
     EXPECT_FALSE(home->isOriginal());
     EXPECT_TRUE(home->getSnapshot().isEmpty());
+    EXPECT_EQ(home->getAttribute(Lv::Access), 3) << "the origin bit (8) goes with the last snapshot";
     EXPECT_EQ(capture.countDebug(QStringLiteral("home.data is back to normal")), 1);
+}
+
+// The INACTIVE status line of arch-snap names no origin; its origin's listing names it.
+TEST_F(LogicalTree, InactiveSnapshotRenamedThenRemovedLeavesNoStaleOriginList)
+{
+    Vg* cold = lvm.getVg(QStringLiteral("cold"));
+    ASSERT_NE(cold, nullptr);
+    Lv* arch = cold->getLv(QStringLiteral("arch"));
+    ASSERT_EQ(cold->getLv(QStringLiteral("arch-snap"))->rename(QStringLiteral("arch-old")), 0);
+    EXPECT_EQ(arch->getSnapshot(), QStringList{QStringLiteral("arch-old")});
+    ASSERT_EQ(cold->getLv(QStringLiteral("arch-old"))->remove(), 0);
+    EXPECT_TRUE(arch->getSnapshot().isEmpty());
+    EXPECT_FALSE(arch->isOriginal());
+}
+
+TEST_F(LogicalTree, ActivationLinksAnInactiveSnapshotToItsOrigin)
+{
+    Vg* cold = lvm.getVg(QStringLiteral("cold"));
+    ASSERT_NE(cold, nullptr);
+    ASSERT_EQ(cold->activate(), 0);
+    EXPECT_EQ(cold->getLv(QStringLiteral("arch-snap"))->getOriginal(), QStringLiteral("arch"));
 }
 
 TEST_F(LogicalTree, FailedRemovalKeepsTheVolume)
@@ -464,6 +486,7 @@ TEST_F(LogicalTree, ResizeNoticeReachesTheManagerAndSizesTheSnapshots)
     Lv* snap = vg->getLv(QStringLiteral("snap-1"));
     snap->setSize(1);
     snap->setLe(2, 3);
+    snap->setSizeAtRead(1);
     ASSERT_EQ(snap->getAttribute(Lv::AllocatedLe), 2);
     ASSERT_EQ(snap->getAttribute(Lv::CurrentLe), 3);
 
@@ -472,6 +495,8 @@ TEST_F(LogicalTree, ResizeNoticeReachesTheManagerAndSizesTheSnapshots)
     EXPECT_EQ(recorder.events, QStringList{QStringLiteral(
                                    "Lvm.oneLvResized /dev/ubuntu-vg/home.data [/dev/sda2,/dev/sdb1] [/dev/sda2]")});
     EXPECT_EQ(snap->getAttribute(Lv::Size), home->getAttribute(Lv::Size));
+    // A read of the snapshot would now give its origin's size.
+    EXPECT_EQ(snap->getAttribute(Lv::SizeAtRead), home->getAttribute(Lv::Size));
     EXPECT_EQ(snap->getAttribute(Lv::AllocatedLe), home->getAttribute(Lv::AllocatedLe));
     EXPECT_EQ(snap->getAttribute(Lv::CurrentLe), home->getAttribute(Lv::CurrentLe));
 }

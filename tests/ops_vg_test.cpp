@@ -78,15 +78,34 @@ protected:
             statuses << vg->getLv(i)->name() + "=" + QString::number(vg->getLv(i)->getAttribute(Lv::Status));
         return statuses;
     }
+
+    // "name major:minor fstype" per volume.
+    QStringList lvDevices()
+    {
+        QStringList devices;
+        for (unsigned int i = 0; i < vg->lvCount(); ++i) {
+            const Lv* lv = vg->getLv(i);
+            devices << QStringLiteral("%1 %2:%3 %4")
+                           .arg(lv->name())
+                           .arg(lv->getAttribute(Lv::Major))
+                           .arg(lv->getAttribute(Lv::Minor))
+                           .arg(lv->fstype());
+        }
+        return devices;
+    }
 };
 
 TEST_F(VgOperations, DeactivateAndActivateFlipEveryVolumeAfterOutput)
 {
+    const QStringList devicesActive = lvDevices();
+    ASSERT_EQ(devicesActive, (QStringList{"data 253:0 ext3", "logs 253:1 ext2"}));
     ASSERT_EQ(vg->deactivate(), 0);
     EXPECT_EQ(changeCalls(), (QList<QStringList>{{kLvm, "vgchange", "-an", "vg00"}}));
     EXPECT_EQ(events, QStringList{"output"});
     EXPECT_TRUE(outputs.value(0).contains("now active"));
     EXPECT_EQ(lvStatuses(), (QStringList{"data=0", "logs=0"}));
+    // As the tools show a volume without a device node, though nothing was read again.
+    EXPECT_EQ(lvDevices(), (QStringList{"data -1:-1 unknown", "logs -1:-1 unknown"}));
     EXPECT_FALSE(stateVg("vg00").value("active").toBool());
 
     sim->clearCalls();
@@ -95,6 +114,7 @@ TEST_F(VgOperations, DeactivateAndActivateFlipEveryVolumeAfterOutput)
     EXPECT_EQ(changeCalls(), (QList<QStringList>{{kLvm, "vgchange", "-ay", "vg00"}}));
     EXPECT_EQ(events, QStringList{"output"});
     EXPECT_EQ(lvStatuses(), (QStringList{"data=1", "logs=1"}));
+    EXPECT_EQ(lvDevices(), devicesActive);
     EXPECT_TRUE(vg->isActive());
     EXPECT_TRUE(stateVg("vg00").value("active").toBool());
 }
@@ -157,7 +177,9 @@ TEST_F(VgOperations, ReduceAnnouncesTheCallersListAfterOutput)
     EXPECT_EQ(vg->pvString(), "/dev/sda1");
     EXPECT_LT(vg->getAttribute(Vg::TotalPe), totalPe);
     EXPECT_EQ(partition("/dev/sda2")->getVgPath(), "");
-    EXPECT_EQ(partition("/dev/sda2")->getSystem(), "Linux LVM");
+    // Released, but still a physical volume.
+    EXPECT_EQ(partition("/dev/sda2")->getSystem(), "Linux LVM, LVM");
+    EXPECT_TRUE(partition("/dev/sda2")->isPv());
     EXPECT_EQ(statePvGroup("/dev/sda2"), "");
 }
 
@@ -166,6 +188,7 @@ TEST_F(VgOperations, ReduceAnnouncesTheCallersListAfterOutput)
 TEST_F(VgOperations, ExtendAnnouncesBeforeOutputAndKeepsEarlierTranscript)
 {
     const int totalPe = vg->getAttribute(Vg::TotalPe);
+    ASSERT_FALSE(partition("/dev/sda5")->isPv());
     ASSERT_EQ(vg->extend({QStringLiteral("/dev/sda5")}), 0);
 
     EXPECT_EQ(changeCalls(), (QList<QStringList>{{"/sbin/parted", "/dev/sda", "set", "5", "lvm on"},
@@ -174,8 +197,11 @@ TEST_F(VgOperations, ExtendAnnouncesBeforeOutputAndKeepsEarlierTranscript)
     EXPECT_EQ(events, (QStringList{"extended /dev/vg00 /dev/sda5", "output"}));
     EXPECT_EQ(vg->pvString().split(':'), (QStringList{"/dev/sda1", "/dev/sda2", "/dev/sda5"}));
     EXPECT_GT(vg->getAttribute(Vg::TotalPe), totalPe);
+    // What a probe shows after "lvm on" and pvcreate.
     EXPECT_EQ(partition("/dev/sda5")->getVgPath(), "/dev/vg00");
-    EXPECT_EQ(partition("/dev/sda5")->getSystem(), "Linux LVM");
+    EXPECT_EQ(partition("/dev/sda5")->getSystem(), "Linux LVM, LVM");
+    EXPECT_TRUE(partition("/dev/sda5")->isPv());
+    EXPECT_EQ(partition("/dev/sda5")->fstype(), "LVM2");
     EXPECT_EQ(statePvGroup("/dev/sda5"), "vg00");
 
     events.clear();

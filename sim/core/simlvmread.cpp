@@ -28,21 +28,6 @@ const Lv& sizeSource(const Vg& g, const Lv& v)
     return origin ? *origin : v;
 }
 
-// device-mapper minor numbers, in the order the volumes were activated (here: listed).
-int minorOf(const Machine& m, const Vg& group, const Lv& volume)
-{
-    int minor = 0;
-    for (const Vg& g : m.vgs) {
-        for (const Lv& v : g.lvs) {
-            if (&g == &group && &v == &volume)
-                return minor;
-            if (lvActive(g, v))
-                ++minor;
-        }
-    }
-    return minor;
-}
-
 QString field(const QString& label, const QString& value, int width)
 {
     return QStringLiteral("  %1%2").arg(label.leftJustified(width), value);
@@ -273,7 +258,7 @@ void lvSegments(const Lv& v, Output& o)
     }
 }
 
-void lvRecord(const Machine& m, const Vg& g, const Lv& v, bool colon, bool maps, Output& o)
+void lvRecord(const Vg& g, const Lv& v, bool colon, bool maps, Output& o)
 {
     const QString path = QStringLiteral("/dev/%1/%2").arg(g.name, v.name);
     const bool active = lvActive(g, v);
@@ -290,7 +275,7 @@ void lvRecord(const Machine& m, const Vg& g, const Lv& v, bool colon, bool maps,
                       .arg(le)
                       .arg(le)
                       .arg(active ? QStringLiteral("253") : QStringLiteral("-1"))
-                      .arg(active ? QString::number(minorOf(m, g, v)) : QStringLiteral("-1")));
+                      .arg(active ? QString::number(v.minor) : QStringLiteral("-1")));
         return;
     }
     o.outLine(QStringLiteral("  --- Logical volume ---"));
@@ -327,7 +312,7 @@ void lvRecord(const Machine& m, const Vg& g, const Lv& v, bool colon, bool maps,
     o.outLine(lvLine(QStringLiteral("Read ahead sectors"), QStringLiteral("auto")));
     if (active) {
         o.outLine(lvLine(QStringLiteral("- currently set to"), QStringLiteral("256")));
-        o.outLine(lvLine(QStringLiteral("Block device"), QStringLiteral("253:%1").arg(minorOf(m, g, v))));
+        o.outLine(lvLine(QStringLiteral("Block device"), QStringLiteral("253:%1").arg(v.minor)));
     }
     o.outLine(QStringLiteral("   "));
     if (maps)
@@ -386,7 +371,7 @@ int lvdisplay(Machine& m, const QStringList& args, Output& o)
             code = 5;
             continue;
         }
-        lvRecord(m, *g, *v, colon, maps && !colon, o);
+        lvRecord(*g, *v, colon, maps && !colon, o);
     }
     return code;
 }

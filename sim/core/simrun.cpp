@@ -36,6 +36,8 @@ RunResult runInRoot(const QString& startRoot, const QString& tool, const QString
             }
             bool changed = false;
             runTool(m, tool, args, result.output, &changed);
+            if (changed)
+                assignDeviceMinors(m);
             return changed;
         },
         &error);

@@ -4,6 +4,7 @@
 #include <QCryptographicHash>
 #include <QJsonArray>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <algorithm>
 
@@ -357,6 +358,8 @@ QJsonObject toJson(const Machine& machine)
                 o["damaged"] = true;
             if (v.mount.mounted())
                 o["mount"] = mountJson(v.mount, true);
+            if (v.minor >= 0)
+                o["minor"] = v.minor;
             lvs << o;
         }
         QJsonObject o{{"name", g.name},           {"uuid", g.uuid},   {"extentKiB", g.extentKiB}, {"active", g.active},
@@ -462,6 +465,7 @@ std::optional<Machine> fromJson(const QJsonObject& json, QString* error)
             v.fsSizeKiB = l.value("fsSizeKiB").toInteger();
             v.damaged = l.value("damaged").toBool();
             v.mount = mountFrom(l.value("mount"));
+            v.minor = l.value("minor").toInt(-1);
             for (const QJsonValue& sv : l.value("segments").toArray()) {
                 const QJsonObject s = sv.toObject();
                 v.segments << Segment{s.value("pv").toString(), s.value("start").toInt(-1), s.value("count").toInt()};
@@ -574,7 +578,32 @@ bool normalize(Machine& m, QString* error)
         for (Partition& p : d.partitions)
             if (p.fsSizeKiB == 0 && !p.fstype.isEmpty())
                 p.fsSizeKiB = p.sizeKiB;
+    assignDeviceMinors(m);
     return true;
+}
+
+void assignDeviceMinors(Machine& m)
+{
+    QSet<int> taken;
+    for (Vg& g : m.vgs) {
+        for (Lv& v : g.lvs) {
+            if (!g.active || !v.active)
+                v.minor = -1;
+            else if (v.minor >= 0)
+                taken.insert(v.minor);
+        }
+    }
+    int next = 0;
+    for (Vg& g : m.vgs) {
+        for (Lv& v : g.lvs) {
+            if (!g.active || !v.active || v.minor >= 0)
+                continue;
+            while (taken.contains(next))
+                ++next;
+            v.minor = next;
+            taken.insert(next);
+        }
+    }
 }
 
 } // namespace sim

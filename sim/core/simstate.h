@@ -65,6 +65,7 @@ struct Lv {
     bool damaged = false;
     QList<Segment> segments; // for a snapshot: its copy-on-write area
     Mount mount;
+    int minor = -1; // device-mapper minor while active, kept until deactivation; -1 when inactive
 
     int extents() const;
     bool isSnapshot() const { return !origin.isEmpty(); }
@@ -137,6 +138,9 @@ struct Machine {
 QJsonObject toJson(const Machine& machine);
 std::optional<Machine> fromJson(const QJsonObject& json, QString* error);
 bool normalize(Machine& machine, QString* error);
+// Gives every active volume without a device-mapper minor the lowest free one (in listed order,
+// as device-mapper hands them out at activation) and takes it from every inactive volume.
+void assignDeviceMinors(Machine& machine);
 
 // "/dev/<vg>/<lv>" → (vg, lv), also "vg/lv" and "/dev/mapper/<dm name>".
 bool splitLvPath(const QString& path, QString* vgName, QString* lvName);
