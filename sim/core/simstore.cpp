@@ -11,15 +11,20 @@
 
 namespace sim {
 
-const QStringList& toolPaths()
+const QStringList& toolPaths(ToolSet tools)
 {
-    static const QStringList paths{
+    static const QStringList classic{
         QStringLiteral("/sbin/lvm.static"), QStringLiteral("/usr/lib/vururer/lib/veziva.cli"),
         QStringLiteral("/sbin/parted"),     QStringLiteral("/sbin/mke2fs"),
         QStringLiteral("/sbin/mkreiserfs"), QStringLiteral("/bin/ls"),
         QStringLiteral("/bin/mount"),       QStringLiteral("/sbin/e2fsck"),
         QStringLiteral("/sbin/resize2fs"),  QStringLiteral("/sbin/resize_reiserfs")};
-    return paths;
+    static const QStringList current{
+        QStringLiteral("/sbin/lvm"),        QStringLiteral("/bin/lsblk"),       QStringLiteral("/sbin/blkid"),
+        QStringLiteral("/sbin/parted"),     QStringLiteral("/sbin/mke2fs"),     QStringLiteral("/sbin/e2fsck"),
+        QStringLiteral("/sbin/resize2fs"),  QStringLiteral("/sbin/mkreiserfs"), QStringLiteral("/sbin/resize_reiserfs"),
+        QStringLiteral("/bin/mount")};
+    return tools == ToolSet::Current ? current : classic;
 }
 
 bool splitStartPath(const QString& startPath, QString* root, QString* tool)
@@ -28,7 +33,7 @@ bool splitStartPath(const QString& startPath, QString* root, QString* tool)
     if (!path.startsWith(QLatin1Char('/')))
         path = QDir::current().absoluteFilePath(path);
     path = QDir::cleanPath(path);
-    for (const QString& t : toolPaths()) {
+    for (const QString& t : toolPaths(ToolSet::Classic) + toolPaths(ToolSet::Current)) {
         if (path.endsWith(t)) {
             *root = path.left(path.size() - t.size());
             *tool = t;
@@ -56,6 +61,11 @@ QString callLogPath(const QString& root)
 QString mtabPath(const QString& root)
 {
     return root + QStringLiteral("/etc/mtab");
+}
+
+QString mountTablePath(const QString& root, ToolSet tools)
+{
+    return tools == ToolSet::Current ? root + QStringLiteral("/proc/self/mounts") : mtabPath(root);
 }
 
 static QString lockPath(const QString& root)
@@ -140,7 +150,7 @@ std::optional<Machine> readState(const QString& root, QString* error)
 bool writeState(const QString& root, const Machine& machine, QString* error)
 {
     return writeFile(statePath(root), QJsonDocument(toJson(machine)).toJson(QJsonDocument::Indented), error) &&
-           writeFile(mtabPath(root), machine.mtab().toUtf8(), error);
+           writeFile(mountTablePath(root, machine.tools), machine.mtab().toUtf8(), error);
 }
 
 bool withState(const QString& root, const std::function<bool(Machine&)>& change, QString* error)
@@ -173,7 +183,8 @@ bool replaceState(const QString& root, const QJsonObject& state, QString* error)
     return writeState(root, *m, error);
 }
 
-bool layoutRoot(const QString& root, const QString& machine, const QString& simProgram, QString* error)
+bool layoutRoot(const QString& root, const QString& machine, const QString& simProgram, QString* error,
+                ToolSet tools)
 {
     const QString description = findMachine(machine, simProgram);
     if (description.isEmpty()) {
@@ -184,14 +195,15 @@ bool layoutRoot(const QString& root, const QString& machine, const QString& simP
     std::optional<Machine> m = loadMachineFile(description, error);
     if (!m)
         return false;
+    m->tools = tools;
     const QString program = QFileInfo(simProgram).absoluteFilePath();
     QDir dir;
-    if (!dir.mkpath(stateDir(root)) || !dir.mkpath(root + QStringLiteral("/etc"))) {
+    if (!dir.mkpath(stateDir(root)) || !dir.mkpath(QFileInfo(mountTablePath(root, tools)).absolutePath())) {
         if (error)
             *error = QStringLiteral("cannot create %1").arg(root);
         return false;
     }
-    for (const QString& tool : toolPaths()) {
+    for (const QString& tool : toolPaths(tools)) {
         const QString link = root + tool;
         dir.mkpath(QFileInfo(link).absolutePath());
         QFile::remove(link);
