@@ -59,7 +59,7 @@ int pvscan(const Machine& m, const QStringList& args, Output& o)
     if (!opts.error.isEmpty())
         return parseError(QStringLiteral("pvscan"), opts, o);
     QList<const Pv*> members, orphans;
-    qsizetype pvWidth = 0, vgWidth = 14;
+    qsizetype pvWidth = 0, vgWidth = 14; // 2.03 gives group names at least 15 columns
     for (const Pv& p : m.pvs) {
         if (!p.vg.isEmpty() && !readableGroup(m, p.vg))
             continue;
@@ -70,7 +70,7 @@ int pvscan(const Machine& m, const QStringList& args, Output& o)
     if (members.isEmpty() && orphans.isEmpty())
         return o.fail(0, QStringLiteral("  No matching physical volumes found"));
     pvWidth += 2;
-    vgWidth += 2;
+    vgWidth += 1;
     qint64 inUse = 0, noVg = 0;
     for (const Pv* p : members) {
         const Vg* g = m.vg(p->vg);
@@ -251,7 +251,8 @@ void lvRecord(const Machine& m, const Vg& g, const Lv& v, bool colon, bool maps,
                                lvActive(g, *g.lv(s)) ? QStringLiteral("active") : QStringLiteral("INACTIVE")));
     } else if (origin) {
         line(QStringLiteral("LV snapshot status"),
-             QStringLiteral("%1 destination for %2").arg(active ? QStringLiteral("active") : QStringLiteral("INACTIVE"), v.origin));
+             QStringLiteral("%1 destination for %2")
+                 .arg(active ? QStringLiteral("active") : QStringLiteral("INACTIVE"), v.origin));
     }
     line(QStringLiteral("LV Status"), active ? QStringLiteral("available") : QStringLiteral("NOT available"));
     if (active)

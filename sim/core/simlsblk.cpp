@@ -22,7 +22,9 @@ struct BlockDevice {
     bool exists() const { return disk || (lv && lvActive(*vg, *lv)); }
     QString name() const
     {
-        return lv ? dmName(vg->name, lv->name) : partition ? disk->name + QString::number(partition->number) : disk->name;
+        return lv          ? dmName(vg->name, lv->name)
+               : partition ? disk->name + QString::number(partition->number)
+                           : disk->name;
     }
     QString path() const { return lv ? QStringLiteral("/dev/mapper/") + name() : QStringLiteral("/dev/") + name(); }
 };
@@ -90,7 +92,9 @@ QString fsUuid(const Machine& m, const BlockDevice& d, const QString& type)
 {
     if (type == QLatin1String("LVM2_member"))
         return m.pv(d.path())->uuid;
-    const QString hex = QString::fromLatin1(digest((d.lv ? d.lv->uuid : d.path()) + QLatin1Char(':') + type));
+    // A snapshot is a block copy of its origin, file-system UUID included.
+    const Lv* source = d.lv && d.lv->isSnapshot() && d.vg->lv(d.lv->origin) ? d.vg->lv(d.lv->origin) : d.lv;
+    const QString hex = QString::fromLatin1(digest((source ? source->uuid : d.path()) + QLatin1Char(':') + type));
     if (type == QLatin1String("vfat"))
         return (hex.left(4) + QLatin1Char('-') + hex.mid(4, 4)).toUpper();
     if (type == QLatin1String("ntfs"))
@@ -133,8 +137,9 @@ QList<QPair<QString, QString>> blkidTags(const Machine& m, const BlockDevice& d)
         tags << qMakePair(QStringLiteral("TYPE"), type);
     }
     if (d.partition)
-        tags << qMakePair(QStringLiteral("PARTUUID"),
-                          QStringLiteral("%1-%2").arg(diskId(*d.disk)).arg(d.partition->number, 2, 10, QLatin1Char('0')));
+        tags << qMakePair(
+            QStringLiteral("PARTUUID"),
+            QStringLiteral("%1-%2").arg(diskId(*d.disk)).arg(d.partition->number, 2, 10, QLatin1Char('0')));
     return tags;
 }
 
@@ -157,8 +162,10 @@ QStringList allDevicePaths(const Machine& m)
 
 int blkid(const Machine& m, const QStringList& args, Output& o)
 {
-    const QMap<QString, QChar> longNames{{"output", QLatin1Char('o')}, {"match-tag", QLatin1Char('s')},
-                                         {"cache-file", QLatin1Char('c')}, {"probe", QLatin1Char('p')}};
+    const QMap<QString, QChar> longNames{{"output", QLatin1Char('o')},
+                                         {"match-tag", QLatin1Char('s')},
+                                         {"cache-file", QLatin1Char('c')},
+                                         {"probe", QLatin1Char('p')}};
     const Options opts = parseOptions(args, QStringLiteral("osc"), QStringLiteral("pw"), longNames);
     if (!opts.error.isEmpty())
         return o.fail(4, QStringLiteral("blkid: %1\nTry 'blkid --help' for more information.").arg(opts.error));
@@ -183,7 +190,8 @@ int blkid(const Machine& m, const QStringList& args, Output& o)
         if (format == QLatin1String("full"))
             blocks << path + QStringLiteral(": ") + parts.join(QLatin1Char(' ')) + QLatin1Char('\n');
         else if (format == QLatin1String("export"))
-            blocks << QStringLiteral("DEVNAME=") + path + QLatin1Char('\n') + parts.join(QLatin1Char('\n')) + QLatin1Char('\n');
+            blocks << QStringLiteral("DEVNAME=") + path + QLatin1Char('\n') + parts.join(QLatin1Char('\n')) +
+                          QLatin1Char('\n');
         else
             blocks << parts.join(QLatin1Char('\n')) + QLatin1Char('\n');
     }
@@ -196,15 +204,14 @@ int blkid(const Machine& m, const QStringList& args, Output& o)
 
 QPair<QString, QString> partitionType(const QString& system)
 {
-    static const QMap<QString, QPair<QString, QString>> types{
-        {"Linux", {"0x83", "Linux"}},
-        {"Linux swap", {"0x82", "Linux swap / Solaris"}},
-        {"extended", {"0x5", "Extended"}},
-        {"Linux LVM", {"0x8e", "Linux LVM"}},
-        {"HPFS/NTFS", {"0x7", "HPFS/NTFS/exFAT"}},
-        {"W95 FAT32", {"0xb", "W95 FAT32"}},
-        {"W95 FAT32 (LBA)", {"0xc", "W95 FAT32 (LBA)"}},
-        {"W95 FAT16 (LBA)", {"0xe", "W95 FAT16 (LBA)"}}};
+    static const QMap<QString, QPair<QString, QString>> types{{"Linux", {"0x83", "Linux"}},
+                                                              {"Linux swap", {"0x82", "Linux swap / Solaris"}},
+                                                              {"extended", {"0x5", "Extended"}},
+                                                              {"Linux LVM", {"0x8e", "Linux LVM"}},
+                                                              {"HPFS/NTFS", {"0x7", "HPFS/NTFS/exFAT"}},
+                                                              {"W95 FAT32", {"0xb", "W95 FAT32"}},
+                                                              {"W95 FAT32 (LBA)", {"0xc", "W95 FAT32 (LBA)"}},
+                                                              {"W95 FAT16 (LBA)", {"0xe", "W95 FAT16 (LBA)"}}};
     return types.value(system, qMakePair(QStringLiteral("0x83"), QStringLiteral("Linux")));
 }
 
@@ -226,7 +233,8 @@ QString humanSize(qint64 bytes)
         }
     }
     const QChar letter = QLatin1Char(letters[exp / 10]);
-    return frac ? QStringLiteral("%1.%2%3").arg(whole).arg(frac).arg(letter) : QStringLiteral("%1%2").arg(whole).arg(letter);
+    return frac ? QStringLiteral("%1.%2%3").arg(whole).arg(frac).arg(letter)
+                : QStringLiteral("%1%2").arg(whole).arg(letter);
 }
 
 struct LsblkOptions {
@@ -266,7 +274,8 @@ QList<Node> childrenOf(const Machine& m, const BlockDevice& d)
     if (!g || g->unreadable)
         return children;
     for (const Lv& v : g->lvs) {
-        const bool onPv = std::any_of(v.segments.begin(), v.segments.end(), [&](const Segment& s) { return s.pv == pv->device; });
+        const bool onPv =
+            std::any_of(v.segments.begin(), v.segments.end(), [&](const Segment& s) { return s.pv == pv->device; });
         if (!onPv || !lvActive(*g, v))
             continue;
         BlockDevice volume;
@@ -305,8 +314,8 @@ QString majorMinor(const Machine& m, const BlockDevice& d)
         return QStringLiteral("253:%1").arg(minorOf(m, *d.vg, *d.lv));
     if (d.disk->kind != QLatin1String("DISK"))
         return QStringLiteral("11:0");
-    const qsizetype index = std::find_if(m.disks.begin(), m.disks.end(), [&](const Disk& x) { return &x == d.disk; }) -
-                            m.disks.begin();
+    const qsizetype index =
+        std::find_if(m.disks.begin(), m.disks.end(), [&](const Disk& x) { return &x == d.disk; }) - m.disks.begin();
     return QStringLiteral("8:%1").arg(index * 16 + (d.partition ? d.partition->number : 0));
 }
 
@@ -332,9 +341,10 @@ QVariant cell(const Machine& m, const BlockDevice& d, const QString& parent, con
     if (column == QLatin1String("SIZE"))
         return opts.bytes ? QVariant(sizeBytes(d)) : QVariant(humanSize(sizeBytes(d)));
     if (column == QLatin1String("TYPE"))
-        return d.lv ? QStringLiteral("lvm") : d.partition ? QStringLiteral("part")
-                                            : d.disk->kind == QLatin1String("DISK") ? QStringLiteral("disk")
-                                                                                   : QStringLiteral("rom");
+        return d.lv                                    ? QStringLiteral("lvm")
+               : d.partition                           ? QStringLiteral("part")
+               : d.disk->kind == QLatin1String("DISK") ? QStringLiteral("disk")
+                                                       : QStringLiteral("rom");
     if (column == QLatin1String("MOUNTPOINT") || column == QLatin1String("MOUNTPOINTS"))
         return mountDir.isEmpty() ? QVariant() : QVariant(mountDir);
     if (column == QLatin1String("PKNAME"))
@@ -363,9 +373,9 @@ QVariant cell(const Machine& m, const BlockDevice& d, const QString& parent, con
 
 const QStringList& knownColumns()
 {
-    static const QStringList columns{"NAME",       "KNAME",  "PATH",     "MAJ:MIN", "RM",     "RO",
-                                     "SIZE",       "TYPE",   "MOUNTPOINT", "MOUNTPOINTS", "PKNAME", "MODEL",
-                                     "FSTYPE",     "UUID",   "LABEL",    "PARTTYPE", "PARTTYPENAME"};
+    static const QStringList columns{"NAME",   "KNAME", "PATH",       "MAJ:MIN",     "RM",          "RO",
+                                     "SIZE",   "TYPE",  "MOUNTPOINT", "MOUNTPOINTS", "PKNAME",      "MODEL",
+                                     "FSTYPE", "UUID",  "LABEL",      "PARTTYPE",    "PARTTYPENAME"};
     return columns;
 }
 
@@ -452,8 +462,9 @@ QString table(const Machine& m, const QList<Node>& nodes, const LsblkOptions& op
         QStringList cells;
         for (int i = 0; i < row.size(); ++i) {
             const bool right = QStringList{"SIZE", "MAJ:MIN", "RM", "RO"}.contains(opts.columns[i]);
-            cells << (right ? row[i].rightJustified(widths[i])
-                            : i + 1 == row.size() ? row[i] : row[i].leftJustified(widths[i]));
+            cells << (right                 ? row[i].rightJustified(widths[i])
+                      : i + 1 == row.size() ? row[i]
+                                            : row[i].leftJustified(widths[i]));
         }
         text += cells.join(QLatin1Char(' ')) + QLatin1Char('\n');
     }
@@ -480,11 +491,10 @@ QList<Node> flattened(const QList<Node>& nodes)
 
 int lsblk(const Machine& m, const QStringList& args, Output& o)
 {
-    const QMap<QString, QChar> longNames{{"json", QLatin1Char('J')},     {"bytes", QLatin1Char('b')},
-                                         {"output", QLatin1Char('o')},   {"list", QLatin1Char('l')},
-                                         {"pairs", QLatin1Char('P')},    {"noheadings", QLatin1Char('n')},
-                                         {"paths", QLatin1Char('p')},    {"nodeps", QLatin1Char('d')},
-                                         {"all", QLatin1Char('a')}};
+    const QMap<QString, QChar> longNames{
+        {"json", QLatin1Char('J')},  {"bytes", QLatin1Char('b')},  {"output", QLatin1Char('o')},
+        {"list", QLatin1Char('l')},  {"pairs", QLatin1Char('P')},  {"noheadings", QLatin1Char('n')},
+        {"paths", QLatin1Char('p')}, {"nodeps", QLatin1Char('d')}, {"all", QLatin1Char('a')}};
     const Options parsed = parseOptions(args, QStringLiteral("o"), QStringLiteral("JblPnpda"), longNames);
     if (!parsed.error.isEmpty())
         return o.fail(1, QStringLiteral("lsblk: %1\nTry 'lsblk --help' for more information.").arg(parsed.error));

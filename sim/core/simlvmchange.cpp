@@ -140,9 +140,9 @@ bool validMaxNumber(const QString& text, int* value)
 // Where a file system keeps the magic that 2.03's pvcreate finds and offers to wipe.
 int signatureOffset(const QString& type)
 {
-    static const QMap<QString, int> offsets{{QStringLiteral("ext2"), 1080}, {QStringLiteral("ext3"), 1080},
+    static const QMap<QString, int> offsets{{QStringLiteral("ext2"), 1080},      {QStringLiteral("ext3"), 1080},
                                             {QStringLiteral("reiserfs"), 65588}, {QStringLiteral("swap"), 4086},
-                                            {QStringLiteral("vfat"), 82},       {QStringLiteral("ntfs"), 3}};
+                                            {QStringLiteral("vfat"), 82},        {QStringLiteral("ntfs"), 3}};
     return offsets.value(type, 0);
 }
 
@@ -169,8 +169,9 @@ int createPv(Machine& m, const QString& device, int force, bool yes, Output& o)
 {
     const Partition* part = m.partition(device);
     if ((!part && !m.disk(device)) || (part && part->system == QLatin1String("extended")))
-        return o.fail(kFailed,
-                      say(m, {"  Device %1 not found (or ignored by filtering).", "  No device found for %1."}).arg(device));
+        return o.fail(
+            kFailed,
+            say(m, {"  Device %1 not found (or ignored by filtering).", "  No device found for %1."}).arg(device));
     if (part && part->mount.mounted()) {
         o.errLine(QStringLiteral("  Can't open %1 exclusively.  Mounted filesystem?").arg(device));
         notInitialized(m, device, o);
@@ -204,8 +205,9 @@ int createPv(Machine& m, const QString& device, int force, bool yes, Output& o)
         p->damaged = false;
         p->needsRepair = false;
     }
-    o.outLine(say(m, {"  Physical volume \"%1\" successfully created", "  Physical volume \"%1\" successfully created."})
-                  .arg(device));
+    o.outLine(
+        say(m, {"  Physical volume \"%1\" successfully created", "  Physical volume \"%1\" successfully created."})
+            .arg(device));
     return 0;
 }
 
@@ -275,16 +277,17 @@ int vgcreate(Machine& m, const QStringList& args, Output& o, bool* changed)
     }
     for (const QChar option : {QLatin1Char('l'), QLatin1Char('p'), QLatin1Char('A')}) {
         const QString value = opts.value(option);
-        const bool valid = option == QLatin1Char('A') ? QStringList{"y", "n"}.contains(value)
-                                                      : validMaxNumber(value, option == QLatin1Char('l') ? &g.maxLv
-                                                                                                          : &g.maxPv);
+        const bool valid = option == QLatin1Char('A')
+                               ? QStringList{"y", "n"}.contains(value)
+                               : validMaxNumber(value, option == QLatin1Char('l') ? &g.maxLv : &g.maxPv);
         if (opts.has(option) && !valid)
             return usageError(m, vgcreateCmd, QStringLiteral("  Invalid argument %1").arg(value), o);
     }
     if (!validName(name))
         return usageError(
             m, vgcreateCmd,
-            say(m, {"  New volume group name \"%1\" is invalid", "  New volume group name \"%1\" is invalid."}).arg(name),
+            say(m, {"  New volume group name \"%1\" is invalid", "  New volume group name \"%1\" is invalid."})
+                .arg(name),
             o);
     if (m.vg(name))
         return o.fail(kFailed, QStringLiteral("  A volume group called %1 already exists.").arg(name));
@@ -436,11 +439,11 @@ int vgrename(Machine& m, const QStringList& args, Output& o, bool* changed)
     const QString oldName = stripDev(opts.positional[0]);
     const QString newName = stripDev(opts.positional[1]);
     if (!validName(newName))
-        return usageError(m, QStringLiteral("vgrename"),
-                          say(m, {"  New volume group name \"%1\" is invalid",
-                                  "  New volume group name \"%1\" is invalid."})
-                              .arg(newName),
-                          o);
+        return usageError(
+            m, QStringLiteral("vgrename"),
+            say(m, {"  New volume group name \"%1\" is invalid", "  New volume group name \"%1\" is invalid."})
+                .arg(newName),
+            o);
     if (oldName == newName)
         return o.fail(kFailed, say(m, {"  Old and new volume group names need to differ",
                                        "  Old and new volume group names must differ"}));
@@ -476,9 +479,9 @@ int vgextend(Machine& m, const QStringList& args, Output& o, bool* changed)
     if (!g)
         return o.exitCode = kFailed;
     if (!g->resizable)
-        return o.fail(kFailed,
-                      say(m, {"  Volume group \"%1\" is not resizable.", "  Volume group %1 is not resizeable."})
-                          .arg(g->name));
+        return o.fail(
+            kFailed,
+            say(m, {"  Volume group \"%1\" is not resizable.", "  Volume group %1 is not resizeable."}).arg(g->name));
     const QStringList devices = unique(opts.positional.mid(1));
     const qsizetype have = m.pvsOf(g->name).size();
     if (g->maxPv > 0 && have + devices.size() > g->maxPv)
@@ -505,17 +508,19 @@ int vgreduce(Machine& m, const QStringList& args, Output& o, bool* changed)
     if (!g)
         return o.exitCode = kFailed;
     if (!g->resizable)
-        return o.fail(kFailed,
-                      say(m, {"  Volume group \"%1\" is not resizable.", "  Volume group %1 is not resizeable."})
-                          .arg(g->name));
+        return o.fail(
+            kFailed,
+            say(m, {"  Volume group \"%1\" is not resizable.", "  Volume group %1 is not resizeable."}).arg(g->name));
     const QStringList devices = unique(opts.positional.mid(1));
     // Everything is checked before anything changes, so a refusal leaves the group as it was.
     for (const QString& device : devices) {
         const Pv* p = m.pv(device);
         if (!p || p->vg != g->name)
-            return o.fail(kFailed, isCurrent(m) ? QStringLiteral("  Failed to find physical volume \"%1\".").arg(device)
-                                                : QStringLiteral("  Physical Volume \"%1\" not found in Volume Group \"%2\"")
-                                                      .arg(device, g->name));
+            return o.fail(
+                kFailed,
+                isCurrent(m)
+                    ? QStringLiteral("  Failed to find physical volume \"%1\".").arg(device)
+                    : QStringLiteral("  Physical Volume \"%1\" not found in Volume Group \"%2\"").arg(device, g->name));
         if (m.usedExtents(*g, device) > 0)
             return o.fail(kFailed, QStringLiteral("  Physical volume \"%1\" still in use").arg(device));
     }
@@ -625,7 +630,8 @@ int lvcreate(Machine& m, const QStringList& args, Output& o, bool* changed)
                            o);
     const QString stripes = opts.value(QLatin1Char('i'));
     if (opts.has(QLatin1Char('i')) && stripes != QLatin1String("1")) {
-        const Vg* target = isCurrent(m) ? m.vg(stripDev(opts.positional.first()).section(QLatin1Char('/'), 0, 0)) : nullptr;
+        const Vg* target =
+            isCurrent(m) ? m.vg(stripDev(opts.positional.first()).section(QLatin1Char('/'), 0, 0)) : nullptr;
         if (target && stripes.toInt() > m.pvsOf(target->name).size())
             return o.fail(kFailed,
                           QStringLiteral("  Number of stripes (%1) must not exceed number of physical volumes (%2)")
@@ -656,14 +662,15 @@ int lvcreate(Machine& m, const QStringList& args, Output& o, bool* changed)
     }
     const QString name = opts.has(QLatin1Char('n')) ? opts.value(QLatin1Char('n')) : firstFreeName(*g);
     if (!validName(name))
-        return usageError(m, lvcreateCmd,
-                          say(m, {"  Logical volume name \"%1\" is invalid", "  Logical volume name \"%1\" is invalid."})
-                              .arg(name),
-                          o);
+        return usageError(
+            m, lvcreateCmd,
+            say(m, {"  Logical volume name \"%1\" is invalid", "  Logical volume name \"%1\" is invalid."}).arg(name),
+            o);
     if (name.startsWith(QLatin1String("snapshot")) || name.startsWith(QLatin1String("pvmove"))) {
         const QString reserved =
             QStringLiteral("  Names starting \"%1\" are reserved. Please choose a different LV name.")
-                .arg(name.startsWith(QLatin1String("snapshot")) ? QStringLiteral("snapshot") : QStringLiteral("pvmove"));
+                .arg(name.startsWith(QLatin1String("snapshot")) ? QStringLiteral("snapshot")
+                                                                : QStringLiteral("pvmove"));
         return isCurrent(m) ? usageError(m, lvcreateCmd, reserved, o) : o.fail(kFailed, reserved);
     }
     if (g->lv(name))
@@ -684,16 +691,16 @@ int lvcreate(Machine& m, const QStringList& args, Output& o, bool* changed)
         return o.fail(kFailed, QStringLiteral("  Unable to create new logical volume with no extents"));
     QList<Segment> segments;
     if (!m.allocate(*g, extents, onlyPvs, segments))
-        return o.fail(kFailed,
-                      isCurrent(m)
-                          ? QStringLiteral("  Volume group \"%1\" has insufficient free space (%2 extents): %3 required.")
-                                .arg(g->name)
-                                .arg(m.freeExtents(*g))
-                                .arg(extents)
-                          : QStringLiteral("  Insufficient free extents (%1) in volume group %2: %3 required")
-                                .arg(m.freeExtents(*g))
-                                .arg(g->name)
-                                .arg(extents));
+        return o.fail(kFailed, isCurrent(m)
+                                   ? QStringLiteral(
+                                         "  Volume group \"%1\" has insufficient free space (%2 extents): %3 required.")
+                                         .arg(g->name)
+                                         .arg(m.freeExtents(*g))
+                                         .arg(extents)
+                                   : QStringLiteral("  Insufficient free extents (%1) in volume group %2: %3 required")
+                                         .arg(m.freeExtents(*g))
+                                         .arg(g->name)
+                                         .arg(extents));
     Lv v;
     v.name = name;
     v.uuid = m.newUuid(QStringLiteral("lv:") + g->name + QLatin1Char('/') + name);
@@ -789,17 +796,20 @@ int lvrename(Machine& m, const QStringList& args, Output& o, bool* changed)
 bool removable(const Machine& m, const Vg& g, const Lv& v, bool force, Output& o)
 {
     if (v.mount.mounted()) {
-        o.fail(kFailed, isCurrent(m) ? QStringLiteral("  Logical volume %1/%2 contains a filesystem in use.").arg(g.name, v.name)
-                                     : QStringLiteral("  Can't remove open logical volume \"%1\"").arg(v.name));
+        o.fail(kFailed, isCurrent(m)
+                            ? QStringLiteral("  Logical volume %1/%2 contains a filesystem in use.").arg(g.name, v.name)
+                            : QStringLiteral("  Can't remove open logical volume \"%1\"").arg(v.name));
         return false;
     }
     if (g.active && v.active && !force) {
         // The tool asks; without an answer on its input it declines.
         if (isCurrent(m))
-            o.err(QStringLiteral("Do you really want to remove active logical volume %1/%2? [y/n]: [n]\n").arg(g.name, v.name));
+            o.err(QStringLiteral("Do you really want to remove active logical volume %1/%2? [y/n]: [n]\n")
+                      .arg(g.name, v.name));
         else
             o.out(QStringLiteral("Do you really want to remove active logical volume \"%1\"? [y/n]: ").arg(v.name));
-        o.fail(kFailed, say(m, {"  Logical volume \"%1\" not removed", "  Logical volume \"%1\" not removed."}).arg(v.name));
+        o.fail(kFailed,
+               say(m, {"  Logical volume \"%1\" not removed", "  Logical volume \"%1\" not removed."}).arg(v.name));
         return false;
     }
     return true;
@@ -811,8 +821,8 @@ int lvremove(Machine& m, const QStringList& args, Output& o, bool* changed)
     if (!opts.error.isEmpty())
         return parseError(QStringLiteral("lvremove"), opts, o);
     if (opts.positional.isEmpty())
-        return syntaxError(m, QStringLiteral("lvremove"), QStringLiteral("  Please enter one or more logical volume paths"),
-                           o);
+        return syntaxError(m, QStringLiteral("lvremove"),
+                           QStringLiteral("  Please enter one or more logical volume paths"), o);
     const bool force = opts.has(QLatin1Char('f'));
     int code = 0;
     for (const QString& path : opts.positional) {
@@ -845,7 +855,8 @@ int lvremove(Machine& m, const QStringList& args, Output& o, bool* changed)
         }
         for (const QString& name : doomed) {
             g->lvs.removeIf([&](const Lv& x) { return x.name == name; });
-            o.outLine(say(m, {"  Logical volume \"%1\" successfully removed", "  Logical volume \"%1\" successfully removed."})
+            o.outLine(say(m, {"  Logical volume \"%1\" successfully removed",
+                              "  Logical volume \"%1\" successfully removed."})
                           .arg(name));
         }
         *changed = true;

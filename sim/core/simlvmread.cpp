@@ -16,14 +16,12 @@ int openCount(const Lv& v)
     return v.mount.mounted() ? 1 : 0;
 }
 
-
 // A snapshot shows its origin's size; its own extents are its copy-on-write table.
 const Lv& sizeSource(const Vg& g, const Lv& v)
 {
     const Lv* origin = v.isSnapshot() ? g.lv(v.origin) : nullptr;
     return origin ? *origin : v;
 }
-
 
 QString field(const QString& label, const QString& value, int width)
 {

@@ -188,7 +188,7 @@ Row lvRow(const Machine& m, const Vg& g, const Lv& v, const Units& u)
     const QStringList snapshots = g.snapshotsOf(v.name);
     const Lv* sizeOfOrigin = origin ? origin : !snapshots.isEmpty() ? &v : nullptr;
     const QString minor = active ? num(minorOf(m, g, v)) : QStringLiteral("-1");
-    const QString role = v.isSnapshot()          ? QStringLiteral("public,snapshot,thicksnapshot")
+    const QString role = v.isSnapshot()         ? QStringLiteral("public,snapshot,thicksnapshot")
                          : !snapshots.isEmpty() ? QStringLiteral("public,origin,thickorigin")
                                                 : QStringLiteral("public");
     const QString unknownWhenInactive = active ? QString() : QStringLiteral("unknown");
@@ -239,7 +239,8 @@ Row lvRow(const Machine& m, const Vg& g, const Lv& v, const Units& u)
             {"lv_suspended", unknownWhenInactive},
             {"lv_live_table", active ? QStringLiteral("live table present") : QStringLiteral("unknown")},
             {"lv_inactive_table", unknownWhenInactive},
-            {"lv_device_open", active ? (v.mount.mounted() ? QStringLiteral("open") : QString()) : QStringLiteral("unknown")},
+            {"lv_device_open",
+             active ? (v.mount.mounted() ? QStringLiteral("open") : QString()) : QStringLiteral("unknown")},
             {"data_percent", active && v.isSnapshot() ? QStringLiteral("0.00") : QString()},
             {"snap_percent", active && v.isSnapshot() ? QStringLiteral("0.00") : QString()},
             {"metadata_percent", ""},
@@ -393,31 +394,68 @@ QString jsonReport(const QList<Element>& elements)
 
 QString heading(const QString& field)
 {
-    static const QMap<QString, QString> headings{
-        {"vg_name", "VG"},          {"pv_count", "#PV"},       {"lv_count", "#LV"},         {"snap_count", "#SN"},
-        {"vg_attr", "Attr"},        {"vg_size", "VSize"},      {"vg_free", "VFree"},        {"vg_uuid", "VG UUID"},
-        {"vg_extent_size", "Ext"},  {"vg_extent_count", "#Ext"}, {"vg_free_count", "Free"}, {"max_lv", "MaxLV"},
-        {"max_pv", "MaxPV"},        {"vg_seqno", "Seq"},       {"pv_name", "PV"},           {"pv_fmt", "Fmt"},
-        {"pv_attr", "Attr"},        {"pv_size", "PSize"},      {"pv_free", "PFree"},        {"pv_uuid", "PV UUID"},
-        {"dev_size", "DevSize"},    {"pv_used", "Used"},       {"pv_pe_count", "PE"},       {"pv_pe_alloc_count", "Alloc"},
-        {"pvseg_start", "Start"},   {"pvseg_size", "SSize"},   {"lv_name", "LV"},           {"lv_attr", "Attr"},
-        {"lv_size", "LSize"},       {"pool_lv", "Pool"},       {"origin", "Origin"},        {"data_percent", "Data%"},
-        {"metadata_percent", "Meta%"}, {"move_pv", "Move"},    {"mirror_log", "Log"},       {"copy_percent", "Cpy%Sync"},
-        {"convert_lv", "Convert"},  {"lv_uuid", "LV UUID"},    {"lv_path", "Path"},         {"lv_dm_path", "DMPath"},
-        {"lv_active", "Active"},    {"lv_kernel_major", "KMaj"}, {"lv_kernel_minor", "KMin"}, {"origin_size", "OSize"},
-        {"stripes", "#Str"},        {"segtype", "Type"},       {"seg_size", "SSize"},       {"devices", "Devices"},
-        {"seg_pe_ranges", "PE Ranges"}, {"seg_count", "#Seg"}, {"lv_role", "Role"}};
+    static const QMap<QString, QString> headings{{"vg_name", "VG"},
+                                                 {"pv_count", "#PV"},
+                                                 {"lv_count", "#LV"},
+                                                 {"snap_count", "#SN"},
+                                                 {"vg_attr", "Attr"},
+                                                 {"vg_size", "VSize"},
+                                                 {"vg_free", "VFree"},
+                                                 {"vg_uuid", "VG UUID"},
+                                                 {"vg_extent_size", "Ext"},
+                                                 {"vg_extent_count", "#Ext"},
+                                                 {"vg_free_count", "Free"},
+                                                 {"max_lv", "MaxLV"},
+                                                 {"max_pv", "MaxPV"},
+                                                 {"vg_seqno", "Seq"},
+                                                 {"pv_name", "PV"},
+                                                 {"pv_fmt", "Fmt"},
+                                                 {"pv_attr", "Attr"},
+                                                 {"pv_size", "PSize"},
+                                                 {"pv_free", "PFree"},
+                                                 {"pv_uuid", "PV UUID"},
+                                                 {"dev_size", "DevSize"},
+                                                 {"pv_used", "Used"},
+                                                 {"pv_pe_count", "PE"},
+                                                 {"pv_pe_alloc_count", "Alloc"},
+                                                 {"pvseg_start", "Start"},
+                                                 {"pvseg_size", "SSize"},
+                                                 {"lv_name", "LV"},
+                                                 {"lv_attr", "Attr"},
+                                                 {"lv_size", "LSize"},
+                                                 {"pool_lv", "Pool"},
+                                                 {"origin", "Origin"},
+                                                 {"data_percent", "Data%"},
+                                                 {"metadata_percent", "Meta%"},
+                                                 {"move_pv", "Move"},
+                                                 {"mirror_log", "Log"},
+                                                 {"copy_percent", "Cpy%Sync"},
+                                                 {"convert_lv", "Convert"},
+                                                 {"lv_uuid", "LV UUID"},
+                                                 {"lv_path", "Path"},
+                                                 {"lv_dm_path", "DMPath"},
+                                                 {"lv_active", "Active"},
+                                                 {"lv_kernel_major", "KMaj"},
+                                                 {"lv_kernel_minor", "KMin"},
+                                                 {"origin_size", "OSize"},
+                                                 {"stripes", "#Str"},
+                                                 {"segtype", "Type"},
+                                                 {"seg_size", "SSize"},
+                                                 {"devices", "Devices"},
+                                                 {"seg_pe_ranges", "PE Ranges"},
+                                                 {"seg_count", "#Seg"},
+                                                 {"lv_role", "Role"}};
     return headings.value(field, field);
 }
 
 bool rightAligned(const QString& field)
 {
-    static const QSet<QString> numeric{"pv_count",    "lv_count",    "snap_count",    "vg_size",         "vg_free",
-                                       "vg_extent_size", "vg_extent_count", "vg_free_count", "max_lv",      "max_pv",
-                                       "vg_seqno",    "pv_size",     "pv_free",       "dev_size",        "pv_used",
-                                       "pv_pe_count", "pv_pe_alloc_count", "pvseg_start", "pvseg_size",   "lv_size",
-                                       "origin_size", "stripes",     "seg_size",      "seg_count",       "lv_kernel_major",
-                                       "lv_kernel_minor"};
+    static const QSet<QString> numeric{
+        "pv_count",        "lv_count",       "snap_count",  "vg_size",     "vg_free",           "vg_extent_size",
+        "vg_extent_count", "vg_free_count",  "max_lv",      "max_pv",      "vg_seqno",          "pv_size",
+        "pv_free",         "dev_size",       "pv_used",     "pv_pe_count", "pv_pe_alloc_count", "pvseg_start",
+        "pvseg_size",      "lv_size",        "origin_size", "stripes",     "seg_size",          "seg_count",
+        "lv_kernel_major", "lv_kernel_minor"};
     return numeric.contains(field);
 }
 
@@ -434,7 +472,7 @@ QString columns(const QList<Row>& rows, const QStringList& fields, bool headings
     auto line = [&](const QStringList& cells, bool isHeading) {
         QStringList padded;
         for (int i = 0; i < cells.size(); ++i)
-            padded << (!aligned                                  ? cells[i]
+            padded << (!aligned                                ? cells[i]
                        : rightAligned(fields[i]) && !isHeading ? cells[i].rightJustified(widths[i])
                                                                : cells[i].leftJustified(widths[i]));
         return QStringLiteral("  ") + padded.join(aligned ? QStringLiteral(" ") : separator) + QLatin1Char('\n');
@@ -476,15 +514,16 @@ QStringList defaultFields(Kind kind, bool segments)
         return {"vg_name", "pv_count", "lv_count", "snap_count", "vg_attr", "vg_size", "vg_free"};
     case Kind::Lv:
         return segments ? QStringList{"lv_name", "vg_name", "lv_attr", "stripes", "segtype", "seg_size"}
-                        : QStringList{"lv_name",          "vg_name", "lv_attr",    "lv_size",      "pool_lv",
-                                      "origin",           "data_percent", "metadata_percent", "move_pv", "mirror_log",
-                                      "copy_percent",     "convert_lv"};
+                        : QStringList{"lv_name", "vg_name",    "lv_attr",      "lv_size",
+                                      "pool_lv", "origin",     "data_percent", "metadata_percent",
+                                      "move_pv", "mirror_log", "copy_percent", "convert_lv"};
     case Kind::Pv:
         break;
     }
     QStringList fields{"pv_name", "vg_name", "pv_fmt", "pv_attr", "pv_size", "pv_free"};
     if (segments)
-        fields << "pvseg_start" << "pvseg_size";
+        fields << "pvseg_start"
+               << "pvseg_size";
     return fields;
 }
 
@@ -492,11 +531,11 @@ QStringList defaultFields(Kind kind, bool segments)
 ReportOptions parseReport(const QString& command, Kind kind, const QStringList& args, QString* error)
 {
     const QMap<QString, QChar> longNames{
-        {"options", QLatin1Char('o')},  {"sort", QLatin1Char('O')},       {"all", QLatin1Char('a')},
-        {"reportformat", QLatin1Char('1')}, {"units", QLatin1Char('2')},   {"nosuffix", QLatin1Char('3')},
-        {"segments", QLatin1Char('4')}, {"noheadings", QLatin1Char('5')}, {"separator", QLatin1Char('6')},
-        {"unbuffered", QLatin1Char('7')}, {"aligned", QLatin1Char('8')},  {"readonly", QLatin1Char('9')},
-        {"verbose", QLatin1Char('v')},  {"debug", QLatin1Char('d')}};
+        {"options", QLatin1Char('o')},      {"sort", QLatin1Char('O')},       {"all", QLatin1Char('a')},
+        {"reportformat", QLatin1Char('1')}, {"units", QLatin1Char('2')},      {"nosuffix", QLatin1Char('3')},
+        {"segments", QLatin1Char('4')},     {"noheadings", QLatin1Char('5')}, {"separator", QLatin1Char('6')},
+        {"unbuffered", QLatin1Char('7')},   {"aligned", QLatin1Char('8')},    {"readonly", QLatin1Char('9')},
+        {"verbose", QLatin1Char('v')},      {"debug", QLatin1Char('d')}};
     const Options opts = parseOptions(args, QStringLiteral("oO126"), QStringLiteral("a345789vd"), longNames);
     ReportOptions r;
     if (!opts.error.isEmpty()) {
@@ -545,8 +584,9 @@ QString resolveField(const QString& name, Kind kind, const QSet<QString>& known)
     const QString field = name.trimmed();
     if (known.contains(field))
         return field;
-    const QString prefix = kind == Kind::Vg ? QStringLiteral("vg_") : kind == Kind::Lv ? QStringLiteral("lv_")
-                                                                                        : QStringLiteral("pv_");
+    const QString prefix = kind == Kind::Vg   ? QStringLiteral("vg_")
+                           : kind == Kind::Lv ? QStringLiteral("lv_")
+                                              : QStringLiteral("pv_");
     return known.contains(prefix + field) ? prefix + field : QString();
 }
 
@@ -567,8 +607,8 @@ QString valueOf(const Row& row, const QString& field)
 }
 
 // Rows of every field for one report kind; `perSegment` splits volumes by segment and PVs by run.
-QList<Row> fullRows(const Machine& m, Kind kind, bool perSegment, const QStringList& names, const Units& u,
-                    Output& o, int* code)
+QList<Row> fullRows(const Machine& m, Kind kind, bool perSegment, const QStringList& names, const Units& u, Output& o,
+                    int* code)
 {
     QList<Row> rows;
     if (kind == Kind::Pv) {
@@ -651,8 +691,7 @@ QSet<QString> knownFields(const Machine& m, Kind kind)
     v.segments << Segment{};
     Pv p;
     QSet<QString> known;
-    QList<Row> samples{vgRow(m, g, u), lvRow(m, g, v, u), segRow(g, v, 0, u), pvRow(m, p, u),
-                       pvsegRow(p, PvSegment{})};
+    QList<Row> samples{vgRow(m, g, u), lvRow(m, g, v, u), segRow(g, v, 0, u), pvRow(m, p, u), pvsegRow(p, PvSegment{})};
     if (kind == Kind::Vg)
         samples = {vgRow(m, g, u)};
     for (const Row& row : samples)
@@ -691,13 +730,14 @@ int report(const QString& command, Kind kind, const Machine& m, const QStringLis
     Lv sampleVolume;
     sampleVolume.segments << Segment{};
     // pvs also splits by run for a volume's fields: each run names its volume.
-    const QSet<QString> segmentFields =
-        kind == Kind::Lv ? fieldsOf(segRow(sampleGroup, sampleVolume, 0, Units()))
-                         : fieldsOf(pvsegRow(Pv(), PvSegment{})) + fieldsOf(lvRow(m, sampleGroup, sampleVolume, Units()));
-    const bool perSegment = r.segments || (kind != Kind::Vg && std::any_of(fields.begin(), fields.end(), [&](const QString& f) {
-                                               return segmentFields.contains(f) && f != QLatin1String("lv_uuid") &&
-                                                      f != QLatin1String("pv_uuid");
-                                           }));
+    const QSet<QString> segmentFields = kind == Kind::Lv ? fieldsOf(segRow(sampleGroup, sampleVolume, 0, Units()))
+                                                         : fieldsOf(pvsegRow(Pv(), PvSegment{})) +
+                                                               fieldsOf(lvRow(m, sampleGroup, sampleVolume, Units()));
+    const bool perSegment =
+        r.segments ||
+        (kind != Kind::Vg && std::any_of(fields.begin(), fields.end(), [&](const QString& f) {
+             return segmentFields.contains(f) && f != QLatin1String("lv_uuid") && f != QLatin1String("pv_uuid");
+         }));
     warnUnreadable(m, o);
     int code = 0;
     QList<Row> rows;
@@ -708,7 +748,7 @@ int report(const QString& command, Kind kind, const Machine& m, const QStringLis
         rows << row;
     }
     if (r.json) {
-        const QString key = kind == Kind::Vg ? QStringLiteral("vg")
+        const QString key = kind == Kind::Vg   ? QStringLiteral("vg")
                             : kind == Kind::Lv ? (r.segments ? QStringLiteral("seg") : QStringLiteral("lv"))
                                                : (r.segments ? QStringLiteral("pvseg") : QStringLiteral("pv"));
         o.out(jsonReport({Element{qMakePair(key, rows)}}));

@@ -146,7 +146,8 @@ int parted(Machine& m, const QStringList& args, Output& o, bool* changed)
     if (part->system == QLatin1String("extended"))
         return isCurrent(m)
                    ? 0
-                   : o.fail(1, QStringLiteral("Error: The flag '%1' is not available for extended partitions.").arg(flag));
+                   : o.fail(1,
+                            QStringLiteral("Error: The flag '%1' is not available for extended partitions.").arg(flag));
     if (flag != QLatin1String("lvm"))
         return 0;
     // Without a state parted 3.5 toggles the flag.
@@ -200,9 +201,8 @@ void mke2fsClassicReport(const QString& type, qint64 count, const QString& label
 // The journal mke2fs 1.47 gives a file system of `count` blocks.
 qint64 journalBlocks(qint64 count)
 {
-    static const QList<QPair<qint64, qint64>> steps{{32768, 1024},          {256 * 1024, 4096},
-                                                    {512 * 1024, 8192},     {4096 * 1024, 16384},
-                                                    {8192 * 1024, 32768},   {16384 * 1024, 65536},
+    static const QList<QPair<qint64, qint64>> steps{{32768, 1024},         {256 * 1024, 4096},   {512 * 1024, 8192},
+                                                    {4096 * 1024, 16384},  {8192 * 1024, 32768}, {16384 * 1024, 65536},
                                                     {32768 * 1024, 131072}};
     for (const auto& [below, size] : steps)
         if (count < below)
@@ -382,14 +382,14 @@ int mount(Machine& m, const QStringList& args, Output& o)
 // Why e2fsck cannot check the device (printed, with its exit code), or 0.
 int e2fsckRefusal(const Machine& m, const Device& d, const QString& path, Output& o)
 {
-    static const QString noSuperblock = QStringLiteral(
-        "\nThe superblock could not be read or does not describe a valid ext2/ext3/ext4\n"
-        "filesystem.  If the device is valid and it really contains an ext2/ext3/ext4\n"
-        "filesystem (and not swap or ufs or something else), then the superblock\n"
-        "is corrupt, and you might try running e2fsck with an alternate superblock:\n"
-        "    e2fsck -b 8193 <device>\n"
-        " or\n"
-        "    e2fsck -b 32768 <device>\n\n");
+    static const QString noSuperblock =
+        QStringLiteral("\nThe superblock could not be read or does not describe a valid ext2/ext3/ext4\n"
+                       "filesystem.  If the device is valid and it really contains an ext2/ext3/ext4\n"
+                       "filesystem (and not swap or ufs or something else), then the superblock\n"
+                       "is corrupt, and you might try running e2fsck with an alternate superblock:\n"
+                       "    e2fsck -b 8193 <device>\n"
+                       " or\n"
+                       "    e2fsck -b 32768 <device>\n\n");
     if (!d.exists || !d.isFsCarrier()) {
         if (!isCurrent(m))
             return o.fail(8, QStringLiteral("e2fsck: No such file or directory while trying to open %1\n\n"
@@ -522,9 +522,11 @@ int resize2fs(Machine& m, const QStringList& args, Output& o, bool* changed)
                              .arg(blocks(newKiB)));
     if (newKiB == d.fsSizeKiB()) {
         if (isCurrent(m))
-            o.errLine(QStringLiteral("The filesystem is already %1 (4k) blocks long.  Nothing to do!\n").arg(blocks(newKiB)));
+            o.errLine(
+                QStringLiteral("The filesystem is already %1 (4k) blocks long.  Nothing to do!\n").arg(blocks(newKiB)));
         else
-            o.outLine(QStringLiteral("The filesystem is already %1 blocks long.  Nothing to do!\n").arg(blocks(newKiB)));
+            o.outLine(
+                QStringLiteral("The filesystem is already %1 blocks long.  Nothing to do!\n").arg(blocks(newKiB)));
         return 0;
     }
     if (d.mounted()) {
@@ -541,9 +543,10 @@ int resize2fs(Machine& m, const QStringList& args, Output& o, bool* changed)
     } else {
         o.outLine(QStringLiteral("Resizing the filesystem on %1 to %2 (4k) blocks.").arg(path).arg(blocks(newKiB)));
     }
-    o.outLine(say(m, {"The filesystem on %1 is now %2 blocks long.\n", "The filesystem on %1 is now %2 (4k) blocks long.\n"})
-                  .arg(path)
-                  .arg(blocks(newKiB)));
+    o.outLine(
+        say(m, {"The filesystem on %1 is now %2 blocks long.\n", "The filesystem on %1 is now %2 (4k) blocks long.\n"})
+            .arg(path)
+            .arg(blocks(newKiB)));
     applyResize(d, newKiB);
     *changed = true;
     return 0;

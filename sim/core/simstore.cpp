@@ -20,9 +20,9 @@ const QStringList& toolPaths(ToolSet tools)
         QStringLiteral("/bin/mount"),       QStringLiteral("/sbin/e2fsck"),
         QStringLiteral("/sbin/resize2fs"),  QStringLiteral("/sbin/resize_reiserfs")};
     static const QStringList current{
-        QStringLiteral("/sbin/lvm"),        QStringLiteral("/bin/lsblk"),       QStringLiteral("/sbin/blkid"),
-        QStringLiteral("/sbin/parted"),     QStringLiteral("/sbin/mke2fs"),     QStringLiteral("/sbin/e2fsck"),
-        QStringLiteral("/sbin/resize2fs"),  QStringLiteral("/sbin/mkreiserfs"), QStringLiteral("/sbin/resize_reiserfs"),
+        QStringLiteral("/sbin/lvm"),       QStringLiteral("/bin/lsblk"),       QStringLiteral("/sbin/blkid"),
+        QStringLiteral("/sbin/parted"),    QStringLiteral("/sbin/mke2fs"),     QStringLiteral("/sbin/e2fsck"),
+        QStringLiteral("/sbin/resize2fs"), QStringLiteral("/sbin/mkreiserfs"), QStringLiteral("/sbin/resize_reiserfs"),
         QStringLiteral("/bin/mount")};
     return tools == ToolSet::Current ? current : classic;
 }
@@ -183,8 +183,7 @@ bool replaceState(const QString& root, const QJsonObject& state, QString* error)
     return writeState(root, *m, error);
 }
 
-bool layoutRoot(const QString& root, const QString& machine, const QString& simProgram, QString* error,
-                ToolSet tools)
+bool layoutRoot(const QString& root, const QString& machine, const QString& simProgram, QString* error, ToolSet tools)
 {
     const QString description = findMachine(machine, simProgram);
     if (description.isEmpty()) {
