@@ -334,3 +334,25 @@ TEST(SimCurrent, E2fsprogsRepairOnceThenFindItCleanAndMountLostGuessFstype)
     EXPECT_EQ(guess.code, 1);
     EXPECT_TRUE(guess.err.startsWith("mount: unrecognized option '--guess-fstype'\n"));
 }
+
+TEST(SimCurrent, PartedSetsTogglesAndPrintsTheLvmFlag)
+{
+    CurrentRoot sim;
+    auto flagOf3 = [&] {
+        for (const QString& line : runTool(sim, "/sbin/parted", {"-s", "/dev/sdc", "print"}).outLines())
+            if (line.startsWith(" 3 "))
+                return line.section(' ', -1);
+        return QString();
+    };
+    EXPECT_EQ(flagOf3(), "primary");
+    const ToolRun on = runTool(sim, "/sbin/parted", {"-s", "/dev/sdc", "set", "3", "lvm", "on"});
+    EXPECT_EQ(on.code, 0);
+    EXPECT_EQ(on.err, "") << "quiet in script mode";
+    EXPECT_EQ(flagOf3(), "lvm");
+    const ToolRun toggled = runTool(sim, "/sbin/parted", {"/dev/sdc", "set", "3", "lvm"});
+    EXPECT_EQ(toggled.err, "Information: You may need to update /etc/fstab.\n\n");
+    EXPECT_EQ(flagOf3(), "primary");
+    const ToolRun bad = runTool(sim, "/sbin/parted", {"-s", "/dev/sdc", "set", "3", "frob", "on"});
+    EXPECT_EQ(bad.code, 1);
+    EXPECT_EQ(bad.err, "parted: invalid token: frob\n");
+}

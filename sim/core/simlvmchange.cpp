@@ -173,8 +173,14 @@ int createPv(Machine& m, const QString& device, int force, bool yes, Output& o)
             kFailed,
             say(m, {"  Device %1 not found (or ignored by filtering).", "  No device found for %1."}).arg(device));
     if (part && part->mount.mounted()) {
-        o.errLine(QStringLiteral("  Can't open %1 exclusively.  Mounted filesystem?").arg(device));
-        notInitialized(m, device, o);
+        const QString busy = QStringLiteral("  Can't open %1 exclusively.  Mounted filesystem?").arg(device);
+        o.errLine(busy);
+        // 2.03 tries twice, then fails on the file system it cannot wipe.
+        if (isCurrent(m)) {
+            o.errLine(busy);
+            o.errLine(QStringLiteral("  Error opening device %1 for reading at 0 length 4096.").arg(device));
+            o.errLine(QStringLiteral("  Cannot use %1: device has a signature").arg(device));
+        }
         return o.exitCode = kFailed;
     }
     Pv* existing = m.pv(device);

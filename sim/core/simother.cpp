@@ -108,6 +108,8 @@ QString e2fsprogsHeader(const Machine& m, const QString& tool)
 
 // ---- parted ----
 
+int partedPrint(const Disk& disk, Output& o);
+
 int parted(Machine& m, const QStringList& args, Output& o, bool* changed)
 {
     QStringList words;
@@ -128,6 +130,8 @@ int parted(Machine& m, const QStringList& args, Output& o, bool* changed)
     QStringList rest;
     for (const QString& w : words)
         rest += w.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (isCurrent(m) && rest == QStringList{QStringLiteral("print")})
+        return partedPrint(*disk, o);
     if (rest.isEmpty() || rest.first() != QLatin1String("set"))
         return o.fail(1, QStringLiteral("Error: Unknown command \"%1\".").arg(rest.value(0)));
     const bool stateGiven = rest.size() == 4 && (rest[3] == QLatin1String("on") || rest[3] == QLatin1String("off"));
@@ -402,7 +406,8 @@ int e2fsckRefusal(const Machine& m, const Device& d, const QString& path, Output
     }
     if (d.mounted()) {
         if (isCurrent(m)) {
-            o.out(QStringLiteral("%1 is mounted.\ne2fsck: Cannot continue, aborting.\n\n\n").arg(path));
+            o.outLine(QStringLiteral("%1 is mounted.").arg(path));
+            o.err(QStringLiteral("e2fsck: Cannot continue, aborting.\n\n\n"));
             return o.exitCode = 8;
         }
         return o.fail(8, QStringLiteral("%1 is mounted.  \n\ne2fsck: Cannot continue, aborting.\n").arg(path));
@@ -611,6 +616,94 @@ int resizeReiserfs(Machine& m, const QStringList& args, Output& o, bool* changed
 
 // ---- the device lister ----
 
+// Where each partition starts, in 512-byte sectors: primaries one after another from sector 63,
+// logical ones inside the extended partition, each 63 sectors after the previous one's end.
+QList<qint64> startSectors(const Disk& d)
+{
+    QList<qint64> starts;
+    qint64 cursor = 63, logicalCursor = 0;
+    for (const Partition& p : d.partitions) {
+        qint64 start = 0;
+        if (p.number <= 4) {
+            start = cursor;
+            cursor = start + p.sizeKiB * 2;
+            if (p.system == QLatin1String("extended"))
+                logicalCursor = start;
+        } else {
+            start = logicalCursor + 63;
+            logicalCursor = start + p.sizeKiB * 2;
+        }
+        starts << start;
+    }
+    return starts;
+}
+
+// parted's compact unit: three significant figures in the largest SI unit of which there are ten.
+QString compactSize(qint64 bytes)
+{
+    static const QList<QPair<qint64, const char*>> units{
+        {1000LL * 1000 * 1000 * 1000, "TB"}, {1000LL * 1000 * 1000, "GB"}, {1000LL * 1000, "MB"}, {1000, "kB"}};
+    for (const auto& [size, name] : units) {
+        if (bytes >= 10 * size) {
+            const double value = double(bytes) / double(size);
+            return QString::number(value, 'f', value < 100 ? 1 : 0) + QLatin1String(name);
+        }
+    }
+    return QString::number(bytes) + QLatin1Char('B');
+}
+
+QString partedFilesystem(const QString& fstype)
+{
+    const QString lower = fstype.toLower();
+    if (lower.startsWith(QLatin1String("fat")))
+        return lower;
+    if (lower.contains(QLatin1String("swap")))
+        return QStringLiteral("linux-swap(v1)");
+    return lower == QLatin1String("lvm2") ? QString() : lower;
+}
+
+// parted 3.5's "print" of an msdos disk.
+int partedPrint(const Disk& disk, Output& o)
+{
+    const QString path = QStringLiteral("/dev/") + disk.name;
+    if (disk.kind != QLatin1String("DISK") || disk.partitions.isEmpty())
+        return o.fail(1, QStringLiteral("Error: %1: unrecognised disk label").arg(path));
+    o.outLine(QStringLiteral("Model: %1 (scsi)").arg(disk.model));
+    o.outLine(QStringLiteral("Disk %1: %2").arg(path, compactSize(disk.sizeKiB * 1024)));
+    o.outLine(QStringLiteral("Sector size (logical/physical): 512B/512B"));
+    o.outLine(QStringLiteral("Partition Table: msdos"));
+    o.outLine(QStringLiteral("Disk Flags: "));
+    o.outLine(QString());
+    QList<QStringList> rows{{"Number", "Start", "End", "Size", "Type", "File system", "Flags"}};
+    const QList<qint64> starts = startSectors(disk);
+    for (int i = 0; i < disk.partitions.size(); ++i) {
+        const Partition& p = disk.partitions[i];
+        const bool extended = p.system == QLatin1String("extended");
+        const qint64 start = starts[i] * 512, size = p.sizeKiB * 1024;
+        rows << QStringList{QString::number(p.number).rightJustified(2),
+                            compactSize(start),
+                            compactSize(start + size - 1),
+                            compactSize(size),
+                            extended       ? QStringLiteral("extended")
+                            : p.number > 4 ? QStringLiteral("logical")
+                                           : QStringLiteral("primary"),
+                            extended ? QString() : partedFilesystem(p.fstype),
+                            p.tag == QLatin1String("LVM") ? QStringLiteral("lvm") : QString()};
+    }
+    QList<qsizetype> widths(rows.first().size(), 0);
+    for (const QStringList& row : rows)
+        for (int c = 0; c < row.size(); ++c)
+            widths[c] = std::max(widths[c], row[c].size());
+    for (const QStringList& row : rows) {
+        QString line;
+        for (int c = 0; c < row.size(); ++c)
+            line += row[c].leftJustified(widths[c]) + QStringLiteral("  ");
+        o.outLine(line.trimmed().prepend(line.startsWith(QLatin1Char(' ')) ? QStringLiteral(" ") : QString()));
+    }
+    o.outLine(QString());
+    return 0;
+}
+
 QString typeId(const QString& system)
 {
     static const QMap<QString, QString> ids{
@@ -634,18 +727,10 @@ int lister(Machine& m, const QStringList& args, Output& o)
         "CTRL\tSATA\tscsi0\tIntel Corporation 82801GR/GH (ICH7 Family) SATA AHCI Controller\t0000:00:1f.2"));
     for (const Disk& d : m.disks) {
         o.outLine(QStringLiteral("DRIVE\t%1\t%2\t%3\t/dev/%2\t%4\t512").arg(d.kind, d.name, d.model).arg(d.sizeKiB));
-        qint64 cursor = 63, logicalCursor = 0;
-        for (const Partition& p : d.partitions) {
-            qint64 start = 0;
-            if (p.number <= 4) {
-                start = cursor;
-                cursor = start + p.sizeKiB * 2;
-                if (p.system == QLatin1String("extended"))
-                    logicalCursor = start;
-            } else {
-                start = logicalCursor + 63;
-                logicalCursor = start + p.sizeKiB * 2;
-            }
+        const QList<qint64> starts = startSectors(d);
+        for (int i = 0; i < d.partitions.size(); ++i) {
+            const Partition& p = d.partitions[i];
+            const qint64 start = starts[i];
             QString line = QStringLiteral("PART\t/dev/%1\t%2\t%3\t%4\t%5\t%6\t%7\t%8\t%9\t%10")
                                .arg(d.name)
                                .arg(p.number)
