@@ -1,6 +1,7 @@
 // The simulated machine playing today's tools: the root setup lays out, LVM2 2.03's JSON reports and
 // wording, lsblk and blkid, and e2fsprogs 1.47, all over the same state as the classic set.
 #include "sim_tool.h"
+#include "simlvmreport.h"
 
 #include <gtest/gtest.h>
 
@@ -355,4 +356,86 @@ TEST(SimCurrent, PartedSetsTogglesAndPrintsTheLvmFlag)
     const ToolRun bad = runTool(sim, "/sbin/parted", {"-s", "/dev/sdc", "set", "3", "frob", "on"});
     EXPECT_EQ(bad.code, 1);
     EXPECT_EQ(bad.err, "parted: invalid token: frob\n");
+}
+
+TEST(SimCurrent, ReportSizesFollowTheUnitsOption)
+{
+    struct Case {
+        qint64 kib;
+        char unit;
+        bool suffix;
+        const char* text;
+    };
+    const QList<Case> cases{{0, 'r', true, "0 "},
+                            {0, 'k', false, "0"},
+                            {303104, 'k', false, "303104.00"},
+                            {303104, 'r', true, "296.00m"},
+                            {18841600, 'r', true, "<17.97g"},
+                            {1261 * 1024, 'r', true, "1.23g"},
+                            {1265 * 1024, 'r', true, "<1.24g"},
+                            {1265 * 1024, 'h', true, "1.24g"},
+                            {307200, 'b', true, "314572800B"},
+                            {307200, 's', true, "614400S"},
+                            {303104, 'g', true, "0.29g"},
+                            {307200, 'G', true, "0.31G"}};
+    for (const Case& c : cases) {
+        const sim::Units units{QLatin1Char(c.unit), c.suffix};
+        EXPECT_EQ(units.size(c.kib), c.text) << c.kib << " " << c.unit;
+    }
+}
+
+TEST(SimCurrent, DisplaysAndScansIn203Layout)
+{
+    CurrentRoot sim;
+    struct Case {
+        QStringList args;
+        QString line; // a whole line of standard output
+    };
+    const QList<Case> cases{
+        {{"lvdisplay", "-c", "/dev/vg.backup/archive"},
+         "  /dev/vg.backup/archive:vg.backup:3:0:-1:0:26214400:400:-1:0:-1:-1:-1"},
+        {{"lvdisplay", "-c", "/dev/my-vg/snap1"}, "  /dev/my-vg/snap1:my-vg:3:1:-1:0:2097152:256:-1:0:-1:253:1"},
+        {{"lvscan"}, "  ACTIVE   Snapshot '/dev/my-vg/snap1' [1.00 GiB] inherit"},
+        {{"lvscan"}, "  inactive          '/dev/vg.backup/archive' [12.50 GiB] inherit"},
+        {{"vgscan"}, "  Found volume group \"vg.backup\" using metadata type lvm2"},
+        {{"pvscan"}, "  PV /dev/sdb2   VG my-vg           lvm2 [<40.00 GiB / 31.49 GiB free]"},
+        {{"pvdisplay", "-m", "/dev/sdb2"}, "  Physical extent 2177 to 10238:"},
+        {{"lvdisplay", "/dev/vg.backup/archive"}, "  LV Status              NOT available"},
+        {{"version"}, "  LVM version:     2.03.16(2) (2022-05-18)"}};
+    for (const Case& c : cases)
+        EXPECT_TRUE(lvm2(sim, c.args).outLines().contains(c.line)) << c.args.join(' ').toStdString();
+    const QString vg = lvm2(sim, {"vgdisplay", "-c", "vg.backup"}).out;
+    EXPECT_TRUE(vg.startsWith("  vg.backup:r/w:772:-1:255:2:0:-1:255:1:1:")) << "772 although inactive";
+    const QStringList orphan = lvm2(sim, {"pvdisplay", "-c", "/dev/sdb5"}).outLines();
+    ASSERT_EQ(orphan.size(), 2);
+    EXPECT_EQ(orphan[0], "  \"/dev/sdb5\" is a new physical volume of \"10.00 GiB\"");
+    EXPECT_TRUE(orphan[1].startsWith("  /dev/sdb5::20971520:-1:0:0:-1:0:0:0:0:"));
+}
+
+TEST(SimCurrent, ChangesReportIn203Wording)
+{
+    CurrentRoot sim;
+    struct Case {
+        QStringList args;
+        QString out;
+    };
+    const QList<Case> cases{
+        {{"pvcreate", "/dev/sdc3"}, "  Physical volume \"/dev/sdc3\" successfully created.\n"},
+        {{"vgextend", "vg.backup", "/dev/sdc2"},
+         "  Physical volume \"/dev/sdc2\" successfully created.\n  Volume group \"vg.backup\" successfully extended\n"},
+        {{"lvextend", "-L", "+4M", "my-vg/scratch_1"},
+         "  Size of logical volume my-vg/scratch_1 changed from 2.00 GiB (512 extents) to 2.00 GiB (513 extents).\n"
+         "  Logical volume my-vg/scratch_1 successfully resized.\n"},
+        {{"lvremove", "-f", "my-vg/home.daily"}, "  Logical volume \"home.daily\" successfully removed.\n"},
+        {{"pvcreate", "-y", "/dev/sdb6"},
+         "  Wiping ext3 signature on /dev/sdb6.\n  Physical volume \"/dev/sdb6\" successfully created.\n"},
+        {{"vgcreate", "fresh", "/dev/sdc3"}, "  Volume group \"fresh\" successfully created\n"}};
+    for (const Case& c : cases) {
+        const ToolRun r = lvm2(sim, c.args);
+        EXPECT_EQ(r.code, 0) << c.args.join(' ').toStdString() << "\n" << r.err.toStdString();
+        EXPECT_EQ(r.out, c.out) << c.args.join(' ').toStdString();
+    }
+    const QJsonArray pvs = reportRows(lvm2(sim, {"pvs", "--reportformat", "json", "-o", "pv_name,vg_name"}), "pv");
+    EXPECT_EQ(rowWhere(pvs, "pv_name", "/dev/sdc2")["vg_name"].toString(), "vg.backup");
+    EXPECT_EQ(rowWhere(pvs, "pv_name", "/dev/sdb6")["vg_name"].toString(), "");
 }
