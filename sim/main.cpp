@@ -15,10 +15,12 @@
 namespace {
 
 const char kUsage[] = "Usage:\n"
-                      "  dovododuzu-sim setup ROOT [--machine NAME|FILE]\n"
+                      "  dovododuzu-sim setup ROOT [--machine NAME|FILE] [--tools classic|current]\n"
                       "      Lays out a simulated machine in ROOT (default machine: \"default\"): links at the\n"
                       "      tool paths (ROOT/sbin/lvm.static, ...), ROOT/etc/mtab and the state under\n"
                       "      ROOT/var/lib/dovododuzu-sim. Point the library at it with setSystemRoot(ROOT).\n"
+                      "      --tools current plays today's tools instead (ROOT/sbin/lvm, ROOT/bin/lsblk,\n"
+                      "      ROOT/sbin/blkid, ...) with the mount table in ROOT/proc/self/mounts.\n"
                       "  dovododuzu-sim generate [--disks N] [--partitions N] [--vgs N] [--lvs N]\n"
                       "      Prints the description of a large machine for benchmarks.\n"
                       "  dovododuzu-sim machines\n"
@@ -57,12 +59,16 @@ int playTool(const QString& root, const QString& tool, const QStringList& args)
 
 int setup(const QStringList& args)
 {
-    QString root, machine = QStringLiteral("default");
+    QString root, machine = QStringLiteral("default"), toolsName = QStringLiteral("classic");
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--machine") && i + 1 < args.size())
             machine = args[++i];
         else if (args[i].startsWith(QLatin1String("--machine=")))
             machine = args[i].mid(10);
+        else if (args[i] == QLatin1String("--tools") && i + 1 < args.size())
+            toolsName = args[++i];
+        else if (args[i].startsWith(QLatin1String("--tools=")))
+            toolsName = args[i].mid(8);
         else if (root.isEmpty() && !args[i].startsWith(QLatin1Char('-')))
             root = args[i];
         else {
@@ -70,19 +76,21 @@ int setup(const QStringList& args)
             return 2;
         }
     }
-    if (root.isEmpty()) {
+    const std::optional<sim::ToolSet> tools = sim::toolSetFromName(toolsName);
+    if (root.isEmpty() || !tools) {
         std::fputs(kUsage, stderr);
         return 2;
     }
     root = QDir(root).absolutePath();
     QString error;
-    if (!sim::layoutRoot(root, machine, ownProgram(), &error)) {
+    if (!sim::layoutRoot(root, machine, ownProgram(), &error, *tools)) {
         std::fprintf(stderr, "dovododuzu-sim: %s\n", qPrintable(error));
         return 1;
     }
+    const char* example = *tools == sim::ToolSet::Current ? "sbin/lvm vgs" : "sbin/lvm.static vgscan";
     std::printf("Simulated machine \"%s\" laid out in %s\n"
-                "Point the library at it with setSystemRoot(\"%s\"), or run e.g. %s/sbin/lvm.static vgscan\n",
-                qPrintable(machine), qPrintable(root), qPrintable(root), qPrintable(root));
+                "Point the library at it with setSystemRoot(\"%s\"), or run e.g. %s/%s\n",
+                qPrintable(machine), qPrintable(root), qPrintable(root), qPrintable(root), example);
     return 0;
 }
 

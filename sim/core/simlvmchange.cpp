@@ -1,6 +1,9 @@
 // The LVM tool's change commands: pvcreate, vgcreate, vgchange, vgremove, vgrename, vgextend,
-// vgreduce, lvcreate, lvrename, lvremove, lvextend, validated like the real tool.
+// vgreduce, lvcreate, lvrename, lvremove, lvextend, validated like the real tool. One state logic
+// serves both tool sets; where LVM2 2.03 words a message differently, `say` picks the wording.
 #include "simtools.h"
+
+#include <algorithm>
 
 namespace sim {
 
@@ -20,15 +23,50 @@ int parseError(const QString& command, const Options& opts, Output& o)
                   QStringLiteral("%1: %2\n  Error during parsing of command line.").arg(command, opts.error));
 }
 
+// A refusal of the command line; today's tool points at its help after it.
+int usageError(const Machine& m, const QString& command, const QString& text, Output& o)
+{
+    o.errLine(text);
+    if (isCurrent(m))
+        o.errLine(QStringLiteral("  Run `%1 --help' for more information.").arg(command));
+    return o.exitCode = kInvalidCommandLine;
+}
+
+// A command line that fits none of the command's forms: 2.02 named what was missing, 2.03 does not.
+int syntaxError(const Machine& m, const QString& command, const QString& classicText, Output& o)
+{
+    return o.fail(kInvalidCommandLine,
+                  isCurrent(m) ? QStringLiteral("  No command with matching syntax recognised.  Run '%1 --help' for "
+                                                "more information.")
+                                     .arg(command)
+                               : classicText);
+}
+
 // A readable group of that name, or null after printing the tool's complaint.
 Vg* findGroup(Machine& m, const QString& name, Output& o)
 {
     Vg* g = m.vg(stripDev(name));
     if (!g || g->unreadable) {
         o.errLine(QStringLiteral("  Volume group \"%1\" not found").arg(stripDev(name)));
+        if (isCurrent(m))
+            o.errLine(QStringLiteral("  Cannot process volume group %1").arg(stripDev(name)));
         return nullptr;
     }
     return g;
+}
+
+// 2.03 names the volume that keeps a group or volume busy.
+void inUse(const Machine& m, const Vg& g, const Lv& v, Output& o)
+{
+    if (isCurrent(m))
+        o.errLine(QStringLiteral("  Logical volume %1/%2 in use.").arg(g.name, v.name));
+}
+
+// The closing line of a refused PV in 2.03.
+void notInitialized(const Machine& m, const QString& device, Output& o)
+{
+    if (isCurrent(m))
+        o.errLine(QStringLiteral("  %1: physical volume not initialized.").arg(device));
 }
 
 bool anyMounted(const Vg& g)
@@ -61,7 +99,12 @@ bool checkJoining(const Machine& m, const QString& vgName, const QStringList& de
         } else {
             continue;
         }
-        o.errLine(QStringLiteral("  Unable to add physical volume '%1' to volume group '%2'.").arg(device, vgName));
+        // 2.03 names the PV's own group here, not the one it was to join.
+        if (isCurrent(m))
+            o.errLine(QStringLiteral("  Unable to add physical volume '%1' to volume group '%2'").arg(device, p->vg));
+        else
+            o.errLine(QStringLiteral("  Unable to add physical volume '%1' to volume group '%2'.").arg(device, vgName));
+        notInitialized(m, device, o);
         return false;
     }
     return true;
@@ -94,54 +137,116 @@ bool validMaxNumber(const QString& text, int* value)
 
 // ---- pvcreate ----
 
+// Where a file system keeps the magic that 2.03's pvcreate finds and offers to wipe.
+int signatureOffset(const QString& type)
+{
+    static const QMap<QString, int> offsets{{QStringLiteral("ext2"), 1080},      {QStringLiteral("ext3"), 1080},
+                                            {QStringLiteral("reiserfs"), 65588}, {QStringLiteral("swap"), 4086},
+                                            {QStringLiteral("vfat"), 82},        {QStringLiteral("ntfs"), 3}};
+    return offsets.value(type, 0);
+}
+
+// 2.03 refuses a device holding a file system unless told yes (-y); then it wipes the signature.
+bool wipeSignature(const Machine& m, const QString& device, bool yes, Output& o)
+{
+    const QString type = isCurrent(m) && !m.pv(device) ? probedType(m, device) : QString();
+    if (type.isEmpty())
+        return true;
+    if (!yes) {
+        o.err(QStringLiteral("WARNING: %1 signature detected on %2 at offset %3. Wipe it? [y/n]: [n]\n")
+                  .arg(type, device)
+                  .arg(signatureOffset(type)));
+        o.errLine(QStringLiteral("  Aborted wiping of %1.").arg(type));
+        o.errLine(QStringLiteral("  1 existing signature left on the device."));
+        return false;
+    }
+    o.outLine(QStringLiteral("  Wiping %1 signature on %2.").arg(type, device));
+    return true;
+}
+
+// Makes `device` an orphan PV with a new UUID, or prints the refusal and returns kFailed.
+int createPv(Machine& m, const QString& device, int force, bool yes, Output& o)
+{
+    const Partition* part = m.partition(device);
+    if ((!part && !m.disk(device)) || (part && part->system == QLatin1String("extended")))
+        return o.fail(
+            kFailed,
+            say(m, {"  Device %1 not found (or ignored by filtering).", "  No device found for %1."}).arg(device));
+    if (part && part->mount.mounted()) {
+        const QString busy = QStringLiteral("  Can't open %1 exclusively.  Mounted filesystem?").arg(device);
+        o.errLine(busy);
+        // 2.03 tries twice, then fails on the file system it cannot wipe.
+        if (isCurrent(m)) {
+            o.errLine(busy);
+            o.errLine(QStringLiteral("  Error opening device %1 for reading at 0 length 4096.").arg(device));
+            o.errLine(QStringLiteral("  Cannot use %1: device has a signature").arg(device));
+        }
+        return o.exitCode = kFailed;
+    }
+    Pv* existing = m.pv(device);
+    if (existing && !existing->vg.isEmpty()) {
+        const Vg* g = m.vg(existing->vg);
+        if (force < 2 || (g && m.usedExtents(*g, device) > 0)) {
+            o.errLine(QStringLiteral("  Can't initialize physical volume \"%1\" of volume group \"%2\" without -ff")
+                          .arg(device, existing->vg));
+            notInitialized(m, device, o);
+            return o.exitCode = kFailed;
+        }
+        o.errLine(QStringLiteral("  WARNING: Forcing physical volume creation on %1 of volume group \"%2\"")
+                      .arg(device, existing->vg));
+    }
+    if (!wipeSignature(m, device, yes, o))
+        return o.exitCode = kFailed;
+    if (!existing) {
+        m.pvs << Pv{device, QString(), QString(), 0};
+        existing = &m.pvs.last();
+    }
+    existing->uuid = m.newUuid(QStringLiteral("pv:") + device);
+    existing->vg.clear();
+    existing->peCount = 0;
+    if (Partition* p = m.partition(device)) {
+        p->fstype = QStringLiteral("LVM2");
+        p->fsUsedKiB = 0;
+        p->fsSizeKiB = 0;
+        p->damaged = false;
+        p->needsRepair = false;
+    }
+    o.outLine(
+        say(m, {"  Physical volume \"%1\" successfully created", "  Physical volume \"%1\" successfully created."})
+            .arg(device));
+    return 0;
+}
+
 int pvcreate(Machine& m, const QStringList& args, Output& o, bool* changed)
 {
     const Options opts = parseOptions(args, QStringLiteral("uM"), QStringLiteral("fyvdZ"));
     if (!opts.error.isEmpty())
         return parseError(QStringLiteral("pvcreate"), opts, o);
     if (opts.positional.isEmpty())
-        return o.fail(kInvalidCommandLine, QStringLiteral("  Please enter a physical volume path"));
+        return syntaxError(m, QStringLiteral("pvcreate"), QStringLiteral("  Please enter a physical volume path"), o);
     int code = 0;
     for (const QString& device : opts.positional) {
-        const Partition* part = m.partition(device);
-        if ((!part && !m.disk(device)) || (part && part->system == QLatin1String("extended"))) {
-            code = o.fail(kFailed, QStringLiteral("  Device %1 not found (or ignored by filtering).").arg(device));
-            continue;
-        }
-        if (part && part->mount.mounted()) {
-            code = o.fail(kFailed, QStringLiteral("  Can't open %1 exclusively.  Mounted filesystem?").arg(device));
-            continue;
-        }
-        Pv* existing = m.pv(device);
-        if (existing && !existing->vg.isEmpty()) {
-            const Vg* g = m.vg(existing->vg);
-            if (opts.count(QLatin1Char('f')) < 2 || (g && m.usedExtents(*g, device) > 0)) {
-                code = o.fail(
-                    kFailed,
-                    QStringLiteral("  Can't initialize physical volume \"%1\" of volume group \"%2\" without -ff")
-                        .arg(device, existing->vg));
-                continue;
-            }
-            o.errLine(QStringLiteral("  WARNING: Forcing physical volume creation on %1 of volume group \"%2\"")
-                          .arg(device, existing->vg));
-        }
-        if (!existing) {
-            m.pvs << Pv{device, QString(), QString(), 0};
-            existing = &m.pvs.last();
-        }
-        existing->uuid = m.newUuid(QStringLiteral("pv:") + device);
-        existing->vg.clear();
-        existing->peCount = 0;
-        if (Partition* p = m.partition(device)) {
-            p->fstype = QStringLiteral("LVM2");
-            p->fsUsedKiB = 0;
-            p->fsSizeKiB = 0;
-            p->damaged = false;
-        }
-        *changed = true;
-        o.outLine(QStringLiteral("  Physical volume \"%1\" successfully created").arg(device));
+        if (const int refusal = createPv(m, device, opts.count(QLatin1Char('f')), opts.has(QLatin1Char('y')), o))
+            code = refusal;
+        else
+            *changed = true;
     }
     return code;
+}
+
+// 2.03's vgcreate and vgextend make PVs of the devices that are none yet; 2.02 refused them.
+bool createMissingPvs(Machine& m, const QStringList& devices, const Options& opts, Output& o, bool* changed)
+{
+    if (!isCurrent(m))
+        return true;
+    for (const QString& device : devices) {
+        if (m.pv(device))
+            continue;
+        if (createPv(m, device, opts.count(QLatin1Char('f')), opts.has(QLatin1Char('y')), o))
+            return false;
+        *changed = true;
+    }
+    return true;
 }
 
 // ---- vgcreate ----
@@ -152,13 +257,16 @@ int vgcreate(Machine& m, const QStringList& args, Output& o, bool* changed)
                                          {QStringLiteral("maxlogicalvolumes"), QLatin1Char('l')},
                                          {QStringLiteral("maxphysicalvolumes"), QLatin1Char('p')},
                                          {QStringLiteral("autobackup"), QLatin1Char('A')}};
-    const Options opts = parseOptions(args, QStringLiteral("slpAM"), QStringLiteral("vdt"), longNames);
+    const QString vgcreateCmd = QStringLiteral("vgcreate");
+    const Options opts = parseOptions(args, QStringLiteral("slpAM"),
+                                      isCurrent(m) ? QStringLiteral("vdtfy") : QStringLiteral("vdt"), longNames);
     if (!opts.error.isEmpty())
-        return parseError(QStringLiteral("vgcreate"), opts, o);
+        return parseError(vgcreateCmd, opts, o);
     if (opts.positional.isEmpty())
-        return o.fail(kInvalidCommandLine, QStringLiteral("  Please provide volume group name and physical volumes"));
+        return syntaxError(m, vgcreateCmd, QStringLiteral("  Please provide volume group name and physical volumes"),
+                           o);
     if (opts.positional.size() < 2)
-        return o.fail(kInvalidCommandLine, QStringLiteral("  Please enter physical volume name(s)"));
+        return syntaxError(m, vgcreateCmd, QStringLiteral("  Please enter physical volume name(s)"), o);
     const QString name = stripDev(opts.positional.first());
     const QStringList devices = unique(opts.positional.mid(1));
     Vg g;
@@ -166,19 +274,27 @@ int vgcreate(Machine& m, const QStringList& args, Output& o, bool* changed)
     if (opts.has(QLatin1Char('s'))) {
         const std::optional<qint64> kib = parseSize(opts.value(QLatin1Char('s')), QLatin1Char('M'));
         if (!kib || *kib <= 0)
-            return o.fail(kInvalidCommandLine, QStringLiteral("  Physical extent size may not be zero"));
-        if ((*kib & (*kib - 1)) != 0 || *kib < 8)
-            return o.fail(kInvalidCommandLine, QStringLiteral("  Physical extent size must be a power of 2."));
+            return usageError(m, vgcreateCmd, QStringLiteral("  Physical extent size may not be zero"), o);
+        // 2.03 also takes multiples of 128 KiB that are no power of two.
+        const bool powerOfTwo = (*kib & (*kib - 1)) == 0 && *kib >= 8;
+        if (!powerOfTwo && !(isCurrent(m) && *kib % 128 == 0))
+            return usageError(m, vgcreateCmd, QStringLiteral("  Physical extent size must be a power of 2."), o);
         g.extentKiB = *kib;
     }
-    if (opts.has(QLatin1Char('l')) && !validMaxNumber(opts.value(QLatin1Char('l')), &g.maxLv))
-        return o.fail(kInvalidCommandLine, QStringLiteral("  Invalid argument %1").arg(opts.value(QLatin1Char('l'))));
-    if (opts.has(QLatin1Char('p')) && !validMaxNumber(opts.value(QLatin1Char('p')), &g.maxPv))
-        return o.fail(kInvalidCommandLine, QStringLiteral("  Invalid argument %1").arg(opts.value(QLatin1Char('p'))));
-    if (opts.has(QLatin1Char('A')) && !QStringList{"y", "n"}.contains(opts.value(QLatin1Char('A'))))
-        return o.fail(kInvalidCommandLine, QStringLiteral("  Invalid argument %1").arg(opts.value(QLatin1Char('A'))));
+    for (const QChar option : {QLatin1Char('l'), QLatin1Char('p'), QLatin1Char('A')}) {
+        const QString value = opts.value(option);
+        const bool valid = option == QLatin1Char('A')
+                               ? QStringList{"y", "n"}.contains(value)
+                               : validMaxNumber(value, option == QLatin1Char('l') ? &g.maxLv : &g.maxPv);
+        if (opts.has(option) && !valid)
+            return usageError(m, vgcreateCmd, QStringLiteral("  Invalid argument %1").arg(value), o);
+    }
     if (!validName(name))
-        return o.fail(kInvalidCommandLine, QStringLiteral("  New volume group name \"%1\" is invalid").arg(name));
+        return usageError(
+            m, vgcreateCmd,
+            say(m, {"  New volume group name \"%1\" is invalid", "  New volume group name \"%1\" is invalid."})
+                .arg(name),
+            o);
     if (m.vg(name))
         return o.fail(kFailed, QStringLiteral("  A volume group called %1 already exists.").arg(name));
     if (g.maxPv > 0 && devices.size() > g.maxPv)
@@ -186,7 +302,7 @@ int vgcreate(Machine& m, const QStringList& args, Output& o, bool* changed)
                       QStringLiteral("  No space for '%1' - volume group '%2' holds max %3 physical volume(s).")
                           .arg(devices.at(g.maxPv), name)
                           .arg(g.maxPv));
-    if (!checkJoining(m, name, devices, o))
+    if (!createMissingPvs(m, devices, opts, o, changed) || !checkJoining(m, name, devices, o))
         return o.exitCode = kFailed;
     g.uuid = m.newUuid(QStringLiteral("vg:") + name);
     m.vgs << g;
@@ -209,7 +325,7 @@ int vgchange(Machine& m, const QStringList& args, Output& o, bool* changed)
     const QString activate = opts.value(QLatin1Char('a'));
     const QString resize = opts.value(QLatin1Char('x'));
     if (opts.has(QLatin1Char('a')) == opts.has(QLatin1Char('x')))
-        return o.fail(kInvalidCommandLine, QStringLiteral("  One of -a or -x options required"));
+        return syntaxError(m, QStringLiteral("vgchange"), QStringLiteral("  One of -a or -x options required"), o);
     const QStringList yesNo{QStringLiteral("y"), QStringLiteral("n"), QStringLiteral("ey"), QStringLiteral("ly")};
     if ((opts.has(QLatin1Char('a')) && !yesNo.contains(activate)) ||
         (opts.has(QLatin1Char('x')) && resize != QLatin1String("y") && resize != QLatin1String("n")))
@@ -238,8 +354,11 @@ int vgchange(Machine& m, const QStringList& args, Output& o, bool* changed)
                           .arg(g->name));
         } else {
             int open = 0;
-            for (const Lv& v : g->lvs)
+            for (const Lv& v : g->lvs) {
+                if (v.mount.mounted() && !open)
+                    inUse(m, *g, v, o);
                 open += v.mount.mounted() ? 1 : 0;
+            }
             if (open) {
                 code = o.fail(kFailed,
                               QStringLiteral("  Can't deactivate volume group \"%1\" with %2 open logical volume(s)")
@@ -265,7 +384,8 @@ int vgremove(Machine& m, const QStringList& args, Output& o, bool* changed)
     if (!opts.error.isEmpty())
         return parseError(QStringLiteral("vgremove"), opts, o);
     if (opts.positional.isEmpty())
-        return o.fail(kInvalidCommandLine, QStringLiteral("  Please enter one or more volume group paths"));
+        return syntaxError(m, QStringLiteral("vgremove"),
+                           QStringLiteral("  Please enter one or more volume group paths"), o);
     int code = 0;
     for (const QString& name : opts.positional) {
         Vg* g = findGroup(m, name, o);
@@ -274,18 +394,32 @@ int vgremove(Machine& m, const QStringList& args, Output& o, bool* changed)
             continue;
         }
         if (!g->lvs.isEmpty() && !opts.has(QLatin1Char('f'))) {
-            code = o.fail(kFailed, QStringLiteral("  Volume group \"%1\" still contains %2 logical volume(s)")
-                                       .arg(g->name)
-                                       .arg(g->lvs.size()));
+            // 2.03 asks; without an answer on its input it declines.
+            if (isCurrent(m)) {
+                o.err(QStringLiteral("Do you really want to remove volume group \"%1\" containing %2 logical volumes? "
+                                     "[y/n]: [n]\n")
+                          .arg(g->name)
+                          .arg(g->lvs.size()));
+                code = o.fail(kFailed, QStringLiteral("  Volume group \"%1\" not removed").arg(g->name));
+            } else {
+                code = o.fail(kFailed, QStringLiteral("  Volume group \"%1\" still contains %2 logical volume(s)")
+                                           .arg(g->name)
+                                           .arg(g->lvs.size()));
+            }
             continue;
         }
         if (anyMounted(*g)) {
+            for (const Lv& v : g->lvs)
+                if (v.mount.mounted())
+                    inUse(m, *g, v, o);
             code = o.fail(
                 kFailed, QStringLiteral("  Can't remove volume group \"%1\" with open logical volume(s)").arg(g->name));
             continue;
         }
         for (const Lv& v : g->lvs)
-            o.outLine(QStringLiteral("  Logical volume \"%1\" successfully removed").arg(v.name));
+            o.outLine(say(m, {"  Logical volume \"%1\" successfully removed",
+                              "  Logical volume \"%1\" successfully removed."})
+                          .arg(v.name));
         const QString removed = g->name;
         for (Pv& p : m.pvs) {
             if (p.vg == removed) {
@@ -306,13 +440,19 @@ int vgrename(Machine& m, const QStringList& args, Output& o, bool* changed)
     if (!opts.error.isEmpty())
         return parseError(QStringLiteral("vgrename"), opts, o);
     if (opts.positional.size() != 2)
-        return o.fail(kInvalidCommandLine, QStringLiteral("  Old and new volume group names need specifying"));
+        return syntaxError(m, QStringLiteral("vgrename"),
+                           QStringLiteral("  Old and new volume group names need specifying"), o);
     const QString oldName = stripDev(opts.positional[0]);
     const QString newName = stripDev(opts.positional[1]);
     if (!validName(newName))
-        return o.fail(kInvalidCommandLine, QStringLiteral("  New volume group name \"%1\" is invalid").arg(newName));
+        return usageError(
+            m, QStringLiteral("vgrename"),
+            say(m, {"  New volume group name \"%1\" is invalid", "  New volume group name \"%1\" is invalid."})
+                .arg(newName),
+            o);
     if (oldName == newName)
-        return o.fail(kFailed, QStringLiteral("  Old and new volume group names need to differ"));
+        return o.fail(kFailed, say(m, {"  Old and new volume group names need to differ",
+                                       "  Old and new volume group names must differ"}));
     Vg* g = findGroup(m, oldName, o);
     if (!g)
         return o.exitCode = kFailed;
@@ -331,18 +471,23 @@ int vgrename(Machine& m, const QStringList& args, Output& o, bool* changed)
 
 int vgextend(Machine& m, const QStringList& args, Output& o, bool* changed)
 {
-    const Options opts = parseOptions(args, QStringLiteral("A"), QStringLiteral("vd"));
+    const QString vgextendCmd = QStringLiteral("vgextend");
+    const Options opts =
+        parseOptions(args, QStringLiteral("A"), isCurrent(m) ? QStringLiteral("vdfy") : QStringLiteral("vd"));
     if (!opts.error.isEmpty())
-        return parseError(QStringLiteral("vgextend"), opts, o);
+        return parseError(vgextendCmd, opts, o);
     if (opts.positional.isEmpty())
-        return o.fail(kInvalidCommandLine, QStringLiteral("  Please enter volume group name and physical volume(s)"));
+        return syntaxError(m, vgextendCmd, QStringLiteral("  Please enter volume group name and physical volume(s)"),
+                           o);
     if (opts.positional.size() < 2)
-        return o.fail(kInvalidCommandLine, QStringLiteral("  Please enter physical volume(s)"));
+        return syntaxError(m, vgextendCmd, QStringLiteral("  Please enter physical volume(s)"), o);
     Vg* g = findGroup(m, opts.positional.first(), o);
     if (!g)
         return o.exitCode = kFailed;
     if (!g->resizable)
-        return o.fail(kFailed, QStringLiteral("  Volume group \"%1\" is not resizable.").arg(g->name));
+        return o.fail(
+            kFailed,
+            say(m, {"  Volume group \"%1\" is not resizable.", "  Volume group %1 is not resizeable."}).arg(g->name));
     const QStringList devices = unique(opts.positional.mid(1));
     const qsizetype have = m.pvsOf(g->name).size();
     if (g->maxPv > 0 && have + devices.size() > g->maxPv)
@@ -350,7 +495,7 @@ int vgextend(Machine& m, const QStringList& args, Output& o, bool* changed)
                       QStringLiteral("  No space for '%1' - volume group '%2' holds max %3 physical volume(s).")
                           .arg(devices.at(qMax<qsizetype>(0, g->maxPv - have)), g->name)
                           .arg(g->maxPv));
-    if (!checkJoining(m, g->name, devices, o))
+    if (!createMissingPvs(m, devices, opts, o, changed) || !checkJoining(m, g->name, devices, o))
         return o.exitCode = kFailed;
     join(m, *g, devices);
     *changed = true;
@@ -364,12 +509,14 @@ int vgreduce(Machine& m, const QStringList& args, Output& o, bool* changed)
     if (!opts.error.isEmpty())
         return parseError(QStringLiteral("vgreduce"), opts, o);
     if (opts.positional.size() < 2)
-        return o.fail(kInvalidCommandLine, QStringLiteral("  Please enter physical volume paths"));
+        return syntaxError(m, QStringLiteral("vgreduce"), QStringLiteral("  Please enter physical volume paths"), o);
     Vg* g = findGroup(m, opts.positional.first(), o);
     if (!g)
         return o.exitCode = kFailed;
     if (!g->resizable)
-        return o.fail(kFailed, QStringLiteral("  Volume group \"%1\" is not resizable.").arg(g->name));
+        return o.fail(
+            kFailed,
+            say(m, {"  Volume group \"%1\" is not resizable.", "  Volume group %1 is not resizeable."}).arg(g->name));
     const QStringList devices = unique(opts.positional.mid(1));
     // Everything is checked before anything changes, so a refusal leaves the group as it was.
     for (const QString& device : devices) {
@@ -377,7 +524,9 @@ int vgreduce(Machine& m, const QStringList& args, Output& o, bool* changed)
         if (!p || p->vg != g->name)
             return o.fail(
                 kFailed,
-                QStringLiteral("  Physical Volume \"%1\" not found in Volume Group \"%2\"").arg(device, g->name));
+                isCurrent(m)
+                    ? QStringLiteral("  Failed to find physical volume \"%1\".").arg(device)
+                    : QStringLiteral("  Physical Volume \"%1\" not found in Volume Group \"%2\"").arg(device, g->name));
         if (m.usedExtents(*g, device) > 0)
             return o.fail(kFailed, QStringLiteral("  Physical volume \"%1\" still in use").arg(device));
     }
@@ -414,7 +563,7 @@ int requestedExtents(const Machine& m, const Vg& g, const Options& opts, int cur
         const int extents = int((wanted + g.extentKiB - 1) / g.extentKiB);
         if (qint64(extents) * g.extentKiB != wanted && wanted > 0)
             o.outLine(QStringLiteral("  Rounding up size to full physical extent %1")
-                          .arg(displaySize(qint64(extents) * g.extentKiB)));
+                          .arg(displaySize(m, qint64(extents) * g.extentKiB)));
         return extents;
     }
     QString text = opts.value(QLatin1Char('l'));
@@ -472,19 +621,31 @@ int lvcreate(Machine& m, const QStringList& args, Output& o, bool* changed)
         {QStringLiteral("chunksize"), QLatin1Char('c')}, {QStringLiteral("permission"), QLatin1Char('p')},
         {QStringLiteral("readahead"), QLatin1Char('r')}, {QStringLiteral("contiguous"), QLatin1Char('C')},
         {QStringLiteral("zero"), QLatin1Char('Z')},      {QStringLiteral("autobackup"), QLatin1Char('A')}};
-    const Options opts = parseOptions(args, QStringLiteral("LlniIcprCZAM"), QStringLiteral("svd"), longNames);
+    const QString lvcreateCmd = QStringLiteral("lvcreate");
+    const Options opts = parseOptions(args, QStringLiteral("LlniIcprCZAM"),
+                                      isCurrent(m) ? QStringLiteral("svdy") : QStringLiteral("svd"), longNames);
     if (!opts.error.isEmpty())
-        return parseError(QStringLiteral("lvcreate"), opts, o);
+        return parseError(lvcreateCmd, opts, o);
     if (opts.has(QLatin1Char('L')) == opts.has(QLatin1Char('l')))
-        return o.fail(kInvalidCommandLine, QStringLiteral("  Please specify either size or extents (not both)"));
-    if (opts.has(QLatin1Char('i')) && opts.value(QLatin1Char('i')) != QLatin1String("1"))
-        return o.fail(kInvalidCommandLine,
-                      QStringLiteral("  Striped volumes are not available on this machine: use -i 1"));
+        return syntaxError(m, lvcreateCmd, QStringLiteral("  Please specify either size or extents (not both)"), o);
     const bool snapshot = opts.has(QLatin1Char('s'));
     if (opts.positional.isEmpty())
+        return syntaxError(m, lvcreateCmd,
+                           snapshot ? QStringLiteral("  Please specify a logical volume to act as the snapshot origin.")
+                                    : QStringLiteral("  Please provide a volume group name"),
+                           o);
+    const QString stripes = opts.value(QLatin1Char('i'));
+    if (opts.has(QLatin1Char('i')) && stripes != QLatin1String("1")) {
+        const Vg* target =
+            isCurrent(m) ? m.vg(stripDev(opts.positional.first()).section(QLatin1Char('/'), 0, 0)) : nullptr;
+        if (target && stripes.toInt() > m.pvsOf(target->name).size())
+            return o.fail(kFailed,
+                          QStringLiteral("  Number of stripes (%1) must not exceed number of physical volumes (%2)")
+                              .arg(stripes)
+                              .arg(m.pvsOf(target->name).size()));
         return o.fail(kInvalidCommandLine,
-                      snapshot ? QStringLiteral("  Please specify a logical volume to act as the snapshot origin.")
-                               : QStringLiteral("  Please provide a volume group name"));
+                      QStringLiteral("  Striped volumes are not available on this machine: use -i 1"));
+    }
     QString vgName = stripDev(opts.positional.first()), originName;
     if (snapshot && !splitLvPath(opts.positional.first(), &vgName, &originName))
         return o.fail(kInvalidCommandLine,
@@ -498,24 +659,30 @@ int lvcreate(Machine& m, const QStringList& args, Output& o, bool* changed)
     if (snapshot) {
         origin = g->lv(originName);
         if (!origin)
-            return o.fail(
-                kFailed,
-                QStringLiteral("  Logical volume \"%1\" not found in volume group \"%2\"").arg(originName, g->name));
+            return o.fail(kFailed, say(m, {"  Logical volume \"%1\" not found in volume group \"%2\"",
+                                           "  Snapshot origin LV %1 not found in Volume group %2."})
+                                       .arg(originName, g->name));
         if (origin->isSnapshot())
-            return o.fail(kFailed, QStringLiteral("  Snapshots of snapshots are not supported yet."));
+            return o.fail(kFailed, say(m, {"  Snapshots of snapshots are not supported yet.",
+                                           "  Snapshots of snapshots are not supported."}));
     }
     const QString name = opts.has(QLatin1Char('n')) ? opts.value(QLatin1Char('n')) : firstFreeName(*g);
     if (!validName(name))
-        return o.fail(kInvalidCommandLine, QStringLiteral("  Logical volume name \"%1\" is invalid").arg(name));
-    if (name.startsWith(QLatin1String("snapshot")) || name.startsWith(QLatin1String("pvmove")))
-        return o.fail(kFailed,
-                      QStringLiteral("  Names starting \"%1\" are reserved. Please choose a different LV name.")
-                          .arg(name.startsWith(QLatin1String("snapshot")) ? QStringLiteral("snapshot")
-                                                                          : QStringLiteral("pvmove")));
+        return usageError(
+            m, lvcreateCmd,
+            say(m, {"  Logical volume name \"%1\" is invalid", "  Logical volume name \"%1\" is invalid."}).arg(name),
+            o);
+    if (name.startsWith(QLatin1String("snapshot")) || name.startsWith(QLatin1String("pvmove"))) {
+        const QString reserved =
+            QStringLiteral("  Names starting \"%1\" are reserved. Please choose a different LV name.")
+                .arg(name.startsWith(QLatin1String("snapshot")) ? QStringLiteral("snapshot")
+                                                                : QStringLiteral("pvmove"));
+        return isCurrent(m) ? usageError(m, lvcreateCmd, reserved, o) : o.fail(kFailed, reserved);
+    }
     if (g->lv(name))
-        return o.fail(
-            kFailed,
-            QStringLiteral("  Logical volume \"%1\" already exists in volume group \"%2\"").arg(name, g->name));
+        return o.fail(kFailed, say(m, {"  Logical volume \"%1\" already exists in volume group \"%2\"",
+                                       "  Logical Volume \"%1\" already exists in volume group \"%2\""})
+                                   .arg(name, g->name));
     if (g->maxLv > 0 && g->lvs.size() >= g->maxLv)
         return o.fail(kFailed, QStringLiteral("  Maximum number of logical volumes (%1) reached in volume group %2")
                                    .arg(g->maxLv)
@@ -530,10 +697,16 @@ int lvcreate(Machine& m, const QStringList& args, Output& o, bool* changed)
         return o.fail(kFailed, QStringLiteral("  Unable to create new logical volume with no extents"));
     QList<Segment> segments;
     if (!m.allocate(*g, extents, onlyPvs, segments))
-        return o.fail(kFailed, QStringLiteral("  Insufficient free extents (%1) in volume group %2: %3 required")
-                                   .arg(m.freeExtents(*g))
-                                   .arg(g->name)
-                                   .arg(extents));
+        return o.fail(kFailed, isCurrent(m)
+                                   ? QStringLiteral(
+                                         "  Volume group \"%1\" has insufficient free space (%2 extents): %3 required.")
+                                         .arg(g->name)
+                                         .arg(m.freeExtents(*g))
+                                         .arg(extents)
+                                   : QStringLiteral("  Insufficient free extents (%1) in volume group %2: %3 required")
+                                         .arg(m.freeExtents(*g))
+                                         .arg(g->name)
+                                         .arg(extents));
     Lv v;
     v.name = name;
     v.uuid = m.newUuid(QStringLiteral("lv:") + g->name + QLatin1Char('/') + name);
@@ -544,15 +717,17 @@ int lvcreate(Machine& m, const QStringList& args, Output& o, bool* changed)
         v.fstype = origin->fstype;
         v.fsSizeKiB = origin->fsSizeKiB;
         v.damaged = origin->damaged;
+        v.needsRepair = origin->needsRepair;
     }
     g->lvs << v;
     *changed = true;
-    o.outLine(QStringLiteral("  Logical volume \"%1\" created").arg(name));
+    o.outLine(say(m, {"  Logical volume \"%1\" created", "  Logical volume \"%1\" created."}).arg(name));
     return 0;
 }
 
-// Resolves a volume path to its group and volume, printing the refusal when there is none.
-bool findVolume(Machine& m, const QString& path, Vg** g, Lv** v, Output& o)
+// Resolves a volume path to its group and volume, printing the refusal when there is none
+// (`notFound`: %1 the volume, %2 the group).
+bool findVolume(Machine& m, const QString& path, Vg** g, Lv** v, Output& o, const Phrase& notFound)
 {
     QString vgName, lvName;
     if (!splitLvPath(path, &vgName, &lvName)) {
@@ -566,7 +741,7 @@ bool findVolume(Machine& m, const QString& path, Vg** g, Lv** v, Output& o)
     }
     *v = (*g)->lv(lvName);
     if (!*v) {
-        o.fail(kFailed, QStringLiteral("  Logical volume \"%1\" not found in volume group \"%2\"").arg(lvName, vgName));
+        o.fail(kFailed, say(m, notFound).arg(lvName, vgName));
         return false;
     }
     return true;
@@ -591,7 +766,8 @@ int lvrename(Machine& m, const QStringList& args, Output& o, bool* changed)
             newName = p[1];
         }
     } else {
-        return o.fail(kInvalidCommandLine, QStringLiteral("  Old and new logical volume names required"));
+        return syntaxError(m, QStringLiteral("lvrename"), QStringLiteral("  Old and new logical volume names required"),
+                           o);
     }
     if (newVg != vgName)
         return o.fail(kInvalidCommandLine,
@@ -610,9 +786,9 @@ int lvrename(Machine& m, const QStringList& args, Output& o, bool* changed)
             kFailed,
             QStringLiteral("  Existing logical volume \"%1\" not found in volume group \"%2\"").arg(oldName, g->name));
     if (g->lv(newName))
-        return o.fail(
-            kFailed,
-            QStringLiteral("  Logical volume \"%1\" already exists in volume group \"%2\"").arg(newName, g->name));
+        return o.fail(kFailed, say(m, {"  Logical volume \"%1\" already exists in volume group \"%2\"",
+                                       "  Logical Volume \"%1\" already exists in volume group \"%2\""})
+                                   .arg(newName, g->name));
     v->name = newName;
     for (Lv& other : g->lvs)
         if (other.origin == oldName)
@@ -622,39 +798,74 @@ int lvrename(Machine& m, const QStringList& args, Output& o, bool* changed)
     return 0;
 }
 
+// Why `v` cannot go now (printed), or true when it can.
+bool removable(const Machine& m, const Vg& g, const Lv& v, bool force, Output& o)
+{
+    if (v.mount.mounted()) {
+        o.fail(kFailed, isCurrent(m)
+                            ? QStringLiteral("  Logical volume %1/%2 contains a filesystem in use.").arg(g.name, v.name)
+                            : QStringLiteral("  Can't remove open logical volume \"%1\"").arg(v.name));
+        return false;
+    }
+    if (g.active && v.active && !force) {
+        // The tool asks; without an answer on its input it declines.
+        if (isCurrent(m))
+            o.err(QStringLiteral("Do you really want to remove active logical volume %1/%2? [y/n]: [n]\n")
+                      .arg(g.name, v.name));
+        else
+            o.out(QStringLiteral("Do you really want to remove active logical volume \"%1\"? [y/n]: ").arg(v.name));
+        o.fail(kFailed,
+               say(m, {"  Logical volume \"%1\" not removed", "  Logical volume \"%1\" not removed."}).arg(v.name));
+        return false;
+    }
+    return true;
+}
+
 int lvremove(Machine& m, const QStringList& args, Output& o, bool* changed)
 {
     const Options opts = parseOptions(args, QStringLiteral("A"), QStringLiteral("fvd"));
     if (!opts.error.isEmpty())
         return parseError(QStringLiteral("lvremove"), opts, o);
     if (opts.positional.isEmpty())
-        return o.fail(kInvalidCommandLine, QStringLiteral("  Please enter one or more logical volume paths"));
+        return syntaxError(m, QStringLiteral("lvremove"),
+                           QStringLiteral("  Please enter one or more logical volume paths"), o);
+    const bool force = opts.has(QLatin1Char('f'));
     int code = 0;
     for (const QString& path : opts.positional) {
         Vg* g = nullptr;
         Lv* v = nullptr;
-        if (!findVolume(m, path, &g, &v, o)) {
+        if (!findVolume(m, path, &g, &v, o,
+                        {"  Logical volume \"%1\" not found in volume group \"%2\"",
+                         "  Failed to find logical volume \"%2/%1\""})) {
             code = o.exitCode;
             continue;
         }
-        // LVM2 of this era refuses to drop an origin together with its snapshots.
-        if (!g->snapshotsOf(v->name).isEmpty()) {
+        const QStringList snapshots = g->snapshotsOf(v->name);
+        // LVM2 2.02 refuses to drop an origin together with its snapshots; 2.03 asks and, forced, drops them too.
+        if (!snapshots.isEmpty() && !isCurrent(m)) {
             code = o.fail(kFailed, QStringLiteral("  Can't remove logical volume \"%1\" under snapshot").arg(v->name));
             continue;
         }
-        if (v->mount.mounted()) {
-            code = o.fail(kFailed, QStringLiteral("  Can't remove open logical volume \"%1\"").arg(v->name));
+        if (!snapshots.isEmpty() && !force) {
+            o.err(QStringLiteral("Removing origin %1 will also remove %2 snapshots(s). Proceed? [y/n]: [n]\n")
+                      .arg(v->name)
+                      .arg(snapshots.size()));
+            code = o.fail(kFailed, QStringLiteral("  Logical volume \"%1\" not removed.").arg(v->name));
             continue;
         }
-        if (g->active && v->active && !opts.has(QLatin1Char('f'))) {
-            o.out(QStringLiteral("Do you really want to remove active logical volume \"%1\"? [y/n]: ").arg(v->name));
-            code = o.fail(kFailed, QStringLiteral("  Logical volume \"%1\" not removed").arg(v->name));
+        const QStringList doomed = snapshots + QStringList{v->name};
+        if (!std::all_of(doomed.begin(), doomed.end(),
+                         [&](const QString& name) { return removable(m, *g, *g->lv(name), force, o); })) {
+            code = o.exitCode;
             continue;
         }
-        const QString name = v->name;
-        g->lvs.removeIf([&](const Lv& x) { return x.name == name; });
+        for (const QString& name : doomed) {
+            g->lvs.removeIf([&](const Lv& x) { return x.name == name; });
+            o.outLine(say(m, {"  Logical volume \"%1\" successfully removed",
+                              "  Logical volume \"%1\" successfully removed."})
+                          .arg(name));
+        }
         *changed = true;
-        o.outLine(QStringLiteral("  Logical volume \"%1\" successfully removed").arg(name));
     }
     return code;
 }
@@ -666,13 +877,16 @@ int lvextend(Machine& m, const QStringList& args, Output& o, bool* changed)
     const Options opts = parseOptions(args, QStringLiteral("LliIA"), QStringLiteral("vdfnr"), longNames);
     if (!opts.error.isEmpty())
         return parseError(QStringLiteral("lvextend"), opts, o);
+    const QString lvextendCmd = QStringLiteral("lvextend");
     if (opts.has(QLatin1Char('L')) == opts.has(QLatin1Char('l')))
-        return o.fail(kInvalidCommandLine, QStringLiteral("  Please specify either size or extents (not both)"));
+        return syntaxError(m, lvextendCmd, QStringLiteral("  Please specify either size or extents (not both)"), o);
     if (opts.positional.isEmpty())
-        return o.fail(kInvalidCommandLine, QStringLiteral("  Please provide the logical volume name"));
+        return syntaxError(m, lvextendCmd, QStringLiteral("  Please provide the logical volume name"), o);
     Vg* g = nullptr;
     Lv* v = nullptr;
-    if (!findVolume(m, opts.positional.first(), &g, &v, o))
+    if (!findVolume(m, opts.positional.first(), &g, &v, o,
+                    {"  Logical volume \"%1\" not found in volume group \"%2\"",
+                     "  Logical volume %1 not found in volume group %2."}))
         return o.exitCode;
     const QStringList onlyPvs = unique(opts.positional.mid(1));
     if (!checkPvRestriction(m, *g, onlyPvs, o))
@@ -682,9 +896,10 @@ int lvextend(Machine& m, const QStringList& args, Output& o, bool* changed)
     if (o.exitCode)
         return o.exitCode;
     if (wanted == current)
-        return o.fail(
-            kFailed,
-            QStringLiteral("  New size (%1 extents) matches existing size (%2 extents)").arg(wanted).arg(current));
+        return o.fail(kFailed, say(m, {"  New size (%1 extents) matches existing size (%2 extents)",
+                                       "  New size (%1 extents) matches existing size (%2 extents)."})
+                                   .arg(wanted)
+                                   .arg(current));
     if (wanted < current)
         return o.fail(kFailed,
                       QStringLiteral("  New size given (%1 extents) not larger than existing size (%2 extents)")
@@ -697,6 +912,15 @@ int lvextend(Machine& m, const QStringList& args, Output& o, bool* changed)
                                    .arg(m.freeExtents(*g)));
     v->segments = segments;
     *changed = true;
+    if (isCurrent(m)) {
+        o.outLine(QStringLiteral("  Size of logical volume %1/%2 changed from %3 (%4 extents) to %5 (%6 extents).")
+                      .arg(g->name, v->name, displaySize(m, qint64(current) * g->extentKiB))
+                      .arg(current)
+                      .arg(displaySize(m, qint64(wanted) * g->extentKiB))
+                      .arg(wanted));
+        o.outLine(QStringLiteral("  Logical volume %1/%2 successfully resized.").arg(g->name, v->name));
+        return 0;
+    }
     o.outLine(
         QStringLiteral("  Extending logical volume %1 to %2").arg(v->name, displaySize(qint64(wanted) * g->extentKiB)));
     o.outLine(QStringLiteral("  Logical volume %1 successfully resized").arg(v->name));

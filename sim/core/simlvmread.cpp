@@ -16,11 +16,6 @@ int openCount(const Lv& v)
     return v.mount.mounted() ? 1 : 0;
 }
 
-bool lvActive(const Vg& g, const Lv& v)
-{
-    return g.active && v.active;
-}
-
 // A snapshot shows its origin's size; its own extents are its copy-on-write table.
 const Lv& sizeSource(const Vg& g, const Lv& v)
 {
@@ -511,6 +506,25 @@ int pvdisplay(Machine& m, const QStringList& args, Output& o)
 }
 
 } // namespace
+
+bool lvActive(const Vg& g, const Lv& v)
+{
+    return g.active && v.active;
+}
+
+int minorOf(const Machine& m, const Vg& group, const Lv& volume)
+{
+    int minor = 0;
+    for (const Vg& g : m.vgs) {
+        for (const Lv& v : g.lvs) {
+            if (&g == &group && &v == &volume)
+                return minor;
+            if (lvActive(g, v))
+                ++minor;
+        }
+    }
+    return minor;
+}
 
 int runLvmRead(const QString& command, Machine& m, const QStringList& args, Output& o)
 {

@@ -1,5 +1,6 @@
 // The simulated machine's other tools: parted, mke2fs, mkreiserfs, ls, mount, e2fsck, resize2fs,
-// resize_reiserfs and the device lister veziva.cli.
+// resize_reiserfs and the device lister veziva.cli. parted, mount and the e2fsprogs answer as their
+// current releases do on a machine with today's tool set.
 #include "simtools.h"
 
 namespace sim {
@@ -25,6 +26,19 @@ struct Device {
         return size ? size : sizeKiB;
     }
     bool damaged() const { return lv ? lv->damaged : partition && partition->damaged; }
+    bool needsRepair() const { return lv ? lv->needsRepair : partition && partition->needsRepair; }
+    void repaired()
+    {
+        if (lv)
+            lv->needsRepair = false;
+        else if (partition)
+            partition->needsRepair = false;
+    }
+    // e2fsprogs 1.47 names a file system by its label where it has one.
+    QString summaryName(const Machine& m, const QString& path) const
+    {
+        return isCurrent(m) && partition && !partition->label.isEmpty() ? partition->label : path;
+    }
     bool hasExt() const { return fstype().toLower().startsWith(QLatin1String("ext")); }
     bool hasReiser() const { return fstype().toLower().contains(QLatin1String("reiser")); }
 
@@ -34,7 +48,9 @@ struct Device {
             lv->fstype = type;
             lv->fsSizeKiB = sizeKiB;
             lv->damaged = isDamaged;
+            lv->needsRepair = lv->needsRepair && lv->fstype == type;
         } else if (partition) {
+            partition->needsRepair = partition->needsRepair && partition->fstype == type;
             partition->fstype = type;
             partition->fsSizeKiB = sizeKiB;
             partition->damaged = isDamaged;
@@ -84,14 +100,26 @@ qint64 blocks(qint64 kib)
     return kib / 4;
 }
 
+// The first line every e2fsprogs tool writes on standard error.
+QString e2fsprogsHeader(const Machine& m, const QString& tool)
+{
+    return QStringLiteral("%1 %2").arg(tool, say(m, {"1.38 (30-Jun-2005)", "1.47.0 (5-Feb-2023)"}));
+}
+
 // ---- parted ----
+
+int partedPrint(const Disk& disk, Output& o);
 
 int parted(Machine& m, const QStringList& args, Output& o, bool* changed)
 {
     QStringList words;
-    for (const QString& a : args)
-        if (a != QLatin1String("-s") && a != QLatin1String("--script"))
+    bool script = false;
+    for (const QString& a : args) {
+        if (a == QLatin1String("-s") || a == QLatin1String("--script"))
+            script = true;
+        else
             words << a;
+    }
     if (words.isEmpty())
         return o.fail(1, QStringLiteral("Error: No device given."));
     const QString diskPath = words.takeFirst();
@@ -102,9 +130,12 @@ int parted(Machine& m, const QStringList& args, Output& o, bool* changed)
     QStringList rest;
     for (const QString& w : words)
         rest += w.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (isCurrent(m) && rest == QStringList{QStringLiteral("print")})
+        return partedPrint(*disk, o);
     if (rest.isEmpty() || rest.first() != QLatin1String("set"))
         return o.fail(1, QStringLiteral("Error: Unknown command \"%1\".").arg(rest.value(0)));
-    if (rest.size() != 4 || (rest[3] != QLatin1String("on") && rest[3] != QLatin1String("off")))
+    const bool stateGiven = rest.size() == 4 && (rest[3] == QLatin1String("on") || rest[3] == QLatin1String("off"));
+    if (!stateGiven && !(isCurrent(m) && rest.size() == 3))
         return o.fail(1, QStringLiteral("Error: Expecting a partition number, a flag and a state (on/off)."));
     bool ok = false;
     const int number = rest[1].toInt(&ok);
@@ -114,12 +145,19 @@ int parted(Machine& m, const QStringList& args, Output& o, bool* changed)
     const QString flag = rest[2];
     static const QStringList known{"boot", "lba", "root", "swap", "hidden", "raid", "lvm", "hp-service"};
     if (!known.contains(flag))
-        return o.fail(1, QStringLiteral("Error: Unknown flag \"%1\".").arg(flag));
+        return o.fail(1, say(m, {"Error: Unknown flag \"%1\".", "parted: invalid token: %1"}).arg(flag));
+    // parted 3.5 takes the flag on an extended partition without a word and leaves it unchanged.
     if (part->system == QLatin1String("extended"))
-        return o.fail(1, QStringLiteral("Error: The flag '%1' is not available for extended partitions.").arg(flag));
+        return isCurrent(m)
+                   ? 0
+                   : o.fail(1,
+                            QStringLiteral("Error: The flag '%1' is not available for extended partitions.").arg(flag));
     if (flag != QLatin1String("lvm"))
         return 0;
-    const bool on = rest[3] == QLatin1String("on");
+    // Without a state parted 3.5 toggles the flag.
+    const bool on = rest.size() == 3 ? part->tag.isEmpty() : rest[3] == QLatin1String("on");
+    if (isCurrent(m) && !script)
+        o.err(QStringLiteral("Information: You may need to update /etc/fstab.\n\n"));
     part->system = on ? QStringLiteral("Linux LVM") : QStringLiteral("Linux");
     part->tag = on ? QStringLiteral("LVM") : QString();
     *changed = true;
@@ -141,26 +179,10 @@ int mkfsRefusal(const Machine& m, const Device& d, const QString& path, const QS
     return 0;
 }
 
-int mke2fs(Machine& m, const QStringList& args, Output& o, bool* changed)
+void mke2fsClassicReport(const QString& type, qint64 count, const QString& label, Output& o)
 {
-    const Options opts = parseOptions(args, QStringLiteral("bLmtTNiIgO"), QStringLiteral("jqFnvSc"));
-    o.errLine(QStringLiteral("mke2fs 1.38 (30-Jun-2005)"));
-    if (!opts.error.isEmpty() || opts.positional.isEmpty())
-        return o.fail(
-            1,
-            QStringLiteral(
-                "Usage: mke2fs [-c|-t|-l filename] [-b block-size] [-f fragment-size]\n"
-                "\t[-i bytes-per-inode] [-j] [-L volume-label] [-m reserved-blocks-percentage] device [blocks-count]"));
-    const QString path = opts.positional.first();
-    Device d = resolve(m, path);
-    if (const int refusal = mkfsRefusal(m, d, path, QStringLiteral("mke2fs"), o))
-        return refusal;
-    const QString type = opts.has(QLatin1Char('j')) || opts.value(QLatin1Char('t')) == QLatin1String("ext3")
-                             ? QStringLiteral("ext3")
-                             : QStringLiteral("ext2");
-    const qint64 count = blocks(d.sizeKiB);
     const qint64 groups = qMax<qint64>(1, (count + 32767) / 32768);
-    o.outLine(QStringLiteral("Filesystem label=%1").arg(opts.value(QLatin1Char('L'))));
+    o.outLine(QStringLiteral("Filesystem label=%1").arg(label));
     o.outLine(QStringLiteral("OS type: Linux"));
     o.outLine(QStringLiteral("Block size=4096 (log=2)"));
     o.outLine(QStringLiteral("Fragment size=4096 (log=2)"));
@@ -178,10 +200,77 @@ int mke2fs(Machine& m, const QStringList& args, Output& o, bool* changed)
     o.outLine(QString());
     o.outLine(QStringLiteral("This filesystem will be automatically checked every 30 mounts or\n"
                              "180 days, whichever comes first.  Use tune2fs -c or -i to override."));
+}
+
+// The journal mke2fs 1.47 gives a file system of `count` blocks.
+qint64 journalBlocks(qint64 count)
+{
+    static const QList<QPair<qint64, qint64>> steps{{32768, 1024},         {256 * 1024, 4096},   {512 * 1024, 8192},
+                                                    {4096 * 1024, 16384},  {8192 * 1024, 32768}, {16384 * 1024, 65536},
+                                                    {32768 * 1024, 131072}};
+    for (const auto& [below, size] : steps)
+        if (count < below)
+            return size;
+    return 262144;
+}
+
+void mke2fsCurrentReport(const QString& type, qint64 count, const QString& uuid, Output& o)
+{
+    const qint64 groups = qMax<qint64>(1, (count + 32767) / 32768);
+    o.outLine(QStringLiteral("Discarding device blocks: done                            "));
+    o.outLine(QStringLiteral("Creating filesystem with %1 4k blocks and %2 inodes").arg(count).arg(groups * 8192));
+    o.outLine(QStringLiteral("Filesystem UUID: %1").arg(uuid));
+    // Backups sit in group 1 and in the groups that are powers of 3, 5 and 7.
+    QList<qint64> backups;
+    for (qint64 base : {3, 5, 7})
+        for (qint64 g = base; g < groups; g *= base)
+            backups << g;
+    if (groups > 1)
+        backups << 1;
+    std::sort(backups.begin(), backups.end());
+    if (!backups.isEmpty()) {
+        QStringList starts;
+        for (qint64 g : backups)
+            starts << QString::number(g * 32768);
+        o.outLine(QStringLiteral("Superblock backups stored on blocks: "));
+        o.outLine(QLatin1Char('\t') + starts.join(QStringLiteral(", ")));
+    }
+    o.outLine(QString());
+    o.outLine(QStringLiteral("Allocating group tables: done                            "));
+    o.outLine(QStringLiteral("Writing inode tables: done                            "));
+    if (type == QLatin1String("ext3"))
+        o.outLine(QStringLiteral("Creating journal (%1 blocks): done").arg(journalBlocks(count)));
+    o.outLine(QStringLiteral("Writing superblocks and filesystem accounting information: done"));
+    o.outLine(QString());
+}
+
+int mke2fs(Machine& m, const QStringList& args, Output& o, bool* changed)
+{
+    const Options opts = parseOptions(args, QStringLiteral("bLmtTNiIgOE"), QStringLiteral("jqFnvSc"));
+    o.errLine(e2fsprogsHeader(m, QStringLiteral("mke2fs")));
+    if (!opts.error.isEmpty() || opts.positional.isEmpty())
+        return o.fail(
+            1,
+            QStringLiteral(
+                "Usage: mke2fs [-c|-t|-l filename] [-b block-size] [-f fragment-size]\n"
+                "\t[-i bytes-per-inode] [-j] [-L volume-label] [-m reserved-blocks-percentage] device [blocks-count]"));
+    const QString path = opts.positional.first();
+    Device d = resolve(m, path);
+    if (isCurrent(m) && (!d.exists || !d.isFsCarrier()))
+        return o.fail(1, QStringLiteral("The file %1 does not exist and no size was specified.").arg(path));
+    if (const int refusal = mkfsRefusal(m, d, path, QStringLiteral("mke2fs"), o))
+        return refusal;
+    const QString type = opts.has(QLatin1Char('j')) || opts.value(QLatin1Char('t')) == QLatin1String("ext3")
+                             ? QStringLiteral("ext3")
+                             : QStringLiteral("ext2");
     if (!opts.has(QLatin1Char('n'))) {
         d.setFs(type, d.sizeKiB, false);
         *changed = true;
     }
+    if (isCurrent(m))
+        mke2fsCurrentReport(type, blocks(d.sizeKiB), probedUuid(m, path), o);
+    else
+        mke2fsClassicReport(type, blocks(d.sizeKiB), opts.value(QLatin1Char('L')), o);
     return 0;
 }
 
@@ -279,39 +368,81 @@ int mount(Machine& m, const QStringList& args, Output& o)
         }
         return 0;
     }
+    // util-linux 2.38 has no --guess-fstype any more.
+    if (isCurrent(m) && args.contains(QLatin1String("--guess-fstype")))
+        return o.fail(1, QStringLiteral("mount: unrecognized option '--guess-fstype'\n"
+                                        "Try 'mount --help' for more information."));
     if (args.size() == 2 && args[0] == QLatin1String("--guess-fstype")) {
         const QString type = guessFstype(resolve(m, args[1]));
         o.outLine(type.isEmpty() ? QStringLiteral("unknown") : type);
         return type.isEmpty() ? 1 : 0;
     }
-    return o.fail(1, QStringLiteral("mount: only --guess-fstype and the listing are simulated"));
+    return o.fail(1, say(m, {"mount: only --guess-fstype and the listing are simulated",
+                             "mount: only the listing is simulated"}));
 }
 
 // ---- e2fsck ----
 
-int e2fsck(Machine& m, const QStringList& args, Output& o)
+// Why e2fsck cannot check the device (printed, with its exit code), or 0.
+int e2fsckRefusal(const Machine& m, const Device& d, const QString& path, Output& o)
 {
-    const Options opts = parseOptions(args, QStringLiteral("bBjlLC"), QStringLiteral("yfnpvFtcDk"));
-    o.errLine(QStringLiteral("e2fsck 1.38 (30-Jun-2005)"));
+    static const QString noSuperblock =
+        QStringLiteral("\nThe superblock could not be read or does not describe a valid ext2/ext3/ext4\n"
+                       "filesystem.  If the device is valid and it really contains an ext2/ext3/ext4\n"
+                       "filesystem (and not swap or ufs or something else), then the superblock\n"
+                       "is corrupt, and you might try running e2fsck with an alternate superblock:\n"
+                       "    e2fsck -b 8193 <device>\n"
+                       " or\n"
+                       "    e2fsck -b 32768 <device>\n\n");
+    if (!d.exists || !d.isFsCarrier()) {
+        if (!isCurrent(m))
+            return o.fail(8, QStringLiteral("e2fsck: No such file or directory while trying to open %1\n\n"
+                                            "The superblock could not be read or does not describe a correct ext2\n"
+                                            "filesystem.")
+                                 .arg(path));
+        o.errLine(QStringLiteral("e2fsck: No such file or directory while trying to open %1").arg(path));
+        o.outLine(QStringLiteral("Possibly non-existent device?"));
+        return o.exitCode = 8;
+    }
+    if (d.mounted()) {
+        if (isCurrent(m)) {
+            o.outLine(QStringLiteral("%1 is mounted.").arg(path));
+            o.err(QStringLiteral("e2fsck: Cannot continue, aborting.\n\n\n"));
+            return o.exitCode = 8;
+        }
+        return o.fail(8, QStringLiteral("%1 is mounted.  \n\ne2fsck: Cannot continue, aborting.\n").arg(path));
+    }
+    if (d.hasExt())
+        return 0;
+    if (!isCurrent(m))
+        return o.fail(8, QStringLiteral("e2fsck: Bad magic number in super-block while trying to open %1\n\n"
+                                        "The superblock could not be read or does not describe a correct ext2\n"
+                                        "filesystem.")
+                             .arg(path));
+    o.errLine(QStringLiteral("e2fsck: Bad magic number in super-block while trying to open %1").arg(path));
+    o.out(QStringLiteral("ext2fs_open2: Bad magic number in super-block\n"
+                         "e2fsck: Superblock invalid, trying backup blocks...\n") +
+          noSuperblock);
+    // 1.47 names what blkid finds there instead.
+    const QString found = probedType(m, path);
+    if (!found.isEmpty())
+        o.outLine(QStringLiteral("%1 contains a %2 file system").arg(path, found));
+    return o.exitCode = 8;
+}
+
+int e2fsck(Machine& m, const QStringList& args, Output& o, bool* changed)
+{
+    const Options opts = parseOptions(args, QStringLiteral("bBjlLCE"), QStringLiteral("yfnpvFtcDk"));
+    o.errLine(e2fsprogsHeader(m, QStringLiteral("e2fsck")));
     if (!opts.error.isEmpty() || opts.positional.size() != 1)
         return o.fail(16, QStringLiteral("Usage: e2fsck [-panyrcdfvstDFSV] [-b superblock] [-B blocksize]\n"
                                          "\t\t[-I inode_buffer_blocks] [-P process_inode_size]\n"
                                          "\t\t[-l|-L bad_blocks_file] [-C fd] [-j ext-journal]\n"
                                          "\t\t[-E extended-options] device"));
     const QString path = opts.positional.first();
-    const Device d = resolve(m, path);
-    if (!d.exists || !d.isFsCarrier())
-        return o.fail(8, QStringLiteral("e2fsck: No such file or directory while trying to open %1\n\n"
-                                        "The superblock could not be read or does not describe a correct ext2\n"
-                                        "filesystem.")
-                             .arg(path));
-    if (d.mounted())
-        return o.fail(8, QStringLiteral("%1 is mounted.  \n\ne2fsck: Cannot continue, aborting.\n").arg(path));
-    if (!d.hasExt())
-        return o.fail(8, QStringLiteral("e2fsck: Bad magic number in super-block while trying to open %1\n\n"
-                                        "The superblock could not be read or does not describe a correct ext2\n"
-                                        "filesystem.")
-                             .arg(path));
+    Device d = resolve(m, path);
+    if (const int refusal = e2fsckRefusal(m, d, path, o))
+        return refusal;
     if (d.damaged() || d.fsSizeKiB() > d.sizeKiB) {
         o.outLine(QStringLiteral("The filesystem size (according to the superblock) is %1 blocks")
                       .arg(blocks(d.fsSizeKiB())));
@@ -327,12 +458,25 @@ int e2fsck(Machine& m, const QStringList& args, Output& o)
     o.outLine(QStringLiteral("Pass 4: Checking reference counts"));
     o.outLine(QStringLiteral("Pass 5: Checking group summary information"));
     const qint64 count = blocks(d.fsSizeKiB());
+    const qint64 used = count / 30 + 1;
+    const QString name = d.summaryName(m, path);
+    // A file system with errors is repaired once (exit 1); -n only reports them (exit 4).
+    const bool repair = d.needsRepair() && !opts.has(QLatin1Char('n'));
+    if (d.needsRepair()) {
+        o.outLine(QStringLiteral("Free blocks count wrong (%1, counted=%2).").arg(count / 2).arg(count - used));
+        o.outLine(repair ? QStringLiteral("Fix? yes\n\n") : QStringLiteral("Fix? no\n\n"));
+        if (repair) {
+            o.outLine(QStringLiteral("%1: ***** FILE SYSTEM WAS MODIFIED *****").arg(name));
+            d.repaired();
+            *changed = true;
+        }
+    }
     o.outLine(QStringLiteral("%1: 11/%2 files (0.0% non-contiguous), %3/%4 blocks")
-                  .arg(path)
+                  .arg(name)
                   .arg(qMax<qint64>(1, count / 32768) * 16384)
-                  .arg(count / 30 + 1)
+                  .arg(used)
                   .arg(count));
-    return 0;
+    return d.needsRepair() ? 4 : repair ? 1 : 0;
 }
 
 // ---- resize2fs, resize_reiserfs ----
@@ -346,19 +490,22 @@ void applyResize(Device& d, qint64 newKiB)
 int resize2fs(Machine& m, const QStringList& args, Output& o, bool* changed)
 {
     const Options opts = parseOptions(args, QStringLiteral("d"), QStringLiteral("fFpPM"));
-    o.errLine(QStringLiteral("resize2fs 1.38 (30-Jun-2005)"));
+    o.errLine(e2fsprogsHeader(m, QStringLiteral("resize2fs")));
     if (!opts.error.isEmpty() || opts.positional.isEmpty() || opts.positional.size() > 2)
         return o.fail(1, QStringLiteral("Usage: resize2fs [-d debug_flags] [-f] [-F] [-p] device [new_size]\n"));
     const QString path = opts.positional.first();
     Device d = resolve(m, path);
-    if (!d.exists || !d.isFsCarrier())
-        return o.fail(1, QStringLiteral("resize2fs: No such file or directory while trying to open %1\n"
-                                        "Couldn't find valid filesystem superblock.")
-                             .arg(path));
-    if (!d.hasExt())
-        return o.fail(1, QStringLiteral("resize2fs: Bad magic number in super-block while trying to open %1\n"
-                                        "Couldn't find valid filesystem superblock.")
-                             .arg(path));
+    if (!d.exists || !d.isFsCarrier() || !d.hasExt()) {
+        const QString why = !d.exists || !d.isFsCarrier() ? QStringLiteral("No such file or directory")
+                                                          : QStringLiteral("Bad magic number in super-block");
+        o.errLine(QStringLiteral("resize2fs: %1 while trying to open %2").arg(why, path));
+        // 1.47 writes the second line on standard output.
+        if (isCurrent(m))
+            o.outLine(QStringLiteral("Couldn't find valid filesystem superblock."));
+        else
+            o.errLine(QStringLiteral("Couldn't find valid filesystem superblock."));
+        return o.exitCode = 1;
+    }
     qint64 newKiB = d.sizeKiB;
     if (opts.positional.size() == 2) {
         const QString text = opts.positional[1];
@@ -371,7 +518,7 @@ int resize2fs(Machine& m, const QStringList& args, Output& o, bool* changed)
         newKiB = *kib;
     }
     const bool force = opts.has(QLatin1Char('f'));
-    if (d.damaged() && !force)
+    if ((d.damaged() || d.needsRepair()) && !force)
         return o.fail(1, QStringLiteral("Please run 'e2fsck -f %1' first.\n").arg(path));
     if (newKiB > d.sizeKiB && !force)
         return o.fail(1, QStringLiteral("The containing partition (or device) is only %1 (4k) blocks.\n"
@@ -379,7 +526,12 @@ int resize2fs(Machine& m, const QStringList& args, Output& o, bool* changed)
                              .arg(blocks(d.sizeKiB))
                              .arg(blocks(newKiB)));
     if (newKiB == d.fsSizeKiB()) {
-        o.outLine(QStringLiteral("The filesystem is already %1 blocks long.  Nothing to do!\n").arg(blocks(newKiB)));
+        if (isCurrent(m))
+            o.errLine(
+                QStringLiteral("The filesystem is already %1 (4k) blocks long.  Nothing to do!\n").arg(blocks(newKiB)));
+        else
+            o.outLine(
+                QStringLiteral("The filesystem is already %1 blocks long.  Nothing to do!\n").arg(blocks(newKiB)));
         return 0;
     }
     if (d.mounted()) {
@@ -389,12 +541,17 @@ int resize2fs(Machine& m, const QStringList& args, Output& o, bool* changed)
                                  .arg(blocks(newKiB)));
         o.outLine(
             QStringLiteral("Filesystem at %1 is mounted on %2; on-line resizing required").arg(path, d.mountDir()));
-        o.outLine(
-            QStringLiteral("Performing an on-line resize of %1 to %2 (4k) blocks.").arg(path).arg(blocks(newKiB)));
+        o.outLine(isCurrent(m) ? QStringLiteral("old_desc_blocks = 1, new_desc_blocks = 1")
+                               : QStringLiteral("Performing an on-line resize of %1 to %2 (4k) blocks.")
+                                     .arg(path)
+                                     .arg(blocks(newKiB)));
     } else {
         o.outLine(QStringLiteral("Resizing the filesystem on %1 to %2 (4k) blocks.").arg(path).arg(blocks(newKiB)));
     }
-    o.outLine(QStringLiteral("The filesystem on %1 is now %2 blocks long.\n").arg(path).arg(blocks(newKiB)));
+    o.outLine(
+        say(m, {"The filesystem on %1 is now %2 blocks long.\n", "The filesystem on %1 is now %2 (4k) blocks long.\n"})
+            .arg(path)
+            .arg(blocks(newKiB)));
     applyResize(d, newKiB);
     *changed = true;
     return 0;
@@ -459,6 +616,94 @@ int resizeReiserfs(Machine& m, const QStringList& args, Output& o, bool* changed
 
 // ---- the device lister ----
 
+// Where each partition starts, in 512-byte sectors: primaries one after another from sector 63,
+// logical ones inside the extended partition, each 63 sectors after the previous one's end.
+QList<qint64> startSectors(const Disk& d)
+{
+    QList<qint64> starts;
+    qint64 cursor = 63, logicalCursor = 0;
+    for (const Partition& p : d.partitions) {
+        qint64 start = 0;
+        if (p.number <= 4) {
+            start = cursor;
+            cursor = start + p.sizeKiB * 2;
+            if (p.system == QLatin1String("extended"))
+                logicalCursor = start;
+        } else {
+            start = logicalCursor + 63;
+            logicalCursor = start + p.sizeKiB * 2;
+        }
+        starts << start;
+    }
+    return starts;
+}
+
+// parted's compact unit: three significant figures in the largest SI unit of which there are ten.
+QString compactSize(qint64 bytes)
+{
+    static const QList<QPair<qint64, const char*>> units{
+        {1000LL * 1000 * 1000 * 1000, "TB"}, {1000LL * 1000 * 1000, "GB"}, {1000LL * 1000, "MB"}, {1000, "kB"}};
+    for (const auto& [size, name] : units) {
+        if (bytes >= 10 * size) {
+            const double value = double(bytes) / double(size);
+            return QString::number(value, 'f', value < 100 ? 1 : 0) + QLatin1String(name);
+        }
+    }
+    return QString::number(bytes) + QLatin1Char('B');
+}
+
+QString partedFilesystem(const QString& fstype)
+{
+    const QString lower = fstype.toLower();
+    if (lower.startsWith(QLatin1String("fat")))
+        return lower;
+    if (lower.contains(QLatin1String("swap")))
+        return QStringLiteral("linux-swap(v1)");
+    return lower == QLatin1String("lvm2") ? QString() : lower;
+}
+
+// parted 3.5's "print" of an msdos disk.
+int partedPrint(const Disk& disk, Output& o)
+{
+    const QString path = QStringLiteral("/dev/") + disk.name;
+    if (disk.kind != QLatin1String("DISK") || disk.partitions.isEmpty())
+        return o.fail(1, QStringLiteral("Error: %1: unrecognised disk label").arg(path));
+    o.outLine(QStringLiteral("Model: %1 (scsi)").arg(disk.model));
+    o.outLine(QStringLiteral("Disk %1: %2").arg(path, compactSize(disk.sizeKiB * 1024)));
+    o.outLine(QStringLiteral("Sector size (logical/physical): 512B/512B"));
+    o.outLine(QStringLiteral("Partition Table: msdos"));
+    o.outLine(QStringLiteral("Disk Flags: "));
+    o.outLine(QString());
+    QList<QStringList> rows{{"Number", "Start", "End", "Size", "Type", "File system", "Flags"}};
+    const QList<qint64> starts = startSectors(disk);
+    for (int i = 0; i < disk.partitions.size(); ++i) {
+        const Partition& p = disk.partitions[i];
+        const bool extended = p.system == QLatin1String("extended");
+        const qint64 start = starts[i] * 512, size = p.sizeKiB * 1024;
+        rows << QStringList{QString::number(p.number).rightJustified(2),
+                            compactSize(start),
+                            compactSize(start + size - 1),
+                            compactSize(size),
+                            extended       ? QStringLiteral("extended")
+                            : p.number > 4 ? QStringLiteral("logical")
+                                           : QStringLiteral("primary"),
+                            extended ? QString() : partedFilesystem(p.fstype),
+                            p.tag == QLatin1String("LVM") ? QStringLiteral("lvm") : QString()};
+    }
+    QList<qsizetype> widths(rows.first().size(), 0);
+    for (const QStringList& row : rows)
+        for (int c = 0; c < row.size(); ++c)
+            widths[c] = std::max(widths[c], row[c].size());
+    for (const QStringList& row : rows) {
+        QString line;
+        for (int c = 0; c < row.size(); ++c)
+            line += row[c].leftJustified(widths[c]) + QStringLiteral("  ");
+        o.outLine(line.trimmed().prepend(line.startsWith(QLatin1Char(' ')) ? QStringLiteral(" ") : QString()));
+    }
+    o.outLine(QString());
+    return 0;
+}
+
 QString typeId(const QString& system)
 {
     static const QMap<QString, QString> ids{
@@ -482,18 +727,10 @@ int lister(Machine& m, const QStringList& args, Output& o)
         "CTRL\tSATA\tscsi0\tIntel Corporation 82801GR/GH (ICH7 Family) SATA AHCI Controller\t0000:00:1f.2"));
     for (const Disk& d : m.disks) {
         o.outLine(QStringLiteral("DRIVE\t%1\t%2\t%3\t/dev/%2\t%4\t512").arg(d.kind, d.name, d.model).arg(d.sizeKiB));
-        qint64 cursor = 63, logicalCursor = 0;
-        for (const Partition& p : d.partitions) {
-            qint64 start = 0;
-            if (p.number <= 4) {
-                start = cursor;
-                cursor = start + p.sizeKiB * 2;
-                if (p.system == QLatin1String("extended"))
-                    logicalCursor = start;
-            } else {
-                start = logicalCursor + 63;
-                logicalCursor = start + p.sizeKiB * 2;
-            }
+        const QList<qint64> starts = startSectors(d);
+        for (int i = 0; i < d.partitions.size(); ++i) {
+            const Partition& p = d.partitions[i];
+            const qint64 start = starts[i];
             QString line = QStringLiteral("PART\t/dev/%1\t%2\t%3\t%4\t%5\t%6\t%7\t%8\t%9\t%10")
                                .arg(d.name)
                                .arg(p.number)
@@ -533,9 +770,9 @@ int runMount(Machine& m, const QStringList& args, Output& o)
     return mount(m, args, o);
 }
 
-int runE2fsck(Machine& m, const QStringList& args, Output& o)
+int runE2fsck(Machine& m, const QStringList& args, Output& o, bool* changed)
 {
-    return e2fsck(m, args, o);
+    return e2fsck(m, args, o, changed);
 }
 
 int runResize(const QString& tool, Machine& m, const QStringList& args, Output& o, bool* changed)

@@ -10,6 +10,20 @@
 
 namespace sim {
 
+QString toolSetName(ToolSet tools)
+{
+    return tools == ToolSet::Current ? QStringLiteral("current") : QStringLiteral("classic");
+}
+
+std::optional<ToolSet> toolSetFromName(const QString& name)
+{
+    if (name == QLatin1String("classic"))
+        return ToolSet::Classic;
+    if (name == QLatin1String("current"))
+        return ToolSet::Current;
+    return std::nullopt;
+}
+
 int Lv::extents() const
 {
     int total = 0;
@@ -330,6 +344,8 @@ QJsonObject toJson(const Machine& machine)
                 o["fsSizeKiB"] = p.fsSizeKiB;
             if (p.damaged)
                 o["damaged"] = true;
+            if (p.needsRepair)
+                o["needsRepair"] = true;
             if (p.mount.mounted())
                 o["mount"] = mountJson(p.mount, false);
             parts << o;
@@ -356,6 +372,8 @@ QJsonObject toJson(const Machine& machine)
             }
             if (v.damaged)
                 o["damaged"] = true;
+            if (v.needsRepair)
+                o["needsRepair"] = true;
             if (v.mount.mounted())
                 o["mount"] = mountJson(v.mount, true);
             if (v.minor >= 0)
@@ -385,13 +403,19 @@ QJsonObject toJson(const Machine& machine)
             o["signal"] = f.signal;
         faults << o;
     }
-    return QJsonObject{{"format", 1},
-                       {"serial", machine.serial},
-                       {"disks", disks},
-                       {"pvs", pvs},
-                       {"vgs", vgs},
-                       {"faults", faults},
-                       {"mtabExtra", QJsonArray::fromStringList(machine.mtabExtra)}};
+    QJsonObject json{{"format", 1},
+                     {"serial", machine.serial},
+                     {"disks", disks},
+                     {"pvs", pvs},
+                     {"vgs", vgs},
+                     {"faults", faults},
+                     {"mtabExtra", QJsonArray::fromStringList(machine.mtabExtra)}};
+    // Written only when they differ from the default, so a classic machine's state stays as it was.
+    if (machine.tools != ToolSet::Classic)
+        json["tools"] = toolSetName(machine.tools);
+    if (machine.udev)
+        json["udev"] = true;
+    return json;
 }
 
 static bool fail(QString* error, const QString& text)
@@ -405,6 +429,13 @@ std::optional<Machine> fromJson(const QJsonObject& json, QString* error)
 {
     Machine m;
     m.serial = json.value("serial").toInt();
+    const std::optional<ToolSet> tools = toolSetFromName(json.value("tools").toString(QStringLiteral("classic")));
+    if (!tools) {
+        fail(error, QStringLiteral("unknown tool set \"%1\"").arg(json.value("tools").toString()));
+        return std::nullopt;
+    }
+    m.tools = *tools;
+    m.udev = json.value("udev").toBool();
     for (const QJsonValue& dv : json.value("disks").toArray()) {
         const QJsonObject d = dv.toObject();
         Disk disk;
@@ -428,6 +459,7 @@ std::optional<Machine> fromJson(const QJsonObject& json, QString* error)
             p.tag = o.value("tag").toString();
             p.fsSizeKiB = o.value("fsSizeKiB").toInteger();
             p.damaged = o.value("damaged").toBool();
+            p.needsRepair = o.value("needsRepair").toBool();
             p.mount = mountFrom(o.value("mount"));
             if (p.number <= 0) {
                 fail(error, QStringLiteral("partition of %1 without a number").arg(disk.name));
@@ -464,6 +496,7 @@ std::optional<Machine> fromJson(const QJsonObject& json, QString* error)
             v.fstype = l.value("fstype").toString();
             v.fsSizeKiB = l.value("fsSizeKiB").toInteger();
             v.damaged = l.value("damaged").toBool();
+            v.needsRepair = l.value("needsRepair").toBool();
             v.mount = mountFrom(l.value("mount"));
             v.minor = l.value("minor").toInt(-1);
             for (const QJsonValue& sv : l.value("segments").toArray()) {

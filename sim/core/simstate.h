@@ -12,6 +12,12 @@
 
 namespace sim {
 
+// Which generation of tools the machine answers as: the 2.02-era set (lvm.static, the device lister)
+// or today's (lvm with JSON reports, lsblk, blkid). Both share one state.
+enum class ToolSet { Classic, Current };
+QString toolSetName(ToolSet tools);
+std::optional<ToolSet> toolSetFromName(const QString& name);
+
 // Where and how a volume or partition is mounted; an empty dir means not mounted.
 struct Mount {
     QString dir;
@@ -31,6 +37,7 @@ struct Partition {
     QString tag;                              // field 11, optional ("LVM")
     qint64 fsSizeKiB = 0;                     // size the file system believes it has (0: whole partition)
     bool damaged = false;
+    bool needsRepair = false; // e2fsck finds and corrects errors once
     Mount mount;
 };
 
@@ -63,6 +70,7 @@ struct Lv {
     QString fstype;       // as mount --guess-fstype names it; empty: none
     qint64 fsSizeKiB = 0; // size the file system believes it has
     bool damaged = false;
+    bool needsRepair = false;
     QList<Segment> segments; // for a snapshot: its copy-on-write area
     Mount mount;
     int minor = -1; // device-mapper minor while active, kept until deactivation; -1 when inactive
@@ -108,6 +116,8 @@ struct Machine {
     QList<Fault> faults;
     QStringList mtabExtra; // mount table lines of things outside the storage model (proc, sysfs, ...)
     int serial = 0;        // feeds the UUIDs of objects made at run time
+    ToolSet tools = ToolSet::Classic;
+    bool udev = false; // today's lsblk fills FSTYPE and PARTTYPENAME only from udev's database
 
     // Lookups by device path (/dev/sda2) or name.
     Partition* partition(const QString& device, Disk** disk = nullptr);

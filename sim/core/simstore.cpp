@@ -16,15 +16,20 @@
 
 namespace sim {
 
-const QStringList& toolPaths()
+const QStringList& toolPaths(ToolSet tools)
 {
-    static const QStringList paths{
+    static const QStringList classic{
         QStringLiteral("/sbin/lvm.static"), QStringLiteral("/usr/lib/vururer/lib/veziva.cli"),
         QStringLiteral("/sbin/parted"),     QStringLiteral("/sbin/mke2fs"),
         QStringLiteral("/sbin/mkreiserfs"), QStringLiteral("/bin/ls"),
         QStringLiteral("/bin/mount"),       QStringLiteral("/sbin/e2fsck"),
         QStringLiteral("/sbin/resize2fs"),  QStringLiteral("/sbin/resize_reiserfs")};
-    return paths;
+    static const QStringList current{
+        QStringLiteral("/sbin/lvm"),       QStringLiteral("/bin/lsblk"),       QStringLiteral("/sbin/blkid"),
+        QStringLiteral("/sbin/parted"),    QStringLiteral("/sbin/mke2fs"),     QStringLiteral("/sbin/e2fsck"),
+        QStringLiteral("/sbin/resize2fs"), QStringLiteral("/sbin/mkreiserfs"), QStringLiteral("/sbin/resize_reiserfs"),
+        QStringLiteral("/bin/mount")};
+    return tools == ToolSet::Current ? current : classic;
 }
 
 bool splitStartPath(const QString& startPath, QString* root, QString* tool)
@@ -33,7 +38,7 @@ bool splitStartPath(const QString& startPath, QString* root, QString* tool)
     if (!path.startsWith(QLatin1Char('/')))
         path = QDir::current().absoluteFilePath(path);
     path = QDir::cleanPath(path);
-    for (const QString& t : toolPaths()) {
+    for (const QString& t : toolPaths(ToolSet::Classic) + toolPaths(ToolSet::Current)) {
         if (path.endsWith(t)) {
             *root = path.left(path.size() - t.size());
             *tool = t;
@@ -50,12 +55,21 @@ const QString kState = kStateDir + QStringLiteral("/state.json");
 const QString kCallLog = kStateDir + QStringLiteral("/calls.log");
 const QString kLock = kStateDir + QStringLiteral("/state.lock");
 const QString kMtab = QStringLiteral("etc/mtab");
+const QString kProcMounts = QStringLiteral("proc/self/mounts");
 
-// The directories a root holds (each parent is checked on the way), tool directories included.
-QStringList layoutDirs()
+// Where the mount table of a root with these tools lies, relative to the root.
+QString mountTableOf(ToolSet tools)
 {
-    QStringList dirs{QStringLiteral("etc"), kStateDir};
-    for (const QString& tool : toolPaths()) {
+    return tools == ToolSet::Current ? kProcMounts : kMtab;
+}
+
+// The directories a root with these tools holds (each parent is checked on the way), tool
+// directories included.
+QStringList layoutDirs(ToolSet tools)
+{
+    const QString table = mountTableOf(tools);
+    QStringList dirs{table.left(table.lastIndexOf(QLatin1Char('/'))), kStateDir};
+    for (const QString& tool : toolPaths(tools)) {
         const QString dir = tool.mid(1, tool.lastIndexOf(QLatin1Char('/')) - 1);
         if (!dirs.contains(dir))
             dirs << dir;
@@ -63,9 +77,11 @@ QStringList layoutDirs()
     return dirs;
 }
 
+// Checked for both tool sets: a root may be laid out again with the other one.
 bool checkRoot(const RootDir& dir, QString* error)
 {
-    return dir.check(layoutDirs(), {kMtab, kState, kCallLog, kLock}, error);
+    return dir.check(layoutDirs(ToolSet::Classic) + layoutDirs(ToolSet::Current),
+                     {kMtab, kProcMounts, kState, kCallLog, kLock}, error);
 }
 
 // An exclusive lock on the root's lock file, held until the returned descriptor is closed.
@@ -104,6 +120,11 @@ QString callLogPath(const QString& root)
 QString mtabPath(const QString& root)
 {
     return root + QLatin1Char('/') + kMtab;
+}
+
+QString mountTablePath(const QString& root, ToolSet tools)
+{
+    return root + QLatin1Char('/') + mountTableOf(tools);
 }
 
 bool checkRoot(const QString& root, QString* error)
@@ -178,7 +199,7 @@ static std::optional<Machine> readState(const RootDir& dir, QString* error)
 static bool writeState(const RootDir& dir, const Machine& machine, QString* error)
 {
     return dir.replaceFile(kState, QJsonDocument(toJson(machine)).toJson(QJsonDocument::Indented), error) &&
-           dir.replaceFile(kMtab, machine.mtab().toUtf8(), error);
+           dir.replaceFile(mountTableOf(machine.tools), machine.mtab().toUtf8(), error);
 }
 
 std::optional<Machine> readState(const QString& root, QString* error)
@@ -220,7 +241,7 @@ bool replaceState(const QString& root, const QJsonObject& state, QString* error)
     return lock.isOpen() && writeState(dir, *m, error);
 }
 
-bool layoutRoot(const QString& root, const QString& machine, const QString& simProgram, QString* error)
+bool layoutRoot(const QString& root, const QString& machine, const QString& simProgram, QString* error, ToolSet tools)
 {
     const QString description = findMachine(machine, simProgram);
     if (description.isEmpty()) {
@@ -231,6 +252,7 @@ bool layoutRoot(const QString& root, const QString& machine, const QString& simP
     std::optional<Machine> m = loadMachineFile(description, error);
     if (!m)
         return false;
+    m->tools = tools;
     // The root itself may be reached through links; below it, nothing is followed (see RootDir).
     if (!QDir().mkpath(root)) {
         if (error)
@@ -240,12 +262,12 @@ bool layoutRoot(const QString& root, const QString& machine, const QString& simP
     const RootDir dir(root);
     if (!checkRoot(dir, error))
         return false;
-    for (const QString& sub : layoutDirs()) {
+    for (const QString& sub : layoutDirs(tools)) {
         if (!dir.openDir(sub, true, error).isOpen())
             return false;
     }
     const QString program = QFileInfo(simProgram).absoluteFilePath();
-    for (const QString& tool : toolPaths()) {
+    for (const QString& tool : toolPaths(tools)) {
         if (!dir.replaceLink(tool.mid(1), program, error))
             return false;
     }

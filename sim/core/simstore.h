@@ -14,7 +14,7 @@
 namespace sim {
 
 // The programs the simulated machine stands in for, by their path without the root.
-const QStringList& toolPaths();
+const QStringList& toolPaths(ToolSet tools = ToolSet::Classic);
 // Splits the path a program was started as into (root, tool path); false for no known tool.
 bool splitStartPath(const QString& startPath, QString* root, QString* tool);
 
@@ -30,15 +30,20 @@ QString mtabPath(const QString& root); // <root>/etc/mtab
 // offending path, for a root that breaks the rule; an absent root or absent paths are fine.
 bool checkRoot(const QString& root, QString* error);
 
+// Where a root keeps its mount table: etc/mtab for the classic tools, proc/self/mounts for today's.
+QString mountTablePath(const QString& root, ToolSet tools);
+
 // Finds a machine description: an existing file path, or the name of a shipped one looked up next
 // to `programPath` (../share/dovododuzu-sim/machines, ./machines) and in the source tree.
 QString findMachine(const QString& nameOrPath, const QString& programPath);
 QStringList shippedMachineDirs(const QString& programPath);
 std::optional<Machine> loadMachineFile(const QString& path, QString* error);
 
-// Lays out `root` from a description: tool links pointing at `simProgram`, the state and mtab.
-// Refuses (changing nothing) a root that checkRoot refuses.
-bool layoutRoot(const QString& root, const QString& machine, const QString& simProgram, QString* error);
+// Lays out `root` from a description: links at the tool paths of `tools` pointing at `simProgram`,
+// the state (which records the tool set) and the mount table. Refuses (changing nothing) a root
+// that checkRoot refuses.
+bool layoutRoot(const QString& root, const QString& machine, const QString& simProgram, QString* error,
+                ToolSet tools = ToolSet::Classic);
 
 // Runs `change` on the state of `root` under the root's lock; the state and mtab are written back
 // when it returns true. Returns false (with `error`) when the state could not be read or written.

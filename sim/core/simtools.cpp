@@ -1,6 +1,8 @@
 // Shared pieces of the simulated tools: output, option parsing, sizes and the dispatch by tool.
 #include "simtools.h"
 
+#include "simstore.h"
+
 #include <QRegularExpression>
 
 #include <cmath>
@@ -11,7 +13,7 @@ int runParted(Machine& m, const QStringList& args, Output& o, bool* changed);
 int runMkfs(const QString& tool, Machine& m, const QStringList& args, Output& o, bool* changed);
 int runLs(Machine& m, const QStringList& args, Output& o);
 int runMount(Machine& m, const QStringList& args, Output& o);
-int runE2fsck(Machine& m, const QStringList& args, Output& o);
+int runE2fsck(Machine& m, const QStringList& args, Output& o, bool* changed);
 int runResize(const QString& tool, Machine& m, const QStringList& args, Output& o, bool* changed);
 int runLister(Machine& m, const QStringList& args, Output& o);
 
@@ -32,11 +34,24 @@ QByteArray Output::allText() const
     return text;
 }
 
+QString say(const Machine& m, const Phrase& phrase)
+{
+    return QString::fromUtf8(isCurrent(m) && phrase.current ? phrase.current : phrase.classic);
+}
+
 void runTool(Machine& m, const QString& tool, const QStringList& args, Output& o, bool* changed)
 {
     *changed = false;
     int code = 0;
-    if (tool == QLatin1String("/sbin/lvm.static"))
+    if (!toolPaths(m.tools).contains(tool))
+        code = o.fail(127, QStringLiteral("%1: No such file or directory").arg(tool));
+    else if (tool == QLatin1String("/sbin/lvm"))
+        code = runLvmCurrent(m, args, o, changed);
+    else if (tool == QLatin1String("/bin/lsblk"))
+        code = runLsblk(m, args, o);
+    else if (tool == QLatin1String("/sbin/blkid"))
+        code = runBlkid(m, args, o);
+    else if (tool == QLatin1String("/sbin/lvm.static"))
         code = runLvm(m, args, o, changed);
     else if (tool == QLatin1String("/sbin/parted"))
         code = runParted(m, args, o, changed);
@@ -47,7 +62,7 @@ void runTool(Machine& m, const QString& tool, const QStringList& args, Output& o
     else if (tool == QLatin1String("/bin/mount"))
         code = runMount(m, args, o);
     else if (tool == QLatin1String("/sbin/e2fsck"))
-        code = runE2fsck(m, args, o);
+        code = runE2fsck(m, args, o, changed);
     else if (tool == QLatin1String("/sbin/resize2fs") || tool == QLatin1String("/sbin/resize_reiserfs"))
         code = runResize(tool, m, args, o, changed);
     else if (tool == QLatin1String("/usr/lib/vururer/lib/veziva.cli"))
@@ -127,6 +142,18 @@ QString displaySize(qint64 kib)
         ++unit;
     }
     return QString::asprintf("%.2f %s", value, units[unit]);
+}
+
+QString displaySize(const Machine& m, qint64 kib)
+{
+    QString text = displaySize(kib);
+    if (!isCurrent(m) || kib == 0)
+        return text;
+    double value = double(kib);
+    for (int unit = 0; value >= 1024.0 && unit < 4; ++unit)
+        value /= 1024.0;
+    // Today's LVM marks a figure that rounding made larger than the size with "<".
+    return text.section(QLatin1Char(' '), 0, 0).toDouble() > value ? QLatin1Char('<') + text : text;
 }
 
 std::optional<qint64> parseSize(QString text, QChar defaultUnit, QChar* sign)

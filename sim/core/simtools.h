@@ -36,6 +36,17 @@ struct Output {
     QByteArray allText() const;
 };
 
+// A message as each tool set words it; without `current` both say the same.
+struct Phrase {
+    const char* classic;
+    const char* current = nullptr;
+};
+QString say(const Machine& m, const Phrase& phrase);
+inline bool isCurrent(const Machine& m)
+{
+    return m.tools == ToolSet::Current;
+}
+
 // Runs `tool` (a path from toolPaths()) with `args` on `machine`. Sets *changed when the state
 // was modified and must be written back; the exit code is in output.exitCode.
 void runTool(Machine& machine, const QString& tool, const QStringList& args, Output& output, bool* changed);
@@ -44,6 +55,20 @@ void runTool(Machine& machine, const QString& tool, const QStringList& args, Out
 int runLvm(Machine& m, const QStringList& args, Output& o, bool* changed);
 int runLvmRead(const QString& command, Machine& m, const QStringList& args, Output& o);
 int runLvmChange(const QString& command, Machine& m, const QStringList& args, Output& o, bool* changed);
+// Today's tools: lvm (2.03, JSON reports), lsblk and blkid (util-linux 2.38).
+int runLvmCurrent(Machine& m, const QStringList& args, Output& o, bool* changed);
+int runLvmCurrentRead(const QString& command, Machine& m, const QStringList& args, Output& o);
+int runLsblk(const Machine& m, const QStringList& args, Output& o);
+int runBlkid(const Machine& m, const QStringList& args, Output& o);
+
+// A volume has a device node while it and its group are active.
+bool lvActive(const Vg& g, const Lv& v);
+// device-mapper minor numbers, in the order the volumes were activated (here: listed).
+int minorOf(const Machine& m, const Vg& group, const Lv& volume);
+// What blkid finds on a device ("ext3", "LVM2_member", ...), empty for nothing or no device node.
+QString probedType(const Machine& m, const QString& device);
+// The UUID blkid reports for the file system or PV label on a device, empty for none.
+QString probedUuid(const Machine& m, const QString& device);
 
 // Options of one command line: "-Xvalue", "-X value", "--long value", "--long=value", flags
 // ("-f", "-ff"), and positionals in between; empty entries are skipped.
@@ -58,8 +83,10 @@ struct Options {
 Options parseOptions(const QStringList& args, const QString& withValue, const QString& flags,
                      const QMap<QString, QChar>& longNames = {});
 
-// LVM's display of a size given in KiB: "10.00 GiB", "0   " for nothing.
+// LVM's display of a size given in KiB: "10.00 GiB", "0   " for nothing. Today's LVM marks a
+// rounded figure with "<" ("<31.49 GiB").
 QString displaySize(qint64 kib);
+QString displaySize(const Machine& m, qint64 kib);
 // "100", "100M", "1.5g", "+50" → KiB; a bare number is in `defaultUnit` ('K', 'M', 'G', 'T', 's').
 // `sign` receives '+', '-' or 0 when given.
 std::optional<qint64> parseSize(QString text, QChar defaultUnit, QChar* sign = nullptr);

@@ -10,12 +10,12 @@
 
 #include <QProcess>
 
-SimRoot::SimRoot(const QString& machine)
+SimRoot::SimRoot(const QString& machine, sim::ToolSet tools)
 {
     QString error;
     if (!dir_.isValid())
         ADD_FAILURE() << "SimRoot: no temporary directory";
-    else if (!sim::layoutRoot(dir_.path(), machine, QStringLiteral(DOVO_SIM_BINARY), &error))
+    else if (!sim::layoutRoot(dir_.path(), machine, QStringLiteral(DOVO_SIM_BINARY), &error, tools))
         ADD_FAILURE() << "SimRoot: " << error.toStdString();
     setSystemRoot(root());
 }

@@ -12,13 +12,14 @@
 #include <memory>
 
 #include "qtprinters.h"
+#include "simstate.h"
 
 class SimRoot
 {
 public:
     // `machine` is the name of a shipped description ("default", ...) or a path to a JSON file.
     // Lays out the root and calls setSystemRoot(root()).
-    explicit SimRoot(const QString& machine = QStringLiteral("default"));
+    explicit SimRoot(const QString& machine = QStringLiteral("default"), sim::ToolSet tools = sim::ToolSet::Classic);
     // Calls setSystemRoot("") and removes the root.
     ~SimRoot();
 
