@@ -17,15 +17,6 @@ int parseError(const QString& command, const Options& opts, Output& o)
                   QStringLiteral("%1: %2\n  Error during parsing of command line.").arg(command, opts.error));
 }
 
-qint64 deviceKiB(const Machine& m, const QString& device)
-{
-    if (const Partition* p = m.partition(device))
-        return p->sizeKiB;
-    if (const Disk* d = m.disk(device))
-        return d->sizeKiB;
-    return 0;
-}
-
 const Vg* readableGroup(const Machine& m, const QString& name)
 {
     const Vg* g = m.vg(name);
@@ -316,43 +307,6 @@ int lvdisplay(const Machine& m, const QStringList& args, Output& o)
     return code;
 }
 
-void pvSegments(const Vg& g, const Pv& p, Output& o)
-{
-    struct Run {
-        int start;
-        int count;
-        QString lv;
-        int le;
-    };
-    QList<Run> runs;
-    for (const Lv& v : g.lvs) {
-        int le = 0;
-        for (const Segment& s : v.segments) {
-            if (s.pv == p.device)
-                runs << Run{s.start, s.count, QStringLiteral("/dev/%1/%2").arg(g.name, v.name), le};
-            le += s.count;
-        }
-    }
-    std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.start < b.start; });
-    o.outLine(QStringLiteral("  --- Physical Segments ---"));
-    int next = 0;
-    auto freeRun = [&](int from, int to) {
-        o.outLine(QStringLiteral("  Physical extent %1 to %2:").arg(from).arg(to));
-        o.outLine(QStringLiteral("    FREE"));
-    };
-    for (const Run& r : runs) {
-        if (r.start > next)
-            freeRun(next, r.start - 1);
-        o.outLine(QStringLiteral("  Physical extent %1 to %2:").arg(r.start).arg(r.start + r.count - 1));
-        o.outLine(QStringLiteral("    Logical volume\t%1").arg(r.lv));
-        o.outLine(QStringLiteral("    Logical extents\t%1 to %2").arg(r.le).arg(r.le + r.count - 1));
-        next = r.start + r.count;
-    }
-    if (next < p.peCount)
-        freeRun(next, p.peCount - 1);
-    o.outLine(QStringLiteral("   "));
-}
-
 void pvRecord(const Machine& m, const Pv& p, bool colon, bool maps, Output& o)
 {
     const Vg* g = readableGroup(m, p.vg);
@@ -393,7 +347,7 @@ void pvRecord(const Machine& m, const Pv& p, bool colon, bool maps, Output& o)
     line(QStringLiteral("PV UUID"), p.uuid);
     o.outLine(QStringLiteral("   "));
     if (maps && g)
-        pvSegments(*g, p, o);
+        pvSegmentMap(*g, p, o);
     else if (maps)
         o.outLine(QStringLiteral("   "));
 }

@@ -77,15 +77,6 @@ bool anyMounted(const Vg& g)
     return false;
 }
 
-qint64 deviceKiB(const Machine& m, const QString& device)
-{
-    if (const Partition* p = m.partition(device))
-        return p->sizeKiB;
-    if (const Disk* d = m.disk(device))
-        return d->sizeKiB;
-    return 0;
-}
-
 // Checks that each device is an orphan PV that can join `vgName`; prints the refusal otherwise.
 bool checkJoining(const Machine& m, const QString& vgName, const QStringList& devices, Output& o)
 {

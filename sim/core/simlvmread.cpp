@@ -44,15 +44,6 @@ int vgStatus(const Vg& g)
     return 0x100 | (g.active ? 0x200 : 0) | (g.resizable ? 0x4 : 0);
 }
 
-qint64 pvDeviceKiB(const Machine& m, const QString& device)
-{
-    if (const Partition* p = m.partition(device))
-        return p->sizeKiB;
-    if (const Disk* d = m.disk(device))
-        return d->sizeKiB;
-    return 0;
-}
-
 int lvAccess(const Vg& g, const Lv& v)
 {
     // read/write; 8 marks an origin of snapshots as the library sets it after lvcreate -s.
@@ -181,7 +172,7 @@ int pvscan(Machine& m, Output& o)
     for (const Pv& p : m.pvs) {
         const Vg* g = m.vg(p.vg);
         if (!g) {
-            const qint64 size = pvDeviceKiB(m, p.device);
+            const qint64 size = deviceKiB(m, p.device);
             o.outLine(QStringLiteral("  PV %1 %2 %3 [%4]")
                           .arg(p.device.leftJustified(pvWidth), QString(vgWidth + 3, QLatin1Char(' ')), kMetadata,
                                displaySize(size)));
@@ -397,7 +388,80 @@ void pvDistribution(const Vg& g, const Pv& p, Output& o)
     o.outLine(QString());
 }
 
-void pvSegments(const Vg& g, const Pv& p, Output& o)
+void pvRecord(const Machine& m, const Pv& p, bool colon, bool verbose, bool maps, Output& o)
+{
+    const Vg* g = m.vg(p.vg);
+    const qint64 sizeKiB = deviceKiB(m, p.device);
+    if (!g)
+        o.outLine(QStringLiteral("  \"%1\" is a new physical volume of \"%2\"").arg(p.device, displaySize(sizeKiB)));
+    const int total = g ? p.peCount : 0;
+    const int free = g ? m.freeExtents(*g, p.device) : 0;
+    const qint64 extentKiB = g ? g->extentKiB : 0;
+    if (colon) {
+        o.outLine(QStringLiteral("  %1:%2:%3:-1:8:8:-1:%4:%5:%6:%7:%8")
+                      .arg(p.device, g ? g->name : QStringLiteral("#orphans_lvm2"))
+                      .arg(sizeKiB * 2)
+                      .arg(extentKiB)
+                      .arg(total)
+                      .arg(free)
+                      .arg(total - free)
+                      .arg(p.uuid));
+        return;
+    }
+    o.outLine(g ? QStringLiteral("  --- Physical volume ---") : QStringLiteral("  --- NEW Physical volume ---"));
+    o.outLine(pvLine(QStringLiteral("PV Name"), p.device));
+    o.outLine(pvLine(QStringLiteral("VG Name"), g ? g->name : QString()));
+    const qint64 unusable = g ? sizeKiB - qint64(total) * extentKiB : 0;
+    o.outLine(pvLine(QStringLiteral("PV Size"),
+                     unusable > 0
+                         ? QStringLiteral("%1 / not usable %2").arg(displaySize(sizeKiB), displaySize(unusable))
+                         : displaySize(sizeKiB)));
+    o.outLine(pvLine(QStringLiteral("Allocatable"), !g          ? QStringLiteral("NO")
+                                                    : free == 0 ? QStringLiteral("yes (but full)")
+                                                                : QStringLiteral("yes")));
+    o.outLine(pvLine(QStringLiteral("PE Size"), g ? displaySize(extentKiB) : QStringLiteral("0")));
+    o.outLine(pvLine(QStringLiteral("Total PE"), QString::number(total)));
+    o.outLine(pvLine(QStringLiteral("Free PE"), QString::number(free)));
+    o.outLine(pvLine(QStringLiteral("Allocated PE"), QString::number(total - free)));
+    o.outLine(pvLine(QStringLiteral("PV UUID"), p.uuid));
+    o.outLine(QStringLiteral("   "));
+    if (g && verbose)
+        pvDistribution(*g, p, o);
+    if (g && (maps || verbose))
+        pvSegmentMap(*g, p, o);
+}
+
+int pvdisplay(Machine& m, const QStringList& args, Output& o)
+{
+    const Options opts = parseOptions(args, QString(), QStringLiteral("cvmsD"));
+    if (!opts.error.isEmpty())
+        return o.fail(3, QStringLiteral("pvdisplay: %1\n  Error during parsing of command line.").arg(opts.error));
+    const bool verbose = opts.has(QLatin1Char('v'));
+    if (verbose)
+        o.errLine(opts.positional.isEmpty() ? QStringLiteral("    Scanning for physical volume names")
+                                            : QStringLiteral("    Using physical volume(s) on command line"));
+    QStringList devices = opts.positional;
+    if (devices.isEmpty())
+        for (const Pv& p : m.pvs)
+            devices << p.device;
+    int code = 0;
+    for (const QString& device : devices) {
+        const Pv* p = m.pv(device);
+        if (!p) {
+            if (m.partition(device) || m.disk(device))
+                o.errLine(QStringLiteral("  No physical volume label read from %1").arg(device));
+            o.errLine(QStringLiteral("  Failed to read physical volume \"%1\"").arg(device));
+            code = 5;
+            continue;
+        }
+        pvRecord(m, *p, opts.has(QLatin1Char('c')), verbose, opts.has(QLatin1Char('m')), o);
+    }
+    return code;
+}
+
+} // namespace
+
+void pvSegmentMap(const Vg& g, const Pv& p, Output& o)
 {
     struct Run {
         int start;
@@ -433,79 +497,6 @@ void pvSegments(const Vg& g, const Pv& p, Output& o)
         freeRun(next, p.peCount - 1);
     o.outLine(QStringLiteral("   "));
 }
-
-void pvRecord(const Machine& m, const Pv& p, bool colon, bool verbose, bool maps, Output& o)
-{
-    const Vg* g = m.vg(p.vg);
-    const qint64 deviceKiB = pvDeviceKiB(m, p.device);
-    if (!g)
-        o.outLine(QStringLiteral("  \"%1\" is a new physical volume of \"%2\"").arg(p.device, displaySize(deviceKiB)));
-    const int total = g ? p.peCount : 0;
-    const int free = g ? m.freeExtents(*g, p.device) : 0;
-    const qint64 extentKiB = g ? g->extentKiB : 0;
-    if (colon) {
-        o.outLine(QStringLiteral("  %1:%2:%3:-1:8:8:-1:%4:%5:%6:%7:%8")
-                      .arg(p.device, g ? g->name : QStringLiteral("#orphans_lvm2"))
-                      .arg(deviceKiB * 2)
-                      .arg(extentKiB)
-                      .arg(total)
-                      .arg(free)
-                      .arg(total - free)
-                      .arg(p.uuid));
-        return;
-    }
-    o.outLine(g ? QStringLiteral("  --- Physical volume ---") : QStringLiteral("  --- NEW Physical volume ---"));
-    o.outLine(pvLine(QStringLiteral("PV Name"), p.device));
-    o.outLine(pvLine(QStringLiteral("VG Name"), g ? g->name : QString()));
-    const qint64 unusable = g ? deviceKiB - qint64(total) * extentKiB : 0;
-    o.outLine(pvLine(QStringLiteral("PV Size"),
-                     unusable > 0
-                         ? QStringLiteral("%1 / not usable %2").arg(displaySize(deviceKiB), displaySize(unusable))
-                         : displaySize(deviceKiB)));
-    o.outLine(pvLine(QStringLiteral("Allocatable"), !g          ? QStringLiteral("NO")
-                                                    : free == 0 ? QStringLiteral("yes (but full)")
-                                                                : QStringLiteral("yes")));
-    o.outLine(pvLine(QStringLiteral("PE Size"), g ? displaySize(extentKiB) : QStringLiteral("0")));
-    o.outLine(pvLine(QStringLiteral("Total PE"), QString::number(total)));
-    o.outLine(pvLine(QStringLiteral("Free PE"), QString::number(free)));
-    o.outLine(pvLine(QStringLiteral("Allocated PE"), QString::number(total - free)));
-    o.outLine(pvLine(QStringLiteral("PV UUID"), p.uuid));
-    o.outLine(QStringLiteral("   "));
-    if (g && verbose)
-        pvDistribution(*g, p, o);
-    if (g && (maps || verbose))
-        pvSegments(*g, p, o);
-}
-
-int pvdisplay(Machine& m, const QStringList& args, Output& o)
-{
-    const Options opts = parseOptions(args, QString(), QStringLiteral("cvmsD"));
-    if (!opts.error.isEmpty())
-        return o.fail(3, QStringLiteral("pvdisplay: %1\n  Error during parsing of command line.").arg(opts.error));
-    const bool verbose = opts.has(QLatin1Char('v'));
-    if (verbose)
-        o.errLine(opts.positional.isEmpty() ? QStringLiteral("    Scanning for physical volume names")
-                                            : QStringLiteral("    Using physical volume(s) on command line"));
-    QStringList devices = opts.positional;
-    if (devices.isEmpty())
-        for (const Pv& p : m.pvs)
-            devices << p.device;
-    int code = 0;
-    for (const QString& device : devices) {
-        const Pv* p = m.pv(device);
-        if (!p) {
-            if (m.partition(device) || m.disk(device))
-                o.errLine(QStringLiteral("  No physical volume label read from %1").arg(device));
-            o.errLine(QStringLiteral("  Failed to read physical volume \"%1\"").arg(device));
-            code = 5;
-            continue;
-        }
-        pvRecord(m, *p, opts.has(QLatin1Char('c')), verbose, opts.has(QLatin1Char('m')), o);
-    }
-    return code;
-}
-
-} // namespace
 
 bool lvActive(const Vg& g, const Lv& v)
 {

@@ -49,15 +49,6 @@ const Vg* readableGroup(const Machine& m, const QString& name)
     return g && !g->unreadable ? g : nullptr;
 }
 
-qint64 deviceKiB(const Machine& m, const QString& device)
-{
-    if (const Partition* p = m.partition(device))
-        return p->sizeKiB;
-    if (const Disk* d = m.disk(device))
-        return d->sizeKiB;
-    return 0;
-}
-
 int totalExtents(const Machine& m, const Vg& g)
 {
     int total = 0;

@@ -197,4 +197,13 @@ QString partitionPath(const Disk& d, const Partition& p)
     return QStringLiteral("/dev/%1%2").arg(d.name).arg(p.number);
 }
 
+qint64 deviceKiB(const Machine& m, const QString& device)
+{
+    if (const Partition* p = m.partition(device))
+        return p->sizeKiB;
+    if (const Disk* d = m.disk(device))
+        return d->sizeKiB;
+    return 0;
+}
+
 } // namespace sim

@@ -47,6 +47,11 @@ inline bool isCurrent(const Machine& m)
     return m.tools == ToolSet::Current;
 }
 
+// The size of a partition or disk of the machine in KiB; 0 for a device it does not hold.
+qint64 deviceKiB(const Machine& m, const QString& device);
+// "pvdisplay -m"'s physical segment map of a PV of group `g`, as both tool sets print it.
+void pvSegmentMap(const Vg& g, const Pv& p, Output& o);
+
 // Runs `tool` (a path from toolPaths()) with `args` on `machine`. Sets *changed when the state
 // was modified and must be written back; the exit code is in output.exitCode.
 void runTool(Machine& machine, const QString& tool, const QStringList& args, Output& output, bool* changed);
