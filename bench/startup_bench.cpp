@@ -25,7 +25,7 @@ struct MachineSize {
     int lvs;
 };
 
-const MachineSize kSizes[] = {{2, 8, 1, 4}, {4, 32, 2, 16}, {8, 128, 4, 64}};
+const MachineSize kSizes[] = {{2, 8, 1, 4}, {4, 32, 2, 16}, {8, 128, 4, 64}, {16, 256, 8, 250}, {32, 1024, 16, 1000}};
 
 double seconds(const timeval& time)
 {
@@ -43,7 +43,7 @@ double cpuSeconds(int who)
 class GeneratedRoot
 {
 public:
-    explicit GeneratedRoot(const MachineSize& size)
+    GeneratedRoot(const MachineSize& size, sim::ToolSet tools)
     {
         const QString description = dir_.filePath(QStringLiteral("machine.json"));
         QFile file(description);
@@ -51,7 +51,7 @@ public:
         file.write(QJsonDocument(sim::generateMachine(size.disks, size.partitions, size.vgs, size.lvs)).toJson());
         file.close();
         root_ = dir_.filePath(QStringLiteral("root"));
-        ok_ = sim::layoutRoot(root_, description, QStringLiteral(DOVO_SIM_BINARY), &error_);
+        ok_ = sim::layoutRoot(root_, description, QStringLiteral(DOVO_SIM_BINARY), &error_, tools);
         setSystemRoot(root_);
     }
     ~GeneratedRoot() { setSystemRoot(QString()); }
@@ -89,7 +89,8 @@ struct BuildCosts {
 void BM_BuildRoz(benchmark::State& state)
 {
     const MachineSize& size = kSizes[state.range(0)];
-    GeneratedRoot machine(size);
+    const sim::ToolSet tools = state.range(1) == 0 ? sim::ToolSet::Classic : sim::ToolSet::Current;
+    GeneratedRoot machine(size, tools);
     if (!machine.ok()) {
         state.SkipWithError(machine.error().c_str());
         return;
@@ -114,6 +115,7 @@ void BM_BuildRoz(benchmark::State& state)
         state.ResumeTiming();
     }
     const double builds = static_cast<double>(state.iterations());
+    state.SetLabel(tools == sim::ToolSet::Current ? "current" : "classic");
     state.counters["lvs"] = size.lvs;
     state.counters["partitions"] = size.partitions;
     state.counters["objects"] = objects;
@@ -125,7 +127,12 @@ void BM_BuildRoz(benchmark::State& state)
     state.counters["lib_cpu_pct"] = cpu > 0 ? 100.0 * costs.selfCpu / cpu : 0.0;
 }
 
-BENCHMARK(BM_BuildRoz)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+// Arguments: machine size (index into kSizes), tool set (0 classic, 1 current).
+BENCHMARK(BM_BuildRoz)
+    ->ArgsProduct({{0, 1, 2, 3, 4}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 } // namespace
 
