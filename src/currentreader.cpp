@@ -173,15 +173,18 @@ CurrentSnapshot readCurrentSnapshot()
 {
     CurrentSnapshot snapshot;
     const RawOutput lvm = runAndRead(lvmReportCommand());
-    note(snapshot.lvmProblems, lvm.problem);
     snapshot.report = parseLvmFullReport(lvm.bytes);
-    noteAll(snapshot.lvmProblems, snapshot.report.problems);
+    // A run that failed is one problem, whatever its output then looks like.
+    note(snapshot.lvmProblems, lvm.problem);
+    if (lvm.problem.isEmpty())
+        noteAll(snapshot.lvmProblems, snapshot.report.problems);
 
     const RawOutput lsblk = runAndRead(lsblkCommand());
-    note(snapshot.deviceProblems, lsblk.problem);
     QStringList listingProblems;
     snapshot.devices = parseLsblkJson(lsblk.bytes, &listingProblems);
-    noteAll(snapshot.deviceProblems, listingProblems);
+    note(snapshot.deviceProblems, lsblk.problem);
+    if (lsblk.problem.isEmpty())
+        noteAll(snapshot.deviceProblems, listingProblems);
 
     const QStringList devices = blkidDevices(snapshot);
     if (!devices.isEmpty()) {

@@ -1,17 +1,23 @@
 // Discovery on today's tools: the same machine read with either tool set gives the same model,
 // in at most three program runs, with failures reported as problems.
+#include "currentreader_p.h"
 #include "modeldump.h"
 #include "qtprinters.h"
 #include "roz.h"
 #include "simroot.h"
+#include "simrun.h"
 #include "utils.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
 
 namespace {
 
@@ -155,5 +161,157 @@ TEST(CurrentDiscovery, BothToolSetsGiveTheSameModel)
             for (const ModelDifference& d : untoleratedDifferences(context, currentTolerances()))
                 ADD_FAILURE() << d.text().toStdString();
         }
+    }
+}
+
+namespace {
+
+const QStringList kReportCall = {"/sbin/lvm", "fullreport", "--reportformat", "json", "--units", "k", "--nosuffix"};
+const QStringList kLsblkCall = {"/bin/lsblk", "--json", "--bytes", "--output",
+                                "NAME,PATH,TYPE,SIZE,PKNAME,PARTTYPE,PARTTYPENAME,FSTYPE,MOUNTPOINT"};
+
+// Leaves no forced tool set behind for the next test of the process.
+struct ForcedToolSet {
+    explicit ForcedToolSet(ToolSet tools) { forceToolSet(tools); }
+    ~ForcedToolSet() { clearForcedToolSet(); }
+};
+
+// No problem when `expected` is empty, else exactly one that starts with it.
+::testing::AssertionResult onlyProblem(const QStringList& problems, const QString& expected)
+{
+    const bool fits =
+        expected.isEmpty() ? problems.isEmpty() : problems.size() == 1 && problems[0].startsWith(expected);
+    if (fits)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "problems: " << problems.join(" | ").toStdString();
+}
+
+int partitionCount(Hard& hard)
+{
+    int count = 0;
+    for (unsigned int i = 0; i < hard.diskCount(); ++i)
+        count += int(hard.getDisk(i)->partitionCount());
+    return count;
+}
+
+} // namespace
+
+// One run each of lvm, lsblk and blkid, whatever the machine's size.
+TEST(CurrentDiscovery, ReadsTheWholeMachineInThreeRuns)
+{
+    QTemporaryDir dir;
+    const QByteArray generated = QJsonDocument(sim::generateMachine(4, 40, 4, 100)).toJson();
+    const QString machines[] = {QStringLiteral("default"), writeDescription(dir, "generated", generated, false)};
+    for (const QString& machine : machines) {
+        SCOPED_TRACE(machine.toStdString());
+        SimRoot sim(machine, sim::ToolSet::Current);
+        Roz roz;
+        EXPECT_EQ(roz.problems(), QStringList());
+        const QList<QStringList> calls = sim.calls();
+        ASSERT_EQ(calls.size(), 3);
+        EXPECT_EQ(calls[0], kReportCall);
+        EXPECT_EQ(calls[1], kLsblkCall);
+        EXPECT_EQ(calls[2].mid(0, 3), (QStringList{"/sbin/blkid", "-o", "export"}));
+        // Every disk, every partition and every volume once.
+        int volumes = 0;
+        for (unsigned int i = 0; i < roz.getLvm()->vgCount(); ++i)
+            volumes += int(roz.getLvm()->getVg(i)->lvCount());
+        EXPECT_EQ(QSet<QString>(calls[2].begin(), calls[2].end()).size(), calls[2].size());
+        EXPECT_GE(calls[2].size() - 3, int(roz.getHard()->diskCount()) + partitionCount(*roz.getHard()) + volumes);
+        if (machine != QLatin1String("default")) {
+            EXPECT_EQ(volumes, 100);
+        }
+    }
+    SimRoot sim(QStringLiteral("default"), sim::ToolSet::Current);
+    Roz roz;
+    EXPECT_EQ(sim.calls().at(2).join(' '),
+              "/sbin/blkid -o export /dev/sda /dev/sda1 /dev/sda2 /dev/sda3 /dev/sda4 /dev/sda5 /dev/sda6 /dev/sdb "
+              "/dev/sdb1 /dev/sdb2 /dev/sdb3 /dev/sdb5 /dev/sdb6 /dev/sdb7 /dev/sdc /dev/sdc1 /dev/sdc2 /dev/sdc3 "
+              "/dev/my-vg/home /dev/my-vg/home.daily /dev/my-vg/music /dev/my-vg/scratch_1 /dev/my-vg/snap1 "
+              "/dev/vg.backup/archive /dev/vg.backup/old-root");
+}
+
+// Detection follows the root's programs; a forced set wins until it is cleared.
+TEST(CurrentDiscovery, ForcedToolSetOverridesDetection)
+{
+    struct Case {
+        sim::ToolSet root;
+        std::optional<ToolSet> forced;
+        ToolSet expected;
+        QString firstProgram;
+    };
+    const Case cases[] = {
+        {sim::ToolSet::Classic, std::nullopt, ToolSet::Classic, "/sbin/lvm.static"},
+        {sim::ToolSet::Current, std::nullopt, ToolSet::Current, "/sbin/lvm"},
+        {sim::ToolSet::Classic, ToolSet::Current, ToolSet::Current, "/sbin/lvm"},
+        {sim::ToolSet::Current, ToolSet::Classic, ToolSet::Classic, "/sbin/lvm.static"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.firstProgram.toStdString());
+        SimRoot sim("default", c.root);
+        if (c.forced)
+            forceToolSet(*c.forced);
+        EXPECT_EQ(toolSet(), c.expected);
+        Lvm lvm;
+        clearForcedToolSet();
+        EXPECT_EQ(toolSet(), c.root == sim::ToolSet::Current ? ToolSet::Current : ToolSet::Classic);
+        const QList<QStringList> calls = sim.calls();
+        // A program the root does not hold is never logged: the log is empty then.
+        if (c.forced && int(*c.forced) != int(c.root))
+            EXPECT_TRUE(calls.isEmpty() && !lvm.problems().isEmpty());
+        else
+            EXPECT_EQ(calls.value(0).value(0), c.firstProgram);
+    }
+    // Without lvm.static and lvm under /sbin, lvm is looked for in /usr/sbin.
+    QTemporaryDir root;
+    ASSERT_TRUE(QDir(root.path()).mkpath("usr/sbin"));
+    QFile program(root.path() + "/usr/sbin/lvm");
+    ASSERT_TRUE(program.open(QIODevice::WriteOnly));
+    setSystemRoot(root.path());
+    EXPECT_EQ(toolSet(), ToolSet::Current);
+    EXPECT_EQ(lvmReportCommand().program, "/usr/sbin/lvm");
+    EXPECT_EQ(lsblkCommand().program, "/bin/lsblk");
+    setSystemRoot(QString());
+}
+
+// A tool that is missing, fails or prints broken JSON costs its own tree's part of the model and
+// gives a problem line; the other tree is read all the same.
+TEST(CurrentDiscovery, FailingToolsGiveProblemsAndSpareTheOtherTree)
+{
+    struct Case {
+        const char* what;
+        std::function<void(SimRoot&)> breakIt;
+        QString lvmProblem; // start of the logical tree's only problem; empty: none
+        QString hardProblem;
+        unsigned int vgs;
+        unsigned int disks;
+    };
+    const Case cases[] = {
+        {"lvm missing", [](SimRoot& s) { QFile::remove(s.root() + "/sbin/lvm"); },
+         "could not run /sbin/lvm fullreport --reportformat json --units k --nosuffix (looked for ", "", 0, 3},
+        {"lsblk missing", [](SimRoot& s) { QFile::remove(s.root() + "/bin/lsblk"); }, "",
+         "could not run /bin/lsblk --json", 2, 0},
+        {"lvm fails", [](SimRoot& s) { s.addFault("/sbin/lvm", {"fullreport"}, 5); },
+         "/sbin/lvm fullreport --reportformat json --units k --nosuffix exited with 5", "", 0, 3},
+        {"lvm killed", [](SimRoot& s) { s.addFault("/sbin/lvm", {"fullreport"}, 0, "", -1, false, 9); },
+         "/sbin/lvm fullreport --reportformat json --units k --nosuffix was killed by signal 9", "", 0, 3},
+        {"broken report", [](SimRoot& s) { s.addFault("/sbin/lvm", {"fullreport"}, 0, R"({"report": [ {"vg": [)"); },
+         "lvm fullreport: ", "", 0, 3},
+        {"broken listing", [](SimRoot& s) { s.addFault("/bin/lsblk", {}, 0, R"({"blockdevices": [ {"name": )"); }, "",
+         "lsblk: ", 2, 0},
+        {"blkid finds nothing", [](SimRoot& s) { s.addFault("/sbin/blkid", {}, 2); }, "", "", 2, 3},
+        {"blkid fails", [](SimRoot& s) { s.addFault("/sbin/blkid", {}, 4); }, "", "/sbin/blkid -o export ", 2, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SimRoot sim("default", sim::ToolSet::Current);
+        c.breakIt(sim);
+        ForcedToolSet current(ToolSet::Current);
+        Roz roz;
+        EXPECT_TRUE(onlyProblem(roz.getLvm()->problems(), c.lvmProblem));
+        EXPECT_TRUE(onlyProblem(roz.getHard()->problems(), c.hardProblem));
+        EXPECT_EQ(roz.getLvm()->vgCount(), c.vgs);
+        EXPECT_EQ(roz.getHard()->diskCount(), c.disks);
+        EXPECT_LE(sim.calls().size(), 3);
     }
 }
