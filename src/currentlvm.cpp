@@ -3,7 +3,10 @@
 #include "lvmdrive.h"
 
 #include "currentreader_p.h"
+#include "lvmparse_p.h"
 #include "utils.h"
+
+#include <climits>
 
 namespace {
 
@@ -61,6 +64,32 @@ int openVolumes(const LvmReport& report, const QString& vgName)
             ++open;
     }
     return open;
+}
+
+int extentsOf(qint64 sizeKiB, qint64 extentKiB)
+{
+    return extentKiB > 0 ? toInt(sizeKiB / extentKiB) : 0;
+}
+
+// The record lvdisplay's colon form gives, as the report tells it.
+LvRecord lvRecordOf(const ReportLv& lv, qint64 extentKiB, bool origin)
+{
+    LvRecord record;
+    const bool readOnly = lv.attr.size() > 1 && lv.attr.at(1) == QLatin1Char('r');
+    record.access = (readOnly ? kLvAccessRead : kLvAccessWrite) + (origin ? kLvAccessOrigin : 0);
+    record.status = lv.active ? 1 : 0;
+    record.number = -1;
+    // A snapshot shows its origin's size.
+    const qint64 sizeKiB = lv.origin.isEmpty() ? lv.sizeKiB : lv.originSizeKiB;
+    record.size = toInt(sizeKiB / 1024);
+    record.currentLe = extentsOf(sizeKiB, extentKiB);
+    record.allocatedLe = record.currentLe;
+    record.allocation = 0;
+    record.readAhead = toInt(lv.readAheadSectors);
+    record.major = lv.kernelMajor;
+    record.minor = lv.kernelMinor;
+    record.found = true;
+    return record;
 }
 
 void applyVgRecord(const ReportVg& vg, bool active, int openLv, int* attr)
@@ -136,34 +165,28 @@ void Lv::getBasicsCurrent()
 {
     CurrentReadScope scope;
     const CurrentSnapshot& snapshot = scope.snapshot();
-    const ReportLv* record = findReportLv(snapshot.report, m_vgName, m_name);
+    const ReportLv* lv = findReportLv(snapshot.report, m_vgName, m_name);
     const ReportVg* group = findReportVg(snapshot.report, m_vgName);
-    m_recordFound = record != nullptr;
-    const ReportLv none;
-    const ReportLv& lv = record ? *record : none;
-    const qint64 extentKiB = group && group->extentKiB > 0 ? group->extentKiB : 0;
 
     m_snapshots = snapshotsOf(snapshot.report, m_vgName, m_name);
-    m_original = lv.origin;
+    m_original = lv ? lv->origin : QString();
     m_bOriginal = !m_snapshots.isEmpty();
-    m_bSnapshot = !lv.origin.isEmpty();
+    m_bSnapshot = !m_original.isEmpty();
 
-    const bool readOnly = lv.attr.size() > 1 && lv.attr.at(1) == QLatin1Char('r');
-    m_access = (readOnly ? kLvAccessRead : kLvAccessWrite) + (m_bOriginal ? kLvAccessOrigin : 0);
-    if (!record)
-        m_access = 0;
-    m_status = lv.active ? 1 : 0;
-    m_number = record ? -1 : 0;
-    const qint64 sizeKiB = m_bSnapshot ? lv.originSizeKiB : lv.sizeKiB;
-    m_size = toInt(sizeKiB / 1024);
-    m_currentLe = extentKiB ? toInt(sizeKiB / extentKiB) : 0;
-    m_allocatedLe = m_currentLe;
-    m_allocation = 0;
-    m_readAhead = toInt(lv.readAheadSectors);
-    m_major = lv.kernelMajor;
-    m_minor = lv.kernelMinor;
-    m_cowLe = m_bSnapshot && extentKiB ? toInt(lv.sizeKiB / extentKiB) : 0;
-    m_fstype = lv.active ? snapshot.fsTypes.value(path(), QStringLiteral("unknown")) : QStringLiteral("unknown");
+    const LvRecord record = lv && group ? lvRecordOf(*lv, group->extentKiB, m_bOriginal) : LvRecord();
+    m_access = record.access;
+    m_status = record.status;
+    m_number = record.number;
+    m_size = record.size;
+    m_currentLe = record.currentLe;
+    m_allocatedLe = record.allocatedLe;
+    m_allocation = record.allocation;
+    m_readAhead = record.readAhead;
+    m_major = record.major;
+    m_minor = record.minor;
+    m_recordFound = record.found;
+    m_cowLe = lv && group && m_bSnapshot ? extentsOf(lv->sizeKiB, group->extentKiB) : 0;
+    m_fstype = isActive() ? snapshot.fsTypes.value(path(), QStringLiteral("unknown")) : QStringLiteral("unknown");
 
     m_zeroValue = 0;
     m_sizeAtRead = m_size;
