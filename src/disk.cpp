@@ -5,9 +5,7 @@
 #include "toolstream_p.h"
 #include "utils.h"
 
-Disk::Disk(const QString& name, QObject* parent, const char* objectName)
-    : QObject(parent)
-    , m_name(name)
+Disk::Disk(const QString& name, QObject* parent, const char* objectName) : QObject(parent), m_name(name)
 {
     if (objectName)
         setObjectName(QString::fromLatin1(objectName));
@@ -18,6 +16,10 @@ Disk::~Disk() = default;
 
 void Disk::findPartition()
 {
+    if (toolSet() == ToolSet::Current) {
+        findPartitionCurrent();
+        return;
+    }
     const CheckedLines listing = readToolLinesChecked(QString::fromLatin1(kDeviceListerCommand));
     if (!listing.problem.isEmpty())
         m_problems.append(listing.problem);

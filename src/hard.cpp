@@ -1,12 +1,12 @@
 // Hard: discovery of every disk of the machine from the device lister's drive lines.
 #include "harddrive.h"
 
+#include "currentreader_p.h"
 #include "diskparse_p.h"
 #include "toolstream_p.h"
 #include "utils.h"
 
-Hard::Hard(QObject* parent, const char* objectName)
-    : QObject(parent)
+Hard::Hard(QObject* parent, const char* objectName) : QObject(parent)
 {
     if (objectName)
         setObjectName(QString::fromLatin1(objectName));
@@ -18,6 +18,10 @@ Hard::~Hard() = default;
 
 void Hard::findDisk()
 {
+    if (toolSet() == ToolSet::Current) {
+        findDiskCurrent();
+        return;
+    }
     const CheckedLines listing = readToolLinesChecked(QString::fromLatin1(kDeviceListerCommand));
     if (!listing.problem.isEmpty())
         m_problems.append(listing.problem);
@@ -73,6 +77,14 @@ void Hard::rereadPartitions(const QStringList& listPv)
 {
     if (listPv.isEmpty())
         return;
+    if (toolSet() == ToolSet::Current) {
+        CurrentReadScope scope; // one snapshot for every listed partition
+        for (const QString& path : listPv) {
+            if (Partition* partition = getPv(path))
+                partition->reprobe(QString());
+        }
+        return;
+    }
     const QList<QByteArray> lines = readToolLines(QString::fromLatin1(kDeviceListerCommand));
     for (const QByteArray& raw : lines) {
         const QString line = QString::fromLocal8Bit(raw);

@@ -47,6 +47,9 @@ public:
 private:
     // Probes the partition again from a new device line, as at construction.
     void reprobe(const QString& deviceLine);
+    // Probing from a snapshot of today's tools (currentdisk.cpp).
+    void getBasicsCurrent();
+    void getLvsCurrent();
 
     friend class Hard;
 
@@ -85,6 +88,8 @@ public:
 
 private:
     friend class Hard;
+
+    void findPartitionCurrent(); // from a snapshot of today's tools (currentdisk.cpp)
 
     unsigned long m_size = 0;
     QStringList m_problems; // failed reads of the partition listing
@@ -127,6 +132,8 @@ public:
     void markPhysicalVolumes(const QStringList& listPv);
 
 private:
+    void findDiskCurrent(); // from a snapshot of today's tools (currentdisk.cpp)
+
     QStringList m_problems; // failed reads of the disk listing
     std::vector<std::unique_ptr<Disk>> m_disks;
 };

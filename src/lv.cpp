@@ -116,6 +116,10 @@ Lv::~Lv() = default;
 
 void Lv::getBasics()
 {
+    if (toolSet() == ToolSet::Current) {
+        getBasicsCurrent();
+        return;
+    }
     m_snapshots.clear();
     const QString volumePath = path();
 
@@ -321,6 +325,10 @@ QString Lv::path() const
 
 void Lv::getPvs()
 {
+    if (toolSet() == ToolSet::Current) {
+        getPvsCurrent();
+        return;
+    }
     m_pvString = QStringLiteral("");
     const QString volumePath = path();
     auto map = std::make_unique<ToolStream>(

@@ -3,8 +3,8 @@
 
 #include "createpv_p.h"
 #include "lvmparse_p.h"
-#include "toolstream_p.h"
 #include "pathlist_p.h"
+#include "toolstream_p.h"
 #include "utils.h"
 #include "vgrequest_p.h"
 
@@ -40,6 +40,10 @@ Lvm::~Lvm()
 
 void Lvm::findVg()
 {
+    if (toolSet() == ToolSet::Current) {
+        findVgCurrent();
+        return;
+    }
     QStringList found;
     const CheckedLines scan = readToolLinesChecked(QStringLiteral("/sbin/lvm.static vgscan 2>&1"));
     if (!scan.problem.isEmpty())

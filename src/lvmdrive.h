@@ -98,6 +98,9 @@ private:
     int resizedAreaMb() const;
     int stopResize(const QString& reason, int result);
     void rememberActiveDevice();
+    // Reading the record from a snapshot of today's tools (currentlvm.cpp).
+    void getBasicsCurrent();
+    void getPvsCurrent();
 
     QString m_name;
     const QString& m_vgName;
@@ -219,6 +222,10 @@ signals:
 private:
     int changeActivation(const QString& option, int lvStatus);
     QHash<QString, QString> physicalVolumeGroups() const;
+    // Reading from a snapshot of today's tools (currentlvm.cpp).
+    void getBasicsCurrent();
+    void getPvsCurrent();
+    void findLvCurrent();
 
     Lvm* m_manager = nullptr; // the manager that holds this group, if any; not owned
     QStringList m_problems;   // failed reads of the volume listing
@@ -276,6 +283,7 @@ signals:
 
 private:
     QString createVgProblem(const QStringList& args);
+    void findVgCurrent(); // from a snapshot of today's tools (currentlvm.cpp)
 
     friend class Vg;
     QHash<QString, QString> physicalVolumeGroups() const;

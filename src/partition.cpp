@@ -33,6 +33,10 @@ Partition::~Partition() = default;
 
 void Partition::getBasics()
 {
+    if (toolSet() == ToolSet::Current) {
+        getBasicsCurrent();
+        return;
+    }
     const PartitionBasics basics = parsePartitionBasics(m_deviceLine);
     m_size = basics.size;
     m_systemTag = basics.systemTag;
@@ -62,6 +66,10 @@ void Partition::getBasics()
 
 void Partition::getLvs()
 {
+    if (toolSet() == ToolSet::Current) {
+        getLvsCurrent();
+        return;
+    }
     m_lvs = QStringLiteral("");
     if (!m_pv)
         return;

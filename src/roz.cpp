@@ -1,6 +1,8 @@
 // Roz: builds the logical and the physical tree and carries every logical change to the partitions.
 #include "roz.h"
 
+#include "currentreader_p.h"
+
 namespace {
 
 // Entries of `from`, in order and with repeats, that `other` does not hold.
@@ -20,8 +22,12 @@ Roz::Roz(QObject* parent, const char* name) : QObject(parent)
 {
     if (name)
         setObjectName(QString::fromLatin1(name));
-    lvm = new Lvm(nullptr, nullptr);
-    hard = new Hard(nullptr, nullptr);
+    {
+        // On today's tools both trees are built from one reading of the machine.
+        CurrentReadScope scope;
+        lvm = new Lvm(nullptr, nullptr);
+        hard = new Hard(nullptr, nullptr);
+    }
 
     // Made last, so that no notice reaches the physical tree while either tree is being built.
     connect(lvm, &Lvm::oneVgAdded, this, &Roz::slotOneVgAdded);

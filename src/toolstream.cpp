@@ -139,13 +139,9 @@ int waitForChild(pid_t pid)
     }
 }
 
-ToolStream::ToolStream(const QString& commandLine)
-    : ToolStream(parseCommandLine(commandLine))
-{
-}
+ToolStream::ToolStream(const QString& commandLine) : ToolStream(parseCommandLine(commandLine)) {}
 
-ToolStream::ToolStream(const ToolCommand& command)
-    : process_(spawnTool(command))
+ToolStream::ToolStream(const ToolCommand& command) : process_(spawnTool(command))
 {
     eof_ = process_.readFd == -1;
 }
@@ -259,6 +255,8 @@ QList<MountEntry> readMountTable()
 {
     QList<MountEntry> entries;
     FILE* table = setmntent(hostPath(QStringLiteral("/etc/mtab")).toLocal8Bit().constData(), "r");
+    if (!table)
+        table = setmntent(hostPath(QStringLiteral("/proc/self/mounts")).toLocal8Bit().constData(), "r");
     if (!table)
         return entries;
     while (struct mntent* entry = getmntent(table)) {

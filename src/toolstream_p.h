@@ -39,7 +39,7 @@ DOVODODUZU_EXPORT QString hostPath(const QString& path);
 struct SpawnedProcess {
     pid_t pid = -1;
     int readFd = -1;
-    int error = 0;          // errno of a failed start
+    int error = 0;           // errno of a failed start
     bool pipeFailed = false; // no pipe could be made; nothing was started
     bool forkFailed = false; // no process could be made (as opposed to a program that won't run)
 };
@@ -98,8 +98,8 @@ struct MountEntry {
     QString type;
 };
 
-// The entries of the mount table ("/etc/mtab" under the system root), in table order; empty when
-// the table can't be opened.
+// The entries of the mount table ("/etc/mtab" under the system root, else "/proc/self/mounts"), in
+// table order; empty when neither can be opened.
 DOVODODUZU_EXPORT QList<MountEntry> readMountTable();
 
 // Prints Qt's non-fatal assertion line "ASSERT: \"cond\" in source (line)" and carries on.

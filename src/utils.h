@@ -17,6 +17,19 @@
 DOVODODUZU_EXPORT void setSystemRoot(const QString& root);
 DOVODODUZU_EXPORT QString systemRoot();
 
+// The generation of tools the library reads the machine with. Classic: the 2.02-era set
+// ("/sbin/lvm.static", the device lister, a run per object). Current: LVM2 2.03's "lvm" with JSON
+// reports, util-linux's "lsblk" and "blkid", three runs for a whole discovery. Changes (createVg,
+// extend, resize, ...) run the classic command lines on either set.
+enum class ToolSet { Classic, Current };
+
+// The forced set if one is, else what the system root holds: Classic when "/sbin/lvm.static" is
+// there; else Current when "/sbin/lvm" or "/usr/sbin/lvm" is; else Classic.
+DOVODODUZU_EXPORT ToolSet toolSet();
+// Makes toolSet() answer `tools` whatever the root holds, until clearForcedToolSet().
+DOVODODUZU_EXPORT void forceToolSet(ToolSet tools);
+DOVODODUZU_EXPORT void clearForcedToolSet();
+
 // Starts `program` (an absolute path, no search, no shell) with `args`; `output` is replaced by
 // the program's standard output and standard error, interleaved in write order. Returns the exit
 // code, the raw wait status when the program was ended by a signal, 255 when it could not be
@@ -31,8 +44,7 @@ DOVODODUZU_EXPORT void MyDebug(const QString& line);
 // The first byte of the line and the byte right after a separator are never taken as separators.
 // Returns the number of fields stored.
 DOVODODUZU_EXPORT int splitline(char* line, char** fields, char separator, int capacity);
-template <std::size_t N>
-inline int splitline(char* line, char* (&fields)[N], char separator)
+template <std::size_t N> inline int splitline(char* line, char* (&fields)[N], char separator)
 {
     return splitline(line, fields, separator, static_cast<int>(N));
 }

@@ -59,6 +59,10 @@ Vg::~Vg()
 
 void Vg::getBasics()
 {
+    if (toolSet() == ToolSet::Current) {
+        getBasicsCurrent();
+        return;
+    }
     QByteArray line = firstLineOf(vgdisplayCommand(QString(), vgName));
     if (isVgNotActiveLine(line))
         line = firstLineOf(vgdisplayCommand(QStringLiteral("-D"), vgName));
@@ -71,6 +75,10 @@ void Vg::getBasics()
 
 void Vg::getPvs()
 {
+    if (toolSet() == ToolSet::Current) {
+        getPvsCurrent();
+        return;
+    }
     pvs = QStringLiteral("");
     ToolStream pvscan(QStringLiteral("/sbin/lvm.static pvscan 2>&1"));
     QByteArray line;
@@ -124,6 +132,10 @@ bool Vg::isResizable() const
 
 void Vg::findLv()
 {
+    if (toolSet() == ToolSet::Current) {
+        findLvCurrent();
+        return;
+    }
     const CheckedLines scan = readToolLinesChecked(QStringLiteral("/sbin/lvm.static lvscan -D 2>&1"));
     if (!scan.problem.isEmpty())
         m_problems.append(scan.problem);

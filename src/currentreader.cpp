@@ -1,0 +1,261 @@
+// Reading today's tool set: three program runs, their output parsed into one snapshot, and the
+// scope that lets a whole discovery share it.
+#include "currentreader_p.h"
+
+#include "utils.h"
+
+#include <QFileInfo>
+
+#include <cerrno>
+#include <optional>
+#include <sys/wait.h>
+#include <unistd.h>
+
+// How the model's fields come from a snapshot (the model objects apply the records):
+//
+// Volume group (Vg) from its "vg" record:
+//   Access 0 (the classic "r/w" text reads 0); Status 0x100, | 0x200 when the group counts active
+//   (any of its volumes active, or it has none: the classic listing gives 0x200 only for an active
+//   group), | 0x4 when vg_attr's second character is 'z' (resizable); Number -1; MaxLv max_lv;
+//   CurLv lv_count; OpenLv the volumes whose lv_attr shows an open device ('o', sixth); MaxLvSize 0; MaxPv max_pv;
+//   CurPv and ActPv pv_count; SizeMb vg_size / 1024; PeSizeMb vg_extent_size / 1024; TotalPe vg_extent_count; AllocPe
+//   count - free count; FreePe vg_free_count; FreeMb FreePe x PeSizeMb. uuid vg_uuid; pvString the group's PV devices
+//   in report order, joined by ':'. Volumes: the group's public volumes in report order.
+// Logical volume (Lv) from its "lv" record:
+//   Access 3 (read/write) or 1 (lv_attr[1] 'r'), + 8 for an origin; Status 1 when lv_active, else
+//   0; Number -1; Size in MiB: a snapshot's origin_size (the classic tools show a snapshot with
+//   its origin's size), else lv_size; CurrentLe and AllocatedLe Size / extent size (LVM2's own
+//   colon listing prints -1 for the allocated count); Allocation 0; ReadAhead -1 for "auto", else
+//   sectors; Major/Minor the kernel's numbers (-1 while inactive). A snapshot's copy-on-write
+//   extents: its own lv_size / extent size. fstype: blkid's TYPE of /dev/VG/LV, "unknown" when the
+//   volume has no node (inactive) or blkid found nothing. pvString: the record's PV devices in
+//   extent order. Links: a snapshot's origin from "origin" (inactive snapshots too); an origin's
+//   snapshots the volumes naming it as origin, in report order.
+// Disk: lsblk rows of type "disk", and "loop" rows that hold partitions or are a physical volume
+//   (such a loop device is a disk without partitions); size bytes / 1024 (KiB, as the classic
+//   lister). CD-ROM drives ("rom") are left out.
+// Partition: lsblk "part" rows under their disk, less extended partitions (type 0x5, 0xf or 0x85,
+//   or without a type the kernel's 1 KiB stand-in); size KiB. System: PARTTYPENAME; else a name
+//   for PARTTYPE; else (no udev) "Linux LVM" for a physical volume and "" otherwise. A physical
+//   volume or a partition of an LVM type then gets the tag "LVM" and ", LVM" appended, as the
+//   classic lister tags by type. fstype:
+//   blkid's TYPE ("LVM2_member" shown as "LVM2", the classic lister's name); a mounted partition
+//   takes the mount table's type and gives its mount point. PV flag: a "pv" record of the report
+//   (orphans too) or blkid's LVM2_member; group path "/dev/" + vg_name; volume list: the volumes
+//   with segments on it ("/dev/VG/LV", each once, in segment order), joined by ':'.
+
+namespace {
+
+struct RawOutput {
+    QByteArray bytes;
+    int status = -1;
+    QString problem;
+};
+
+void readAll(int fd, QByteArray& bytes)
+{
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            bytes.append(buffer, n);
+            continue;
+        }
+        if (n == -1 && errno == EINTR)
+            continue;
+        return;
+    }
+}
+
+// The whole standard output (JSON lines can be far longer than a line read allows).
+RawOutput runAndRead(const ToolCommand& command)
+{
+    RawOutput output;
+    const SpawnedProcess process = spawnTool(command);
+    if (process.readFd != -1) {
+        readAll(process.readFd, output.bytes);
+        ::close(process.readFd);
+    }
+    if (process.pid > 0)
+        output.status = waitForChild(process.pid);
+    output.problem = readProblem(command, process.error, output.status);
+    return output;
+}
+
+// The first of `paths` the system root holds, else the first.
+QString programPath(std::initializer_list<const char*> paths)
+{
+    for (const char* path : paths) {
+        if (QFileInfo::exists(hostPath(QString::fromLatin1(path))))
+            return QString::fromLatin1(path);
+    }
+    return QString::fromLatin1(*paths.begin());
+}
+
+void note(QStringList& problems, const QString& problem)
+{
+    if (problem.isEmpty())
+        return;
+    MyDebug(problem);
+    problems.append(problem);
+}
+
+void noteAll(QStringList& problems, const QStringList& found)
+{
+    for (const QString& problem : found)
+        note(problems, problem);
+}
+
+bool blkidFoundNothing(const RawOutput& output)
+{
+    return output.status != -1 && WIFEXITED(output.status) && WEXITSTATUS(output.status) == 2 &&
+           output.bytes.trimmed().isEmpty();
+}
+
+QString devicePath(const BlockDevice& device)
+{
+    return device.path.isEmpty() ? QStringLiteral("/dev/") + device.name : device.path;
+}
+
+// Every disk and partition lsblk listed, then every volume of the report, each once.
+QStringList blkidDevices(const CurrentSnapshot& snapshot)
+{
+    QStringList devices;
+    for (const BlockDevice& device : snapshot.devices) {
+        const bool wanted = device.type == QLatin1String("disk") || device.type == QLatin1String("part") ||
+                            device.type == QLatin1String("loop");
+        if (wanted && !devices.contains(devicePath(device)))
+            devices.append(devicePath(device));
+    }
+    for (const ReportLv& lv : snapshot.report.lvs) {
+        if (isPublicVolume(lv) && !lv.vgName.isEmpty())
+            devices.append(QStringLiteral("/dev/%1/%2").arg(lv.vgName, lv.name));
+    }
+    return devices;
+}
+
+struct ScopeState {
+    int depth = 0;
+    std::optional<CurrentSnapshot> snapshot;
+};
+
+ScopeState& scopeState()
+{
+    thread_local ScopeState state;
+    return state;
+}
+
+} // namespace
+
+ToolCommand lvmReportCommand()
+{
+    return {programPath({"/sbin/lvm", "/usr/sbin/lvm"}),
+            {QStringLiteral("fullreport"), QStringLiteral("--reportformat"), QStringLiteral("json"),
+             QStringLiteral("--units"), QStringLiteral("k"), QStringLiteral("--nosuffix")},
+            ErrorStream::Discard};
+}
+
+ToolCommand lsblkCommand()
+{
+    return {programPath({"/bin/lsblk", "/usr/bin/lsblk"}),
+            {QStringLiteral("--json"), QStringLiteral("--bytes"), QStringLiteral("--output"),
+             QStringLiteral("NAME,PATH,TYPE,SIZE,PKNAME,PARTTYPE,PARTTYPENAME,FSTYPE,MOUNTPOINT")},
+            ErrorStream::Discard};
+}
+
+ToolCommand blkidCommand(const QStringList& devices)
+{
+    return {programPath({"/sbin/blkid", "/usr/sbin/blkid"}),
+            QStringList{QStringLiteral("-o"), QStringLiteral("export")} + devices, ErrorStream::Discard};
+}
+
+CurrentSnapshot readCurrentSnapshot()
+{
+    CurrentSnapshot snapshot;
+    const RawOutput lvm = runAndRead(lvmReportCommand());
+    snapshot.report = parseLvmFullReport(lvm.bytes);
+    // A run that failed is one problem, whatever its output then looks like.
+    note(snapshot.lvmProblems, lvm.problem);
+    if (lvm.problem.isEmpty())
+        noteAll(snapshot.lvmProblems, snapshot.report.problems);
+
+    const RawOutput lsblk = runAndRead(lsblkCommand());
+    QStringList listingProblems;
+    snapshot.devices = parseLsblkJson(lsblk.bytes, &listingProblems);
+    note(snapshot.deviceProblems, lsblk.problem);
+    if (lsblk.problem.isEmpty())
+        noteAll(snapshot.deviceProblems, listingProblems);
+
+    const QStringList devices = blkidDevices(snapshot);
+    if (!devices.isEmpty()) {
+        const RawOutput blkid = runAndRead(blkidCommand(devices));
+        if (!blkidFoundNothing(blkid))
+            note(snapshot.deviceProblems, blkid.problem);
+        snapshot.fsTypes = parseBlkidTypes(blkid.bytes);
+    }
+    snapshot.mounts = readMountTable();
+    return snapshot;
+}
+
+CurrentReadScope::CurrentReadScope()
+{
+    ++scopeState().depth;
+}
+
+CurrentReadScope::~CurrentReadScope()
+{
+    ScopeState& state = scopeState();
+    if (--state.depth == 0)
+        state.snapshot.reset();
+}
+
+const CurrentSnapshot& CurrentReadScope::snapshot()
+{
+    ScopeState& state = scopeState();
+    if (!state.snapshot)
+        state.snapshot = readCurrentSnapshot();
+    return *state.snapshot;
+}
+
+const ReportVg* findReportVg(const LvmReport& report, const QString& vgName)
+{
+    for (const ReportVg& vg : report.vgs) {
+        if (vg.name == vgName)
+            return &vg;
+    }
+    return nullptr;
+}
+
+const ReportLv* findReportLv(const LvmReport& report, const QString& vgName, const QString& lvName)
+{
+    for (const ReportLv& lv : report.lvs) {
+        if (lv.vgName == vgName && lv.name == lvName)
+            return &lv;
+    }
+    return nullptr;
+}
+
+const ReportPv* findReportPv(const LvmReport& report, const QString& device)
+{
+    for (const ReportPv& pv : report.pvs) {
+        if (pv.name == device)
+            return &pv;
+    }
+    return nullptr;
+}
+
+const BlockDevice* findBlockDevice(const QList<BlockDevice>& devices, const QString& name)
+{
+    for (const BlockDevice& device : devices) {
+        if (device.name == name)
+            return &device;
+    }
+    return nullptr;
+}
+
+bool isPublicVolume(const ReportLv& lv)
+{
+    if (lv.name.startsWith(QLatin1Char('[')))
+        return false;
+    return lv.role.isEmpty() || lv.role.split(QLatin1Char(',')).contains(QStringLiteral("public"));
+}

@@ -1,0 +1,56 @@
+// Today's tool set read in one go: the LVM full report, the block-device listing and blkid's types,
+// held as one snapshot that serves a whole discovery of both trees.
+#ifndef DOVODODUZU_CURRENTREADER_P_H
+#define DOVODODUZU_CURRENTREADER_P_H
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "currentparse_p.h"
+#include "dovododuzu_export.h"
+#include "toolstream_p.h"
+
+// What the machine looked like through today's tools at one moment.
+struct CurrentSnapshot {
+    LvmReport report;
+    QStringList lvmProblems; // the lvm run and its report: the logical tree's problems
+    QList<BlockDevice> devices;
+    QHash<QString, QString> fsTypes; // blkid's TYPE by device path
+    QStringList deviceProblems;      // the lsblk and blkid runs and lsblk's listing: the physical tree's
+    QList<MountEntry> mounts;
+};
+
+// The argument vectors of the three runs (program path without the system root first).
+DOVODODUZU_EXPORT ToolCommand lvmReportCommand();
+DOVODODUZU_EXPORT ToolCommand lsblkCommand();
+DOVODODUZU_EXPORT ToolCommand blkidCommand(const QStringList& devices);
+
+// Runs lvm, lsblk and blkid once each (blkid only when there is a device to ask about) and reads
+// the mount table.
+DOVODODUZU_EXPORT CurrentSnapshot readCurrentSnapshot();
+
+// While a scope is open, every snapshot() of every scope is the one the outermost scope read (on
+// first use); nothing is run before a snapshot is asked for. Not for use across threads.
+class DOVODODUZU_EXPORT CurrentReadScope
+{
+public:
+    CurrentReadScope();
+    ~CurrentReadScope();
+    CurrentReadScope(const CurrentReadScope&) = delete;
+    CurrentReadScope& operator=(const CurrentReadScope&) = delete;
+
+    const CurrentSnapshot& snapshot();
+};
+
+// Lookups in a snapshot. Each returns null when there is no such record.
+const ReportVg* findReportVg(const LvmReport& report, const QString& vgName);
+const ReportLv* findReportLv(const LvmReport& report, const QString& vgName, const QString& lvName);
+const ReportPv* findReportPv(const LvmReport& report, const QString& device);
+const BlockDevice* findBlockDevice(const QList<BlockDevice>& devices, const QString& name);
+
+// Volumes a volume group shows as its own: hidden ones (mirror images, pool parts, "[name]") left out.
+bool isPublicVolume(const ReportLv& lv);
+
+#endif
