@@ -141,12 +141,12 @@ TEST_F(CliPlace, RefusesToRunSetuid)
     ASSERT_EQ(chown(QFile::encodeName(copy).constData(), 65534, 65534), 0);
     ASSERT_EQ(chmod(QFile::encodeName(copy).constData(), 04755), 0);
 
+#ifdef __SANITIZE_ADDRESS__
+    // The sanitizer runtime cannot read its options in a set-user-id process (its environment is
+    // not readable there), and its leak checker then fails the exit whatever roz does.
+    GTEST_SKIP() << "a sanitizer build's leak checker cannot run in a set-user-id process";
+#endif
     QProcess process;
-    // A sanitizer build's leak checker cannot work in a set-user-id process and would fail the exit.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("ASAN_OPTIONS"), environment.value(QStringLiteral("ASAN_OPTIONS")) +
-                                                           QStringLiteral(":detect_leaks=0"));
-    process.setProcessEnvironment(environment);
     process.start(copy, {show, QStringLiteral("--sim-root"), sim.root()});
     process.waitForFinished(-1);
     ASSERT_EQ(process.exitStatus(), QProcess::NormalExit) << "roz crashed instead of refusing";
