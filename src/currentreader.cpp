@@ -11,7 +11,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-// How the model's fields come from a snapshot (the model objects apply the records):
+// How the model's fields come from a snapshot (the records of currentreader_lvm.cpp and
+// currentreader_disk.cpp, which the model objects apply):
 //
 // Volume group (Vg) from its "vg" record:
 //   Access 0 (the classic "r/w" text reads 0); Status 0x100, | 0x200 when the group counts active

@@ -10,6 +10,7 @@
 
 #include "currentparse_p.h"
 #include "dovododuzu_export.h"
+#include "records_p.h"
 #include "toolstream_p.h"
 
 // What the machine looked like through today's tools at one moment.
@@ -52,5 +53,25 @@ const BlockDevice* findBlockDevice(const QList<BlockDevice>& devices, const QStr
 
 // Volumes a volume group shows as its own: hidden ones (mirror images, pool parts, "[name]") left out.
 bool isPublicVolume(const ReportLv& lv);
+
+// The records a snapshot gives, as the classic reader's are filled (currentreader_lvm.cpp and
+// currentreader_disk.cpp).
+namespace CurrentReader {
+
+GroupListing readGroupListing(const CurrentSnapshot& snapshot);
+GroupRecord readGroupFigures(const LvmReport& report, const QString& vgName);
+QString readGroupPvs(const LvmReport& report, const QString& vgName);
+VolumeListing readVolumeListing(const LvmReport& report, const QString& vgName);
+// Every field is read: the snapshot role and the links always come with the record.
+VolumeRecord readVolume(const CurrentSnapshot& snapshot, const QString& vgName, const QString& lvName);
+QString readVolumePvs(const LvmReport& report, const QString& vgName, const QString& lvName);
+
+DiskListing readDisks(const CurrentSnapshot& snapshot);
+PartitionListing readPartitions(const CurrentSnapshot& snapshot, const QString& diskName);
+// Writes the partition's system to the debug sink, as the classic probe does.
+PartitionRecord probePartition(const CurrentSnapshot& snapshot, const QString& name);
+QString readPartitionLvs(const LvmReport& report, const QString& name);
+
+} // namespace CurrentReader
 
 #endif

@@ -1,7 +1,7 @@
 // Disk: one disk of the machine and the partitions the device lister lists for it.
 #include "harddrive.h"
 
-#include "diskparse_p.h"
+#include "reader_p.h"
 #include "toolstream_p.h"
 #include "utils.h"
 
@@ -16,19 +16,13 @@ Disk::~Disk() = default;
 
 void Disk::findPartition()
 {
-    if (toolSet() == ToolSet::Current) {
-        findPartitionCurrent();
-        return;
-    }
-    const CheckedLines listing = readToolLinesChecked(QString::fromLatin1(kDeviceListerCommand));
-    if (!listing.problem.isEmpty())
-        m_problems.append(listing.problem);
-    for (const QByteArray& raw : listing.lines) {
-        const QString line = QString::fromLocal8Bit(raw);
-        QString partitionName;
-        if (takePartitionLine(line, m_name, partitionName))
-            addPartition(partitionName, line);
-    }
+    // The partitions and everything read while they are added come from one reading where the
+    // tool set allows.
+    Reader::Scope scope;
+    const PartitionListing listing = Reader::readPartitions(m_name);
+    m_problems += listing.problems;
+    for (const PartitionEntry& partition : listing.partitions)
+        addPartition(partition.name, partition.deviceLine);
 }
 
 void Disk::addPartition(const QString& name, const QString& deviceLine)

@@ -1,8 +1,7 @@
-// Hard: discovery of every disk of the machine from the device lister's drive lines.
+// Hard: discovery of every disk of the machine and the re-reading of partitions after a change.
 #include "harddrive.h"
 
-#include "currentreader_p.h"
-#include "diskparse_p.h"
+#include "reader_p.h"
 #include "toolstream_p.h"
 #include "utils.h"
 
@@ -18,18 +17,13 @@ Hard::~Hard() = default;
 
 void Hard::findDisk()
 {
-    if (toolSet() == ToolSet::Current) {
-        findDiskCurrent();
-        return;
-    }
-    const CheckedLines listing = readToolLinesChecked(QString::fromLatin1(kDeviceListerCommand));
-    if (!listing.problem.isEmpty())
-        m_problems.append(listing.problem);
-    for (const QByteArray& raw : listing.lines) {
-        DriveLine drive;
-        if (parseDiskLine(QString::fromLocal8Bit(raw), drive))
-            addDisk(drive.name, drive.size);
-    }
+    // The disks and everything read while they are added come from one reading where the tool
+    // set allows.
+    Reader::Scope scope;
+    const DiskListing listing = Reader::readDisks();
+    m_problems += listing.problems;
+    for (const DiskEntry& disk : listing.disks)
+        addDisk(disk.name, disk.size);
 }
 
 void Hard::addDisk(const QString& name, unsigned long size)
@@ -77,24 +71,9 @@ void Hard::rereadPartitions(const QStringList& listPv)
 {
     if (listPv.isEmpty())
         return;
-    if (toolSet() == ToolSet::Current) {
-        CurrentReadScope scope; // one snapshot for every listed partition
-        for (const QString& path : listPv) {
-            if (Partition* partition = getPv(path))
-                partition->reprobe(QString());
-        }
-        return;
-    }
-    const QList<QByteArray> lines = readToolLines(QString::fromLatin1(kDeviceListerCommand));
-    for (const QByteArray& raw : lines) {
-        const QString line = QString::fromLocal8Bit(raw);
-        const QStringList fields = splitAtTabs(line);
-        if (fieldAt(fields, 0) != QLatin1String("PART"))
-            continue;
-        const QString path = QStringLiteral("/dev/") + partitionNameOf(fields);
-        if (!listPv.contains(path))
-            continue;
-        if (Partition* partition = getPv(path))
-            partition->reprobe(line);
+    Reader::Scope scope; // one reading for every listed partition where the tool set allows
+    for (const PartitionLine& line : Reader::readPartitionLines(listPv)) {
+        if (Partition* partition = getPv(line.path))
+            partition->reprobe(line.deviceLine);
     }
 }

@@ -12,6 +12,8 @@
 
 #include "dovododuzu_export.h"
 
+struct PartitionRecord;
+
 // One partition of one disk: size, system, file-system type, mount point, physical-volume state,
 // group path and the logical volumes on it. Probes itself once, at construction.
 class DOVODODUZU_EXPORT Partition : public QObject
@@ -47,9 +49,7 @@ public:
 private:
     // Probes the partition again from a new device line, as at construction.
     void reprobe(const QString& deviceLine);
-    // Probing from a snapshot of today's tools (currentdisk.cpp).
-    void getBasicsCurrent();
-    void getLvsCurrent();
+    void applyProbe(const PartitionRecord& record);
 
     friend class Hard;
 
@@ -88,8 +88,6 @@ public:
 
 private:
     friend class Hard;
-
-    void findPartitionCurrent(); // from a snapshot of today's tools (currentdisk.cpp)
 
     unsigned long m_size = 0;
     QStringList m_problems; // failed reads of the partition listing
@@ -132,8 +130,6 @@ public:
     void markPhysicalVolumes(const QStringList& listPv);
 
 private:
-    void findDiskCurrent(); // from a snapshot of today's tools (currentdisk.cpp)
-
     QStringList m_problems; // failed reads of the disk listing
     std::vector<std::unique_ptr<Disk>> m_disks;
 };

@@ -2,8 +2,8 @@
 #include "lvmdrive.h"
 
 #include "createpv_p.h"
-#include "lvmparse_p.h"
 #include "pathlist_p.h"
+#include "reader_p.h"
 #include "toolstream_p.h"
 #include "utils.h"
 #include "vgrequest_p.h"
@@ -40,23 +40,13 @@ Lvm::~Lvm()
 
 void Lvm::findVg()
 {
-    if (toolSet() == ToolSet::Current) {
-        findVgCurrent();
-        return;
-    }
-    QStringList found;
-    const CheckedLines scan = readToolLinesChecked(QStringLiteral("/sbin/lvm.static vgscan 2>&1"));
-    if (!scan.problem.isEmpty())
-        m_problems.append(scan.problem);
-    for (const QByteArray& line : scan.lines) {
-        MyDebug(QString::fromLocal8Bit(line));
-        const VgscanLine parsed = parseVgscanLine(line);
-        if (parsed.isFound)
-            found.append(parsed.found);
-        if (parsed.isUnreadable)
-            errorVgList.append(parsed.unreadable);
-    }
-    for (const QString& vgName : found) {
+    // The groups and everything read while they are added come from one reading where the tool
+    // set allows.
+    Reader::Scope scope;
+    const GroupListing listing = Reader::readGroupListing();
+    m_problems += listing.problems;
+    errorVgList += listing.unreadable;
+    for (const QString& vgName : listing.found) {
         if (!errorVgList.contains(vgName))
             addVg(vgName);
     }

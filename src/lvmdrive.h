@@ -15,6 +15,8 @@
 
 class Vg;
 class Lvm;
+struct VgRecord;
+struct VolumeRecord;
 
 // One logical volume of one volume group. Created and owned by its Vg; it reads the group's
 // name, extent size and free space through live references into the Vg, so it must never
@@ -98,9 +100,7 @@ private:
     int resizedAreaMb() const;
     int stopResize(const QString& reason, int result);
     void rememberActiveDevice();
-    // Reading the record from a snapshot of today's tools (currentlvm.cpp).
-    void getBasicsCurrent();
-    void getPvsCurrent();
+    void applyVolume(const VolumeRecord& record);
 
     QString m_name;
     const QString& m_vgName;
@@ -222,10 +222,7 @@ signals:
 private:
     int changeActivation(const QString& option, int lvStatus);
     QHash<QString, QString> physicalVolumeGroups() const;
-    // Reading from a snapshot of today's tools (currentlvm.cpp).
-    void getBasicsCurrent();
-    void getPvsCurrent();
-    void findLvCurrent();
+    void applyFigures(const VgRecord& record);
 
     Lvm* m_manager = nullptr; // the manager that holds this group, if any; not owned
     QStringList m_problems;   // failed reads of the volume listing
@@ -283,7 +280,6 @@ signals:
 
 private:
     QString createVgProblem(const QStringList& args);
-    void findVgCurrent(); // from a snapshot of today's tools (currentlvm.cpp)
 
     friend class Vg;
     QHash<QString, QString> physicalVolumeGroups() const;

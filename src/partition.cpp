@@ -1,23 +1,9 @@
-// Partition: one partition's record, probed once from the device lister's line, the LVM tool
-// and the mount table, with the list of logical volumes on it.
+// Partition: one partition's record as a probe of the tool set in use gives it, with the list of
+// logical volumes on it.
 #include "harddrive.h"
 
-#include "diskparse_p.h"
-#include "toolstream_p.h"
+#include "reader_p.h"
 #include "utils.h"
-
-namespace {
-
-QStringList decodeLines(const QList<QByteArray>& raw)
-{
-    QStringList lines;
-    lines.reserve(raw.size());
-    for (const QByteArray& line : raw)
-        lines.append(QString::fromLocal8Bit(line));
-    return lines;
-}
-
-} // namespace
 
 Partition::Partition(const QString& name, const QString& deviceLine, bool pv, QObject* parent, const char* objectName)
     : QObject(parent), m_name(name), m_deviceLine(deviceLine), m_pv(pv)
@@ -33,56 +19,26 @@ Partition::~Partition() = default;
 
 void Partition::getBasics()
 {
-    if (toolSet() == ToolSet::Current) {
-        getBasicsCurrent();
-        return;
-    }
-    const PartitionBasics basics = parsePartitionBasics(m_deviceLine);
-    m_size = basics.size;
-    m_systemTag = basics.systemTag;
-    m_pv = basics.pvCandidate;
-    m_system = basics.system;
-    MyDebug(QStringLiteral("Partition ") + m_name + QStringLiteral("'s system is: ") + m_system);
+    applyProbe(Reader::probePartition(m_name, m_deviceLine));
+}
 
-    if (m_pv) {
-        const PvRecord record = parsePvDisplayColon(
-            decodeLines(readToolLines(QStringLiteral("/sbin/lvm.static pvdisplay -c %1 2>&1").arg(path()))));
-        if (record.noLabel) {
-            m_pv = false;
-        } else if (!record.vgName.isEmpty()) {
-            m_vgPath = QStringLiteral("/dev/") + record.vgName;
-            m_uuid = record.uuid;
-        }
+void Partition::applyProbe(const PartitionRecord& record)
+{
+    m_size = record.size;
+    m_systemTag = record.systemTag;
+    m_pv = record.pv;
+    m_system = record.system;
+    if (record.membership) {
+        m_vgPath = record.membership->vgPath;
+        m_uuid = record.membership->uuid;
     }
-
-    m_mountPoint = QStringLiteral("");
-    m_fstype = basics.fstype;
-    const QList<MountEntry> table = readMountTable();
-    if (const MountEntry* entry = findMountEntry(table, m_name)) {
-        m_mountPoint = entry->directory;
-        m_fstype = entry->type;
-    }
+    m_mountPoint = record.mountPoint;
+    m_fstype = record.fstype;
 }
 
 void Partition::getLvs()
 {
-    if (toolSet() == ToolSet::Current) {
-        getLvsCurrent();
-        return;
-    }
-    m_lvs = QStringLiteral("");
-    if (!m_pv)
-        return;
-
-    // Only the table is wanted: stop reading once it has ended.
-    ToolStream stream(QStringLiteral("/sbin/lvm.static pvdisplay -v %1 2>&1").arg(path()));
-    LvTableScanner scanner;
-    QByteArray line;
-    while (stream.readLine(line) && scanner.addLine(QString::fromLocal8Bit(line))) {
-    }
-    stream.close();
-
-    m_lvs = scanner.paths().join(QLatin1Char(':'));
+    m_lvs = m_pv ? Reader::readPartitionLvs(m_name) : QString();
     if (m_lvs.isEmpty()) {
         m_lvs = QStringLiteral("");
         return;

@@ -1,8 +1,8 @@
 // The volume-group record (figures and physical volumes) and the registry of its logical volumes.
 #include "lvmdrive.h"
 
-#include "lvmparse_p.h"
 #include "pathlist_p.h"
+#include "reader_p.h"
 #include "toolstream_p.h"
 #include "utils.h"
 
@@ -13,19 +13,6 @@ namespace {
 
 constexpr int kGetLvAssertLine = 715;
 constexpr int kAddLvCheckLine = 1320;
-
-QByteArray firstLineOf(const QString& commandLine)
-{
-    ToolStream stream(commandLine);
-    QByteArray line;
-    stream.readLine(line);
-    return line;
-}
-
-QString vgdisplayCommand(const QString& opt, const QString& vgName)
-{
-    return QStringLiteral("/sbin/lvm.static vgdisplay -c %1 %2 2>/dev/null").arg(opt, vgName);
-}
 
 // The origin of `snapshot`, by the name it holds or, when it holds none (an inactive snapshot
 // does not name it), the volume whose snapshot list holds `listedName`.
@@ -59,14 +46,11 @@ Vg::~Vg()
 
 void Vg::getBasics()
 {
-    if (toolSet() == ToolSet::Current) {
-        getBasicsCurrent();
-        return;
-    }
-    QByteArray line = firstLineOf(vgdisplayCommand(QString(), vgName));
-    if (isVgNotActiveLine(line))
-        line = firstLineOf(vgdisplayCommand(QStringLiteral("-D"), vgName));
-    const VgRecord record = parseVgdisplayRecord(line);
+    applyFigures(Reader::readGroupFigures(vgName));
+}
+
+void Vg::applyFigures(const GroupRecord& record)
+{
     // Element by element: every Lv of the group holds references into attr.
     for (int i = 0; i < 16; ++i)
         attr[i] = record.attr[i];
@@ -75,22 +59,9 @@ void Vg::getBasics()
 
 void Vg::getPvs()
 {
-    if (toolSet() == ToolSet::Current) {
-        getPvsCurrent();
-        return;
-    }
-    pvs = QStringLiteral("");
-    ToolStream pvscan(QStringLiteral("/sbin/lvm.static pvscan 2>&1"));
-    QByteArray line;
-    while (pvscan.readLine(line)) {
-        const PvscanEntry entry = parsePvscanLine(line);
-        if (entry.valid && entry.group == vgName)
-            pvs += entry.device + QLatin1Char(':');
-    }
-    if (pvs.isEmpty())
-        return;
-    dropTrailingSeparator(pvs);
-    MyDebug(path() + QStringLiteral("'s pvstring: ") + pvs);
+    pvs = Reader::readGroupPvs(vgName);
+    if (!pvs.isEmpty())
+        MyDebug(path() + QStringLiteral("'s pvstring: ") + pvs);
 }
 
 int Vg::getAttribute(Vg::Attribute attribute) const
@@ -132,19 +103,13 @@ bool Vg::isResizable() const
 
 void Vg::findLv()
 {
-    if (toolSet() == ToolSet::Current) {
-        findLvCurrent();
-        return;
-    }
-    const CheckedLines scan = readToolLinesChecked(QStringLiteral("/sbin/lvm.static lvscan -D 2>&1"));
-    if (!scan.problem.isEmpty())
-        m_problems.append(scan.problem);
-    for (const QByteArray& line : scan.lines) {
-        const LvscanEntry entry = parseLvscanLine(line);
-        if (!entry.valid || entry.group != vgName)
-            continue;
+    // The volumes and everything read while they are added come from one reading where the tool
+    // set allows.
+    Reader::Scope scope;
+    const VolumeListing listing = Reader::readVolumeListing(vgName);
+    m_problems += listing.problems;
+    for (const VolumeEntry& entry : listing.volumes)
         addLv(entry.name, entry.original, entry.snapshot);
-    }
 }
 
 void Vg::addLv(const QString& lvName, bool bOriginal, bool bSnapshot)

@@ -1,8 +1,8 @@
-// The physical tree read from a snapshot of today's tools: disks and partitions from lsblk, file
-// systems from blkid, physical volumes from the LVM report (see currentreader.cpp for each field).
-#include "harddrive.h"
-
+// The current reader's physical tree, taken from a snapshot of today's tools: disks and partitions
+// from lsblk, file systems from blkid, physical volumes from the LVM report (see currentreader.cpp
+// for each field).
 #include "currentreader_p.h"
+
 #include "diskparse_p.h"
 #include "utils.h"
 
@@ -116,79 +116,75 @@ QStringList volumesOnPv(const LvmReport& report, const QString& pvUuid)
 
 } // namespace
 
-void Hard::findDiskCurrent()
+namespace CurrentReader {
+
+DiskListing readDisks(const CurrentSnapshot& snapshot)
 {
-    CurrentReadScope scope;
-    const CurrentSnapshot& snapshot = scope.snapshot();
-    m_problems += snapshot.deviceProblems;
+    DiskListing listing;
+    listing.problems = snapshot.deviceProblems;
     QStringList added;
     for (const BlockDevice& device : snapshot.devices) {
         if (!isDisk(snapshot, device) || added.contains(device.name))
             continue;
         added.append(device.name);
-        addDisk(device.name, static_cast<unsigned long>(device.sizeBytes / 1024));
+        listing.disks.append({device.name, static_cast<unsigned long>(device.sizeBytes / 1024)});
     }
+    return listing;
 }
 
-void Disk::findPartitionCurrent()
+PartitionListing readPartitions(const CurrentSnapshot& snapshot, const QString& diskName)
 {
-    CurrentReadScope scope;
+    PartitionListing listing;
     QStringList added;
-    for (const BlockDevice& device : scope.snapshot().devices) {
-        if (!isType(device, "part") || device.parentName != m_name || isExtended(device) || added.contains(device.name))
+    for (const BlockDevice& device : snapshot.devices) {
+        if (!isType(device, "part") || device.parentName != diskName || isExtended(device) ||
+            added.contains(device.name))
             continue;
         added.append(device.name);
-        addPartition(device.name, QString());
+        listing.partitions.append({device.name, QString()});
     }
+    return listing;
 }
 
-void Partition::getBasicsCurrent()
+PartitionRecord probePartition(const CurrentSnapshot& snapshot, const QString& name)
 {
-    CurrentReadScope scope;
-    const CurrentSnapshot& snapshot = scope.snapshot();
-    const BlockDevice* found = findBlockDevice(snapshot.devices, m_name);
+    const BlockDevice* found = findBlockDevice(snapshot.devices, name);
     const BlockDevice device = found ? *found : BlockDevice();
-    const QString devicePath = path();
+    const QString devicePath = partitionPathOf(name);
     const ReportPv* pv = findReportPv(snapshot.report, devicePath);
 
-    m_size = static_cast<int>(device.sizeBytes / 1024);
-    m_pv = isPhysicalVolume(snapshot, devicePath);
-    m_system = systemOf(device, m_pv);
-    m_systemTag = QString();
-    if (m_pv || hasLvmType(device)) {
-        m_systemTag = QStringLiteral("LVM");
-        m_system += QStringLiteral(", LVM");
+    PartitionRecord record;
+    record.size = static_cast<int>(device.sizeBytes / 1024);
+    record.pv = isPhysicalVolume(snapshot, devicePath);
+    record.system = systemOf(device, record.pv);
+    record.systemTag = QString();
+    if (record.pv || hasLvmType(device)) {
+        record.systemTag = QStringLiteral("LVM");
+        record.system += QStringLiteral(", LVM");
     }
-    MyDebug(QStringLiteral("Partition ") + m_name + QStringLiteral("'s system is: ") + m_system);
+    MyDebug(QStringLiteral("Partition ") + name + QStringLiteral("'s system is: ") + record.system);
 
-    m_vgPath = QString();
-    m_uuid = QString();
-    if (pv && !pv->vgName.isEmpty()) {
-        m_vgPath = QStringLiteral("/dev/") + pv->vgName;
-        m_uuid = pv->uuid;
-    }
+    record.membership = PvMembership{};
+    if (pv && !pv->vgName.isEmpty())
+        record.membership = PvMembership{QStringLiteral("/dev/") + pv->vgName, pv->uuid};
 
-    m_fstype = snapshot.fsTypes.value(devicePath, QStringLiteral(""));
-    if (m_fstype == QLatin1String(kLvmMemberType))
-        m_fstype = QStringLiteral("LVM2");
-    m_mountPoint = QStringLiteral("");
-    if (const MountEntry* entry = findMountEntry(snapshot.mounts, m_name)) {
-        m_mountPoint = entry->directory;
-        m_fstype = entry->type;
+    record.fstype = snapshot.fsTypes.value(devicePath, QStringLiteral(""));
+    if (record.fstype == QLatin1String(kLvmMemberType))
+        record.fstype = QStringLiteral("LVM2");
+    record.mountPoint = QStringLiteral("");
+    if (const MountEntry* entry = findMountEntry(snapshot.mounts, name)) {
+        record.mountPoint = entry->directory;
+        record.fstype = entry->type;
     }
+    return record;
 }
 
-void Partition::getLvsCurrent()
+QString readPartitionLvs(const LvmReport& report, const QString& name)
 {
-    m_lvs = QStringLiteral("");
-    if (!m_pv)
-        return;
-    CurrentReadScope scope;
-    const LvmReport& report = scope.snapshot().report;
-    const ReportPv* pv = findReportPv(report, path());
+    const ReportPv* pv = findReportPv(report, partitionPathOf(name));
     if (!pv)
-        return;
-    m_lvs = volumesOnPv(report, pv->uuid).join(QLatin1Char(':'));
-    if (!m_lvs.isEmpty())
-        MyDebug(m_name + QStringLiteral("'s lvstring: ") + m_lvs);
+        return QStringLiteral("");
+    return volumesOnPv(report, pv->uuid).join(QLatin1Char(':'));
 }
+
+} // namespace CurrentReader

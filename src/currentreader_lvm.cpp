@@ -1,8 +1,8 @@
-// The logical tree read from a snapshot of today's tools: each object applies its own record
-// (see currentreader.cpp for how every field is derived).
-#include "lvmdrive.h"
-
+// The current reader's logical tree: group, volume and link records taken from a snapshot of
+// today's tools (see currentreader.cpp for how every field is derived).
 #include "currentreader_p.h"
+
+#include "lvmdrive.h"
 #include "lvmparse_p.h"
 #include "utils.h"
 
@@ -92,8 +92,10 @@ LvRecord lvRecordOf(const ReportLv& lv, qint64 extentKiB, bool origin)
     return record;
 }
 
-void applyVgRecord(const ReportVg& vg, bool active, int openLv, int* attr)
+GroupRecord groupRecordOf(const ReportVg& vg, bool active, int openLv)
 {
+    GroupRecord record;
+    int* attr = record.attr;
     const int peSizeMb = toInt(vg.extentKiB / 1024);
     attr[Vg::Access] = 0;
     attr[Vg::Status] = kVgStatusBase | (active ? kVgStatusActive : 0) |
@@ -112,93 +114,74 @@ void applyVgRecord(const ReportVg& vg, bool active, int openLv, int* attr)
     attr[Vg::AllocPe] = toInt(vg.extentCount - vg.freeCount);
     attr[Vg::FreePe] = toInt(vg.freeCount);
     attr[Vg::FreeMb] = toInt(vg.freeCount * peSizeMb);
+    record.uuid = vg.uuid;
+    return record;
 }
 
 } // namespace
 
-void Lvm::findVgCurrent()
+namespace CurrentReader {
+
+GroupListing readGroupListing(const CurrentSnapshot& snapshot)
 {
-    CurrentReadScope scope;
-    const CurrentSnapshot& snapshot = scope.snapshot();
-    m_problems += snapshot.lvmProblems;
+    GroupListing listing;
+    listing.problems = snapshot.lvmProblems;
     for (const ReportVg& vg : snapshot.report.vgs)
-        addVg(vg.name);
+        listing.found.append(vg.name);
+    return listing;
 }
 
-void Vg::getBasicsCurrent()
+GroupRecord readGroupFigures(const LvmReport& report, const QString& vgName)
 {
-    CurrentReadScope scope;
-    const LvmReport& report = scope.snapshot().report;
     const ReportVg* record = findReportVg(report, vgName);
-    // Element by element: every Lv of the group holds references into attr.
-    for (int& value : attr)
-        value = 0;
-    vgUuid = QString();
     if (!record)
-        return;
-    applyVgRecord(*record, groupActive(report, vgName), openVolumes(report, vgName), attr);
-    vgUuid = record->uuid;
+        return GroupRecord();
+    return groupRecordOf(*record, groupActive(report, vgName), openVolumes(report, vgName));
 }
 
-void Vg::getPvsCurrent()
+QString readGroupPvs(const LvmReport& report, const QString& vgName)
 {
-    CurrentReadScope scope;
     QStringList devices;
-    for (const ReportPv& pv : scope.snapshot().report.pvs) {
+    for (const ReportPv& pv : report.pvs) {
         if (pv.vgName == vgName)
             devices.append(pv.name);
     }
-    pvs = devices.join(QLatin1Char(':'));
-    if (!pvs.isEmpty())
-        MyDebug(path() + QStringLiteral("'s pvstring: ") + pvs);
+    return devices.join(QLatin1Char(':'));
 }
 
-void Vg::findLvCurrent()
+VolumeListing readVolumeListing(const LvmReport& report, const QString& vgName)
 {
-    CurrentReadScope scope;
-    const LvmReport& report = scope.snapshot().report;
+    VolumeListing listing;
     for (const ReportLv* lv : publicVolumesOf(report, vgName))
-        addLv(lv->name, !snapshotsOf(report, vgName, lv->name).isEmpty(), !lv->origin.isEmpty());
+        listing.volumes.append({lv->name, !snapshotsOf(report, vgName, lv->name).isEmpty(), !lv->origin.isEmpty()});
+    return listing;
 }
 
-void Lv::getBasicsCurrent()
+VolumeRecord readVolume(const CurrentSnapshot& snapshot, const QString& vgName, const QString& lvName)
 {
-    CurrentReadScope scope;
-    const CurrentSnapshot& snapshot = scope.snapshot();
-    const ReportLv* lv = findReportLv(snapshot.report, m_vgName, m_name);
-    const ReportVg* group = findReportVg(snapshot.report, m_vgName);
+    const ReportLv* lv = findReportLv(snapshot.report, vgName, lvName);
+    const ReportVg* group = findReportVg(snapshot.report, vgName);
 
-    m_snapshots = snapshotsOf(snapshot.report, m_vgName, m_name);
-    m_original = lv ? lv->origin : QString();
-    m_bOriginal = !m_snapshots.isEmpty();
-    m_bSnapshot = !m_original.isEmpty();
+    VolumeRecord record;
+    record.snapshots = snapshotsOf(snapshot.report, vgName, lvName);
+    record.origin = lv ? lv->origin : QString();
+    const bool origin = !record.snapshots.isEmpty();
+    const bool isSnapshot = !record.origin->isEmpty();
+    record.isOrigin = origin;
+    record.isSnapshot = isSnapshot;
 
-    const LvRecord record = lv && group ? lvRecordOf(*lv, group->extentKiB, m_bOriginal) : LvRecord();
-    m_access = record.access;
-    m_status = record.status;
-    m_number = record.number;
-    m_size = record.size;
-    m_currentLe = record.currentLe;
-    m_allocatedLe = record.allocatedLe;
-    m_allocation = record.allocation;
-    m_readAhead = record.readAhead;
-    m_major = record.major;
-    m_minor = record.minor;
-    m_recordFound = record.found;
-    m_cowLe = lv && group && m_bSnapshot ? extentsOf(lv->sizeKiB, group->extentKiB) : 0;
-    m_fstype = isActive() ? snapshot.fsTypes.value(path(), QStringLiteral("unknown")) : QStringLiteral("unknown");
-
-    m_zeroValue = 0;
-    m_sizeAtRead = m_size;
-    if (isActive())
-        rememberActiveDevice();
+    record.figures = lv && group ? lvRecordOf(*lv, group->extentKiB, origin) : LvRecord();
+    record.cowLe = lv && group && isSnapshot ? extentsOf(lv->sizeKiB, group->extentKiB) : 0;
+    const bool active = record.figures.status == 1;
+    record.fstype = active ? snapshot.fsTypes.value(volumePathOf(vgName, lvName), QStringLiteral("unknown"))
+                           : QStringLiteral("unknown");
+    return record;
 }
 
-void Lv::getPvsCurrent()
+QString readVolumePvs(const LvmReport& report, const QString& vgName, const QString& lvName)
 {
-    CurrentReadScope scope;
-    const ReportLv* record = findReportLv(scope.snapshot().report, m_vgName, m_name);
-    m_pvString = record ? record->pvPaths.join(QLatin1Char(':')) : QStringLiteral("");
-    if (!m_pvString.isEmpty())
-        MyDebug(path() + QStringLiteral("'s pvstring: ") + m_pvString);
+    const ReportLv* record = findReportLv(report, vgName, lvName);
+    return record ? record->pvPaths.join(QLatin1Char(':')) : QStringLiteral("");
 }
+
+} // namespace CurrentReader

@@ -1,0 +1,47 @@
+// The model's one way to read the machine: each read goes to the reader of the tool set in use
+// (toolSet()) and comes back as a plain record.
+#ifndef DOVODODUZU_READER_P_H
+#define DOVODODUZU_READER_P_H
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "currentreader_p.h"
+#include "records_p.h"
+
+namespace Reader {
+
+// While a scope is open every read of the current tool set shares one snapshot of the machine (a
+// whole discovery needs only three program runs); the classic set reads per object regardless.
+class Scope
+{
+public:
+    Scope() = default;
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+
+private:
+    CurrentReadScope m_current;
+};
+
+GroupListing readGroupListing();
+GroupRecord readGroupFigures(const QString& vgName);
+QString readGroupPvs(const QString& vgName);
+VolumeListing readVolumeListing(const QString& vgName);
+// The snapshot role the volume has so far stands when the read does not give one.
+VolumeRecord readVolume(const QString& vgName, const QString& lvName, bool wasOrigin, bool wasSnapshot);
+QString readVolumePvs(const QString& vgName, const QString& lvName);
+// Where the mount table has the volume mounted; null when it is not.
+QString readVolumeMountPoint(const QString& vgName, const QString& lvName);
+
+DiskListing readDisks();
+PartitionListing readPartitions(const QString& diskName);
+// The partitions of `paths` to probe again, with the device lines they are probed from.
+QList<PartitionLine> readPartitionLines(const QStringList& paths);
+PartitionRecord probePartition(const QString& name, const QString& deviceLine);
+QString readPartitionLvs(const QString& name);
+
+} // namespace Reader
+
+#endif
