@@ -6,10 +6,8 @@
 
 #include <QFileInfo>
 
-#include <cerrno>
 #include <optional>
 #include <sys/wait.h>
-#include <unistd.h>
 
 // How the model's fields come from a snapshot (the records of currentreader_lvm.cpp and
 // currentreader_disk.cpp, which the model objects apply):
@@ -47,42 +45,6 @@
 
 namespace {
 
-struct RawOutput {
-    QByteArray bytes;
-    int status = -1;
-    QString problem;
-};
-
-void readAll(int fd, QByteArray& bytes)
-{
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n > 0) {
-            bytes.append(buffer, n);
-            continue;
-        }
-        if (n == -1 && errno == EINTR)
-            continue;
-        return;
-    }
-}
-
-// The whole standard output (JSON lines can be far longer than a line read allows).
-RawOutput runAndRead(const ToolCommand& command)
-{
-    RawOutput output;
-    const SpawnedProcess process = spawnTool(command);
-    if (process.readFd != -1) {
-        readAll(process.readFd, output.bytes);
-        ::close(process.readFd);
-    }
-    if (process.pid > 0)
-        output.status = waitForChild(process.pid);
-    output.problem = readProblem(command, process.error, output.status);
-    return output;
-}
-
 // The first of `paths` the system root holds, else the first.
 QString programPath(std::initializer_list<const char*> paths)
 {
@@ -107,7 +69,7 @@ void noteAll(QStringList& problems, const QStringList& found)
         note(problems, problem);
 }
 
-bool blkidFoundNothing(const RawOutput& output)
+bool blkidFoundNothing(const CheckedOutput& output)
 {
     return output.status != -1 && WIFEXITED(output.status) && WEXITSTATUS(output.status) == 2 &&
            output.bytes.trimmed().isEmpty();
@@ -173,14 +135,14 @@ ToolCommand blkidCommand(const QStringList& devices)
 CurrentSnapshot readCurrentSnapshot()
 {
     CurrentSnapshot snapshot;
-    const RawOutput lvm = runAndRead(lvmReportCommand());
+    const CheckedOutput lvm = readToolOutputChecked(lvmReportCommand());
     snapshot.report = parseLvmFullReport(lvm.bytes);
     // A run that failed is one problem, whatever its output then looks like.
     note(snapshot.lvmProblems, lvm.problem);
     if (lvm.problem.isEmpty())
         noteAll(snapshot.lvmProblems, snapshot.report.problems);
 
-    const RawOutput lsblk = runAndRead(lsblkCommand());
+    const CheckedOutput lsblk = readToolOutputChecked(lsblkCommand());
     QStringList listingProblems;
     snapshot.devices = parseLsblkJson(lsblk.bytes, &listingProblems);
     note(snapshot.deviceProblems, lsblk.problem);
@@ -189,7 +151,7 @@ CurrentSnapshot readCurrentSnapshot()
 
     const QStringList devices = blkidDevices(snapshot);
     if (!devices.isEmpty()) {
-        const RawOutput blkid = runAndRead(blkidCommand(devices));
+        const CheckedOutput blkid = readToolOutputChecked(blkidCommand(devices));
         if (!blkidFoundNothing(blkid))
             note(snapshot.deviceProblems, blkid.problem);
         snapshot.fsTypes = parseBlkidTypes(blkid.bytes);

@@ -196,6 +196,16 @@ bool ToolStream::readLine(QByteArray& line)
     }
 }
 
+QByteArray ToolStream::readAll()
+{
+    while (!eof_ && fill()) {
+    }
+    QByteArray rest = buffer_.mid(start_);
+    buffer_.clear();
+    start_ = 0;
+    return rest;
+}
+
 int ToolStream::close()
 {
     if (process_.readFd != -1) {
@@ -232,6 +242,16 @@ CheckedLines readToolLinesChecked(const QString& commandLine)
     result.problem = readProblem(command, stream.startError(), status);
     if (!result.problem.isEmpty())
         MyDebug(result.problem);
+    return result;
+}
+
+CheckedOutput readToolOutputChecked(const ToolCommand& command)
+{
+    CheckedOutput result;
+    ToolStream stream(command);
+    result.bytes = stream.readAll();
+    result.status = stream.close();
+    result.problem = readProblem(command, stream.startError(), result.status);
     return result;
 }
 

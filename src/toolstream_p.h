@@ -64,6 +64,8 @@ public:
     // The next line, at most kMaxLineLength bytes, cut at its newline. False at end of output
     // (and at once when the program could not be started).
     bool readLine(QByteArray& line);
+    // Everything not read yet, to the end of the output, uncut.
+    QByteArray readAll();
     // Closes the pipe and waits for the program; returns its wait status (-1 when none ran).
     int close();
     // The errno of a start that failed; 0 when the program was started.
@@ -88,6 +90,15 @@ struct CheckedLines {
     QString problem;
 };
 DOVODODUZU_EXPORT CheckedLines readToolLinesChecked(const QString& commandLine);
+
+// A program's whole output, uncut (a JSON report's lines are far longer than a line read takes),
+// its wait status (-1 when none ran) and the same account of what went wrong.
+struct CheckedOutput {
+    QByteArray bytes;
+    int status = -1;
+    QString problem;
+};
+DOVODODUZU_EXPORT CheckedOutput readToolOutputChecked(const ToolCommand& command);
 
 // The account readToolLinesChecked gives for a command's start error and wait status.
 DOVODODUZU_EXPORT QString readProblem(const ToolCommand& command, int startError, int status);

@@ -176,9 +176,7 @@ int vgdisplay(const Machine& m, const QStringList& args, Output& o)
     for (const QString& n : opts.positional)
         names << (n.startsWith(QLatin1String("/dev/")) ? n.mid(5) : n);
     if (names.isEmpty())
-        for (const Vg& g : m.vgs)
-            if (!g.unreadable)
-                names << g.name;
+        names = readableGroupNames(m);
     int code = 0;
     for (const QString& name : names) {
         const Vg* g = readableGroup(m, name);
@@ -191,21 +189,6 @@ int vgdisplay(const Machine& m, const QStringList& args, Output& o)
         vgRecord(m, *g, opts.has(QLatin1Char('c')), o);
     }
     return code;
-}
-
-void lvSegments(const Lv& v, Output& o)
-{
-    o.outLine(QStringLiteral("  --- Segments ---"));
-    int le = 0;
-    for (const Segment& s : v.segments) {
-        o.outLine(QStringLiteral("  Logical extents %1 to %2:").arg(le).arg(le + s.count - 1));
-        o.outLine(QStringLiteral("    Type\t\tlinear"));
-        o.outLine(QStringLiteral("    Physical volume\t%1").arg(s.pv));
-        o.outLine(QStringLiteral("    Physical extents\t%1 to %2").arg(s.start).arg(s.start + s.count - 1));
-        o.outLine(QStringLiteral("   "));
-        le += s.count;
-    }
-    o.outLine(QStringLiteral("   "));
 }
 
 void lvRecord(const Machine& m, const Vg& g, const Lv& v, bool colon, bool maps, Output& o)
@@ -266,7 +249,7 @@ void lvRecord(const Machine& m, const Vg& g, const Lv& v, bool colon, bool maps,
     }
     o.outLine(QStringLiteral("   "));
     if (maps)
-        lvSegments(v, o);
+        lvSegmentMap(m, v, o);
 }
 
 int lvdisplay(const Machine& m, const QStringList& args, Output& o)

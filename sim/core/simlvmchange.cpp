@@ -323,9 +323,7 @@ int vgchange(Machine& m, const QStringList& args, Output& o, bool* changed)
         return o.fail(kInvalidCommandLine, QStringLiteral("  Invalid argument %1").arg(activate + resize));
     QStringList names = opts.positional;
     if (names.isEmpty())
-        for (const Vg& g : m.vgs)
-            if (!g.unreadable)
-                names << g.name;
+        names = readableGroupNames(m);
     int code = 0;
     for (const QString& name : names) {
         Vg* g = findGroup(m, name, o);

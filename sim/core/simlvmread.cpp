@@ -230,21 +230,7 @@ int lvscan(Machine& m, const QStringList& args, Output& o)
 
 // ---- lvdisplay ----
 
-void lvSegments(const Lv& v, Output& o)
-{
-    o.outLine(QStringLiteral("  --- Segments ---"));
-    int le = 0;
-    for (const Segment& s : v.segments) {
-        o.outLine(QStringLiteral("  Logical extent %1 to %2:").arg(le).arg(le + s.count - 1));
-        o.outLine(QStringLiteral("    Type\t\tlinear"));
-        o.outLine(QStringLiteral("    Physical volume\t%1").arg(s.pv));
-        o.outLine(QStringLiteral("    Physical extents\t%1 to %2").arg(s.start).arg(s.start + s.count - 1));
-        o.outLine(QStringLiteral("   "));
-        le += s.count;
-    }
-}
-
-void lvRecord(const Vg& g, const Lv& v, bool colon, bool maps, Output& o)
+void lvRecord(const Machine& m, const Vg& g, const Lv& v, bool colon, bool maps, Output& o)
 {
     const QString path = QStringLiteral("/dev/%1/%2").arg(g.name, v.name);
     const bool active = lvActive(g, v);
@@ -302,7 +288,7 @@ void lvRecord(const Vg& g, const Lv& v, bool colon, bool maps, Output& o)
     }
     o.outLine(QStringLiteral("   "));
     if (maps)
-        lvSegments(v, o);
+        lvSegmentMap(m, v, o);
 }
 
 int lvdisplay(Machine& m, const QStringList& args, Output& o)
@@ -357,7 +343,7 @@ int lvdisplay(Machine& m, const QStringList& args, Output& o)
             code = 5;
             continue;
         }
-        lvRecord(*g, *v, colon, maps && !colon, o);
+        lvRecord(m, *g, *v, colon, maps && !colon, o);
     }
     return code;
 }
@@ -460,6 +446,33 @@ int pvdisplay(Machine& m, const QStringList& args, Output& o)
 }
 
 } // namespace
+
+void lvSegmentMap(const Machine& m, const Lv& v, Output& o)
+{
+    o.outLine(QStringLiteral("  --- Segments ---"));
+    int le = 0;
+    for (const Segment& s : v.segments) {
+        o.outLine(say(m, {"  Logical extent %1 to %2:", "  Logical extents %1 to %2:"}).arg(le).arg(le + s.count - 1));
+        o.outLine(QStringLiteral("    Type\t\tlinear"));
+        o.outLine(QStringLiteral("    Physical volume\t%1").arg(s.pv));
+        o.outLine(QStringLiteral("    Physical extents\t%1 to %2").arg(s.start).arg(s.start + s.count - 1));
+        o.outLine(QStringLiteral("   "));
+        le += s.count;
+    }
+    // LVM2 2.03 closes the map with one more blank line.
+    if (isCurrent(m))
+        o.outLine(QStringLiteral("   "));
+}
+
+QStringList readableGroupNames(const Machine& m)
+{
+    QStringList names;
+    for (const Vg& g : m.vgs) {
+        if (!g.unreadable)
+            names << g.name;
+    }
+    return names;
+}
 
 void pvSegmentMap(const Vg& g, const Pv& p, Output& o)
 {

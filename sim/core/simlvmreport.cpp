@@ -556,12 +556,12 @@ ReportOptions parseReport(const QString& command, Kind kind, const QStringList& 
         r.separator = opts.value(QLatin1Char('6'));
     const QStringList defaults = defaultFields(kind, r.segments);
     for (const QString& list : opts.values.value(QLatin1Char('o'))) {
-        QString spec = list;
-        if (spec.startsWith(QLatin1Char('+'))) {
+        QString fieldList = list;
+        if (fieldList.startsWith(QLatin1Char('+'))) {
             r.fields = r.fields.isEmpty() ? defaults : r.fields;
-            spec = spec.mid(1);
+            fieldList = fieldList.mid(1);
         }
-        r.fields += spec.split(QLatin1Char(','), Qt::SkipEmptyParts);
+        r.fields += fieldList.split(QLatin1Char(','), Qt::SkipEmptyParts);
     }
     if (r.fields.isEmpty())
         r.fields = defaults;

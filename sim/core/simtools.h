@@ -49,6 +49,10 @@ inline bool isCurrent(const Machine& m)
 
 // The size of a partition or disk of the machine in KiB; 0 for a device it does not hold.
 qint64 deviceKiB(const Machine& m, const QString& device);
+// "lvdisplay -m"'s segment map of a volume, worded as the machine's tool set words it.
+void lvSegmentMap(const Machine& m, const Lv& v, Output& o);
+// The names of the groups the tools can read, in state order.
+QStringList readableGroupNames(const Machine& m);
 // "pvdisplay -m"'s physical segment map of a PV of group `g`, as both tool sets print it.
 void pvSegmentMap(const Vg& g, const Pv& p, Output& o);
 
