@@ -382,19 +382,4 @@ int runLvmCurrentRead(const QString& command, Machine& m, const QStringList& arg
     return lvmReport(command, m, args, o);
 }
 
-int runLvmCurrent(Machine& m, const QStringList& args, Output& o, bool* changed)
-{
-    if (args.isEmpty())
-        return o.fail(kInvalidCommandLine, QStringLiteral("  No command given.  Try 'lvm help'."));
-    const QString command = args.first();
-    const QStringList rest = args.mid(1);
-    const int read = runLvmCurrentRead(command, m, rest, o);
-    if (read >= 0)
-        return read;
-    const int change = runLvmChange(command, m, rest, o, changed);
-    if (change >= 0)
-        return change;
-    return o.fail(2, QStringLiteral("  No such command.  Try 'lvm help'."));
-}
-
 } // namespace sim

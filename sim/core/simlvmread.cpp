@@ -553,18 +553,21 @@ int runLvmRead(const QString& command, Machine& m, const QStringList& args, Outp
     return -1;
 }
 
+// Both tool sets' LVM tool: reads as the machine's set prints them, changes shared by both.
 int runLvm(Machine& m, const QStringList& args, Output& o, bool* changed)
 {
     if (args.isEmpty())
-        return o.fail(3, QStringLiteral("  No command given.  Try 'help'."));
+        return o.fail(3, say(m, {"  No command given.  Try 'help'.", "  No command given.  Try 'lvm help'."}));
     const QString command = args.first();
     const QStringList rest = args.mid(1);
-    const int read = runLvmRead(command, m, rest, o);
+    const int read = isCurrent(m) ? runLvmCurrentRead(command, m, rest, o) : runLvmRead(command, m, rest, o);
     if (read >= 0)
         return read;
     const int change = runLvmChange(command, m, rest, o, changed);
     if (change >= 0)
         return change;
+    if (isCurrent(m))
+        return o.fail(2, QStringLiteral("  No such command.  Try 'lvm help'."));
     return o.fail(3, QStringLiteral("  No such command '%1'.  Try 'help'.").arg(command));
 }
 

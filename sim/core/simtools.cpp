@@ -45,14 +45,12 @@ void runTool(Machine& m, const QString& tool, const QStringList& args, Output& o
     int code = 0;
     if (!toolPaths(m.tools).contains(tool))
         code = o.fail(127, QStringLiteral("%1: No such file or directory").arg(tool));
-    else if (tool == QLatin1String("/sbin/lvm"))
-        code = runLvmCurrent(m, args, o, changed);
+    else if (tool == QLatin1String("/sbin/lvm") || tool == QLatin1String("/sbin/lvm.static"))
+        code = runLvm(m, args, o, changed);
     else if (tool == QLatin1String("/bin/lsblk"))
         code = runLsblk(m, args, o);
     else if (tool == QLatin1String("/sbin/blkid"))
         code = runBlkid(m, args, o);
-    else if (tool == QLatin1String("/sbin/lvm.static"))
-        code = runLvm(m, args, o, changed);
     else if (tool == QLatin1String("/sbin/parted"))
         code = runParted(m, args, o, changed);
     else if (tool == QLatin1String("/sbin/mke2fs") || tool == QLatin1String("/sbin/mkreiserfs"))

@@ -64,8 +64,7 @@ void runTool(Machine& machine, const QString& tool, const QStringList& args, Out
 int runLvm(Machine& m, const QStringList& args, Output& o, bool* changed);
 int runLvmRead(const QString& command, Machine& m, const QStringList& args, Output& o);
 int runLvmChange(const QString& command, Machine& m, const QStringList& args, Output& o, bool* changed);
-// Today's tools: lvm (2.03, JSON reports), lsblk and blkid (util-linux 2.38).
-int runLvmCurrent(Machine& m, const QStringList& args, Output& o, bool* changed);
+// Today's tools: lvm's 2.03 reads (JSON reports), lsblk and blkid (util-linux 2.38).
 int runLvmCurrentRead(const QString& command, Machine& m, const QStringList& args, Output& o);
 int runLsblk(const Machine& m, const QStringList& args, Output& o);
 int runBlkid(const Machine& m, const QStringList& args, Output& o);
