@@ -1,8 +1,7 @@
 // Marking partitions as LVM partitions and making them physical volumes.
 #include "createpv_p.h"
+#include "currentparse_p.h"
 #include "utils.h"
-
-#include <QRegularExpression>
 
 #include <unistd.h>
 
@@ -12,20 +11,14 @@ constexpr int kPvcreateBusy = 5;
 constexpr int kPvcreateMaxRuns = 10;
 constexpr useconds_t kPvcreatePause = 500000;
 
-// "/dev/hda10" -> ("/dev/hda", "10"), "/dev/nvme0n1p3" -> ("/dev/nvme0n1", "3"): the partition
-// number is the trailing run of digits; a "p" in front of it belongs to neither part when the
-// disk's own name ends in a digit. A path without a trailing number is returned whole, twice.
+// "/dev/hda10" -> ("/dev/hda", "10"), "/dev/nvme0n1p3" -> ("/dev/nvme0n1", "3"); a path without a
+// trailing number is returned whole, twice.
 QStringList diskAndNumber(const QString& device)
 {
-    static const QRegularExpression trailing(QStringLiteral("^(.*?)(p?)(\\d+)$"));
-    const QRegularExpressionMatch match = trailing.match(device);
-    if (!match.hasMatch())
+    const QPair<QString, int> split = splitTrailingNumber(device);
+    if (split.second < 0)
         return {device, device};
-    QString disk = match.captured(1);
-    const bool pSeparator = !match.captured(2).isEmpty() && !disk.isEmpty() && disk.back().isDigit();
-    if (!match.captured(2).isEmpty() && !pSeparator)
-        disk += match.captured(2);
-    return {disk, match.captured(3)};
+    return {split.first, QString::number(split.second)};
 }
 
 } // namespace
