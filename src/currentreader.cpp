@@ -2,6 +2,7 @@
 // scope that lets a whole discovery share it.
 #include "currentreader_p.h"
 
+#include "programs_p.h"
 #include "utils.h"
 
 #include <QFileInfo>
@@ -45,16 +46,6 @@
 
 namespace {
 
-// The first of `paths` the system root holds, else the first.
-QString programPath(std::initializer_list<const char*> paths)
-{
-    for (const char* path : paths) {
-        if (QFileInfo::exists(hostPath(QString::fromLatin1(path))))
-            return QString::fromLatin1(path);
-    }
-    return QString::fromLatin1(*paths.begin());
-}
-
 void note(QStringList& problems, const QString& problem)
 {
     if (problem.isEmpty())
@@ -80,8 +71,8 @@ QString devicePath(const BlockDevice& device)
     return device.path.isEmpty() ? QStringLiteral("/dev/") + device.name : device.path;
 }
 
-// Every disk and partition lsblk listed, then every volume of the report, each once.
-QStringList blkidDevices(const CurrentSnapshot& snapshot)
+// Every disk and partition lsblk listed, each once.
+QStringList listedDevices(const CurrentSnapshot& snapshot)
 {
     QStringList devices;
     for (const BlockDevice& device : snapshot.devices) {
@@ -90,6 +81,13 @@ QStringList blkidDevices(const CurrentSnapshot& snapshot)
         if (wanted && !devices.contains(devicePath(device)))
             devices.append(devicePath(device));
     }
+    return devices;
+}
+
+// Every public volume of the report.
+QStringList volumeDevices(const CurrentSnapshot& snapshot)
+{
+    QStringList devices;
     for (const ReportLv& lv : snapshot.report.lvs) {
         if (isPublicVolume(lv) && !lv.vgName.isEmpty())
             devices.append(QStringLiteral("/dev/%1/%2").arg(lv.vgName, lv.name));
@@ -97,9 +95,94 @@ QStringList blkidDevices(const CurrentSnapshot& snapshot)
     return devices;
 }
 
+void readLvmPart(CurrentSnapshot& snapshot)
+{
+    const CheckedOutput lvm = readToolOutputChecked(lvmReportCommand());
+    snapshot.report = parseLvmFullReport(lvm.bytes);
+    // A run that failed is one problem, whatever its output then looks like.
+    note(snapshot.lvmProblems, lvm.problem);
+    if (lvm.problem.isEmpty())
+        noteAll(snapshot.lvmProblems, snapshot.report.problems);
+    snapshot.mounts = readMountTable();
+}
+
+void readDevicePart(CurrentSnapshot& snapshot)
+{
+    const CheckedOutput lsblk = readToolOutputChecked(lsblkCommand());
+    QStringList listingProblems;
+    snapshot.devices = parseLsblkJson(lsblk.bytes, &listingProblems);
+    note(snapshot.deviceProblems, lsblk.problem);
+    if (lsblk.problem.isEmpty())
+        noteAll(snapshot.deviceProblems, listingProblems);
+}
+
+// blkid on those of `devices` it was not asked about yet, in one run.
+void readTypes(CurrentSnapshot& snapshot, QStringList& asked, const QStringList& devices)
+{
+    QStringList fresh;
+    for (const QString& device : devices) {
+        if (!asked.contains(device) && !fresh.contains(device))
+            fresh.append(device);
+    }
+    if (fresh.isEmpty())
+        return;
+    asked += fresh;
+    const CheckedOutput blkid = readToolOutputChecked(blkidCommand(fresh));
+    if (!blkidFoundNothing(blkid))
+        note(snapshot.deviceProblems, blkid.problem);
+    snapshot.fsTypes.insert(parseBlkidTypes(blkid.bytes));
+}
+
+// What a scope has read so far. A whole read (discovery) takes every part at the first use; a
+// partial one (the refresh after a change) only the parts asked for: the report alone, then
+// blkid on the volumes when a volume is read, then lsblk and blkid on its devices for the disks.
 struct ScopeState {
     int depth = 0;
-    std::optional<CurrentSnapshot> snapshot;
+    bool whole = false;
+    bool haveLvm = false;
+    bool haveDevices = false;
+    bool haveVolumeTypes = false;
+    bool haveDeviceTypes = false;
+    QStringList askedBlkid;
+    CurrentSnapshot snapshot;
+
+    void reset() { *this = ScopeState(); }
+
+    const CurrentSnapshot& lvm()
+    {
+        if (whole)
+            return all();
+        if (!haveLvm) {
+            haveLvm = true;
+            readLvmPart(snapshot);
+        }
+        return snapshot;
+    }
+
+    const CurrentSnapshot& volumes()
+    {
+        lvm();
+        if (!haveVolumeTypes) {
+            haveVolumeTypes = true;
+            readTypes(snapshot, askedBlkid, volumeDevices(snapshot));
+        }
+        return snapshot;
+    }
+
+    const CurrentSnapshot& all()
+    {
+        whole = false;
+        lvm();
+        if (!haveDevices) {
+            haveDevices = true;
+            readDevicePart(snapshot);
+        }
+        if (!haveDeviceTypes || !haveVolumeTypes) {
+            haveDeviceTypes = haveVolumeTypes = true;
+            readTypes(snapshot, askedBlkid, listedDevices(snapshot) + volumeDevices(snapshot));
+        }
+        return snapshot;
+    }
 };
 
 ScopeState& scopeState()
@@ -112,7 +195,7 @@ ScopeState& scopeState()
 
 ToolCommand lvmReportCommand()
 {
-    return {programPath({"/sbin/lvm", "/usr/sbin/lvm"}),
+    return {programPath(Program::Lvm),
             {QStringLiteral("fullreport"), QStringLiteral("--reportformat"), QStringLiteral("json"),
              QStringLiteral("--units"), QStringLiteral("k"), QStringLiteral("--nosuffix")},
             ErrorStream::Discard};
@@ -120,7 +203,7 @@ ToolCommand lvmReportCommand()
 
 ToolCommand lsblkCommand()
 {
-    return {programPath({"/bin/lsblk", "/usr/bin/lsblk"}),
+    return {programPath(Program::Lsblk),
             {QStringLiteral("--json"), QStringLiteral("--bytes"), QStringLiteral("--output"),
              QStringLiteral("NAME,PATH,TYPE,SIZE,PKNAME,PARTTYPE,PARTTYPENAME,FSTYPE,MOUNTPOINT")},
             ErrorStream::Discard};
@@ -128,56 +211,43 @@ ToolCommand lsblkCommand()
 
 ToolCommand blkidCommand(const QStringList& devices)
 {
-    return {programPath({"/sbin/blkid", "/usr/sbin/blkid"}),
+    return {programPath(Program::Blkid),
             QStringList{QStringLiteral("-o"), QStringLiteral("export")} + devices, ErrorStream::Discard};
 }
 
 CurrentSnapshot readCurrentSnapshot()
 {
-    CurrentSnapshot snapshot;
-    const CheckedOutput lvm = readToolOutputChecked(lvmReportCommand());
-    snapshot.report = parseLvmFullReport(lvm.bytes);
-    // A run that failed is one problem, whatever its output then looks like.
-    note(snapshot.lvmProblems, lvm.problem);
-    if (lvm.problem.isEmpty())
-        noteAll(snapshot.lvmProblems, snapshot.report.problems);
-
-    const CheckedOutput lsblk = readToolOutputChecked(lsblkCommand());
-    QStringList listingProblems;
-    snapshot.devices = parseLsblkJson(lsblk.bytes, &listingProblems);
-    note(snapshot.deviceProblems, lsblk.problem);
-    if (lsblk.problem.isEmpty())
-        noteAll(snapshot.deviceProblems, listingProblems);
-
-    const QStringList devices = blkidDevices(snapshot);
-    if (!devices.isEmpty()) {
-        const CheckedOutput blkid = readToolOutputChecked(blkidCommand(devices));
-        if (!blkidFoundNothing(blkid))
-            note(snapshot.deviceProblems, blkid.problem);
-        snapshot.fsTypes = parseBlkidTypes(blkid.bytes);
-    }
-    snapshot.mounts = readMountTable();
-    return snapshot;
+    ScopeState state;
+    return state.all();
 }
 
-CurrentReadScope::CurrentReadScope()
+CurrentReadScope::CurrentReadScope(Reading reading)
 {
-    ++scopeState().depth;
+    ScopeState& state = scopeState();
+    if (state.depth++ == 0 && reading == Reading::Whole)
+        state.whole = true;
 }
 
 CurrentReadScope::~CurrentReadScope()
 {
     ScopeState& state = scopeState();
     if (--state.depth == 0)
-        state.snapshot.reset();
+        state.reset();
 }
 
 const CurrentSnapshot& CurrentReadScope::snapshot()
 {
-    ScopeState& state = scopeState();
-    if (!state.snapshot)
-        state.snapshot = readCurrentSnapshot();
-    return *state.snapshot;
+    return scopeState().all();
+}
+
+const CurrentSnapshot& CurrentReadScope::lvmReport()
+{
+    return scopeState().lvm();
+}
+
+const CurrentSnapshot& CurrentReadScope::volumes()
+{
+    return scopeState().volumes();
 }
 
 const ReportVg* findReportVg(const LvmReport& report, const QString& vgName)

@@ -32,17 +32,24 @@ DOVODODUZU_EXPORT ToolCommand blkidCommand(const QStringList& devices);
 // the mount table.
 DOVODODUZU_EXPORT CurrentSnapshot readCurrentSnapshot();
 
-// While a scope is open, every snapshot() of every scope is the one the outermost scope read (on
-// first use); nothing is run before a snapshot is asked for. Not for use across threads.
+// While a scope is open, every read of every scope comes from the one snapshot the outermost
+// scope holds; nothing is run before a part of it is asked for. A partial scope reads only what is
+// asked: lvmReport() the lvm report (and mount table), volumes() that and blkid on the volumes,
+// snapshot() everything. A whole scope reads everything at its first use, so a discovery of both
+// trees takes three runs. Not for use across threads.
 class DOVODODUZU_EXPORT CurrentReadScope
 {
 public:
-    CurrentReadScope();
+    enum class Reading { Partial, Whole };
+
+    explicit CurrentReadScope(Reading reading = Reading::Partial);
     ~CurrentReadScope();
     CurrentReadScope(const CurrentReadScope&) = delete;
     CurrentReadScope& operator=(const CurrentReadScope&) = delete;
 
     const CurrentSnapshot& snapshot();
+    const CurrentSnapshot& lvmReport();
+    const CurrentSnapshot& volumes();
 };
 
 // Lookups in a snapshot. Each returns null when there is no such record.

@@ -1,15 +1,10 @@
 // Renaming, removing and snapshotting a logical volume, and keeping an origin's snapshot list.
 #include "lvmdrive.h"
 
+#include "programs_p.h"
 #include "utils.h"
 
 namespace {
-
-const QString& lvmTool()
-{
-    static const QString program = QStringLiteral("/sbin/lvm.static");
-    return program;
-}
 
 // createSnapshot's element 1 is a two-character option written together with the snapshot's name.
 constexpr int kSnapshotNameOption = 1;
@@ -25,7 +20,7 @@ int Lv::rename(const QString& newName)
     const QString oldName = m_name;
     const QString simplifiedName = newName.simplified();
     const int result =
-        runcmd(lvmTool(), {QStringLiteral("lvrename"), path(), getVgPath() + QLatin1Char('/') + simplifiedName}, m_log);
+        runcmd(programPath(Program::Lvm), {QStringLiteral("lvrename"), path(), getVgPath() + QLatin1Char('/') + simplifiedName}, m_log);
     emit output(m_log);
     if (result != 0)
         return result;
@@ -36,7 +31,7 @@ int Lv::rename(const QString& newName)
 
 int Lv::remove()
 {
-    const int result = runcmd(lvmTool(), {QStringLiteral("lvremove"), QStringLiteral("-f"), path()}, m_log);
+    const int result = runcmd(programPath(Program::Lvm), {QStringLiteral("lvremove"), QStringLiteral("-f"), path()}, m_log);
     emit output(m_log);
     if (result != 0)
         return result;
@@ -57,7 +52,7 @@ int Lv::createSnapshot(const QStringList& args)
     QStringList command{QStringLiteral("lvcreate")};
     command += args;
     command.append(path());
-    const int result = runcmd(lvmTool(), command, m_log);
+    const int result = runcmd(programPath(Program::Lvm), command, m_log);
     emit output(m_log);
     if (result != 0)
         return result;

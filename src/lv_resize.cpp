@@ -2,13 +2,13 @@
 #include "lvmdrive.h"
 
 #include "pathlist_p.h"
+#include "programs_p.h"
+#include "reader_p.h"
 #include "utils.h"
 
 #include <QRegularExpression>
 
 namespace {
-
-const QString kLvmTool = QStringLiteral("/sbin/lvm.static");
 
 // Element 0 is a two-character option written together with the new total size in MB ("-L2048").
 QString requestedSize(const QStringList& args)
@@ -18,6 +18,8 @@ QString requestedSize(const QStringList& args)
     const QString option = args.at(0).simplified();
     return option.right(option.length() - 2);
 }
+
+constexpr int kErrorsCorrected = 1;
 
 bool isWholeNumber(const QString& text)
 {
@@ -63,13 +65,10 @@ int Lv::resize(const QStringList& args)
 
     QString text;
     const int growth =
-        runcmd(kLvmTool, {QStringLiteral("lvextend"), QStringLiteral("-L") + newSize, path()}, text);
+        runcmd(programPath(Program::Lvm), {QStringLiteral("lvextend"), QStringLiteral("-L") + newSize, path()}, text);
     m_log += text;
-    if (growth == 0) {
-        getBasics();
-        getPvs();
-        emit resizeLv(name(), oldPvs);
-    }
+    if (growth == 0)
+        refreshAfterResize(oldPvs);
     emit output(m_log);
 
     // The file-system tools are forced: handed a size below the file system's, they cut it, and
@@ -93,17 +92,17 @@ int Lv::resize(const QStringList& args)
 
     int result = 0;
     if (m_fstype.contains(QLatin1String("ext"))) {
-        result = runcmd(QStringLiteral("/sbin/e2fsck"), {QStringLiteral("-y"), QStringLiteral("-f"), path()}, text);
+        result = runcmd(programPath(Program::CheckExt), {QStringLiteral("-y"), QStringLiteral("-f"), path()}, text);
         m_log += text;
-        if (result != 0) {
+        if (!fileSystemCheckPassed(result)) {
             emit output(m_log);
             return result;
         }
-        result = runcmd(QStringLiteral("/sbin/resize2fs"),
+        result = runcmd(programPath(Program::ResizeExt),
                         {QStringLiteral("-f"), QStringLiteral("-F"), path(), newSize + QLatin1Char('M')}, text);
     } else if (m_fstype.contains(QLatin1String("reiser"))) {
         // lvextend has already given the volume its size (checked above), so it is not run again.
-        result = runcmd(QStringLiteral("/sbin/resize_reiserfs"),
+        result = runcmd(programPath(Program::ResizeReiser),
                         {QStringLiteral("-f"), QStringLiteral("-s"), newSize + QLatin1Char('M'), path()}, text);
     } else {
         m_log += tr("not resize file system, ");
@@ -114,11 +113,24 @@ int Lv::resize(const QStringList& args)
     }
 
     m_log += text;
-    if (result == 0) {
-        getBasics();
-        getPvs();
-        emit resizeLv(name(), oldPvs);
-    }
+    if (result == 0)
+        refreshAfterResize(oldPvs);
     emit output(m_log);
     return result;
+}
+
+// The volume and, through resizeLv, its group read again from one reading where the tool set allows.
+void Lv::refreshAfterResize(const QStringList& oldPvs)
+{
+    Reader::Scope scope;
+    getBasics();
+    getPvs();
+    emit resizeLv(name(), oldPvs);
+}
+
+// e2fsck's 1 means it corrected errors; today's tools are trusted to go on after that, the
+// classic set stops at any non-zero code.
+bool Lv::fileSystemCheckPassed(int result)
+{
+    return result == 0 || (result == kErrorsCorrected && toolSet() == ToolSet::Current);
 }

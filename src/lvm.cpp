@@ -3,6 +3,7 @@
 
 #include "createpv_p.h"
 #include "pathlist_p.h"
+#include "programs_p.h"
 #include "reader_p.h"
 #include "toolstream_p.h"
 #include "utils.h"
@@ -151,10 +152,11 @@ int Lvm::createVg(const QStringList& args)
     int result = createPvTracked(devices, text, touched);
     outputLog += text;
     if (result == 0) {
-        result = runcmd(QStringLiteral("/sbin/lvm.static"), QStringList{QStringLiteral("vgcreate")} + args, text);
+        result = runcmd(programPath(Program::Lvm), QStringList{QStringLiteral("vgcreate")} + args, text);
         outputLog += text;
     }
     if (result == 0) {
+        Reader::Scope scope;
         addVg(args.at(kCreateVgNameIndex));
         emit oneVgAdded(QStringLiteral("/dev/") + args.at(kCreateVgNameIndex), devices);
     } else if (touched) {

@@ -99,6 +99,8 @@ signals:
 private:
     int resizedAreaMb() const;
     int stopResize(const QString& reason, int result);
+    void refreshAfterResize(const QStringList& oldPvs);
+    static bool fileSystemCheckPassed(int result);
     void rememberActiveDevice();
     void applyVolume(const VolumeRecord& record);
 
@@ -220,6 +222,7 @@ signals:
     void pvsChanged(const QStringList& listPv);
 
 private:
+    int verifyActivation(bool active);
     int changeActivation(const QString& option, int lvStatus);
     QHash<QString, QString> physicalVolumeGroups() const;
     void applyFigures(const VgRecord& record);

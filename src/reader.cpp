@@ -30,7 +30,7 @@ GroupRecord readGroupFigures(const QString& vgName)
     if (classic())
         return ClassicReader::readGroupFigures(vgName);
     CurrentReadScope scope;
-    return CurrentReader::readGroupFigures(scope.snapshot().report, vgName);
+    return CurrentReader::readGroupFigures(scope.lvmReport().report, vgName);
 }
 
 QString readGroupPvs(const QString& vgName)
@@ -38,7 +38,7 @@ QString readGroupPvs(const QString& vgName)
     if (classic())
         return ClassicReader::readGroupPvs(vgName);
     CurrentReadScope scope;
-    return CurrentReader::readGroupPvs(scope.snapshot().report, vgName);
+    return CurrentReader::readGroupPvs(scope.lvmReport().report, vgName);
 }
 
 VolumeListing readVolumeListing(const QString& vgName)
@@ -46,7 +46,7 @@ VolumeListing readVolumeListing(const QString& vgName)
     if (classic())
         return ClassicReader::readVolumeListing(vgName);
     CurrentReadScope scope;
-    return CurrentReader::readVolumeListing(scope.snapshot().report, vgName);
+    return CurrentReader::readVolumeListing(scope.lvmReport().report, vgName);
 }
 
 VolumeRecord readVolume(const QString& vgName, const QString& lvName, bool wasOrigin, bool wasSnapshot)
@@ -54,7 +54,7 @@ VolumeRecord readVolume(const QString& vgName, const QString& lvName, bool wasOr
     if (classic())
         return ClassicReader::readVolume(vgName, lvName, wasOrigin, wasSnapshot);
     CurrentReadScope scope;
-    return CurrentReader::readVolume(scope.snapshot(), vgName, lvName);
+    return CurrentReader::readVolume(scope.volumes(), vgName, lvName);
 }
 
 QString readVolumePvs(const QString& vgName, const QString& lvName)
@@ -62,7 +62,7 @@ QString readVolumePvs(const QString& vgName, const QString& lvName)
     if (classic())
         return ClassicReader::readVolumePvs(vgName, lvName);
     CurrentReadScope scope;
-    return CurrentReader::readVolumePvs(scope.snapshot().report, vgName, lvName);
+    return CurrentReader::readVolumePvs(scope.lvmReport().report, vgName, lvName);
 }
 
 QString readVolumeMountPoint(const QString& vgName, const QString& lvName)
@@ -111,7 +111,7 @@ QString readPartitionLvs(const QString& name)
     if (classic())
         return ClassicReader::readPartitionLvs(name);
     CurrentReadScope scope;
-    return CurrentReader::readPartitionLvs(scope.snapshot().report, name);
+    return CurrentReader::readPartitionLvs(scope.lvmReport().report, name);
 }
 
 } // namespace Reader

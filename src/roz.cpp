@@ -24,7 +24,7 @@ Roz::Roz(QObject* parent, const char* name) : QObject(parent)
         setObjectName(QString::fromLatin1(name));
     {
         // On today's tools both trees are built from one reading of the machine.
-        CurrentReadScope scope;
+        CurrentReadScope scope(CurrentReadScope::Reading::Whole);
         lvm = new Lvm(nullptr, nullptr);
         hard = new Hard(nullptr, nullptr);
     }

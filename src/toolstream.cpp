@@ -91,6 +91,9 @@ SpawnedProcess spawnTool(const ToolCommand& command)
 
     // The pipe ends are close-on-exec; the copies made on 1 and 2 are not.
     FileActions actions;
+    // No tool may wait for an answer: a question (vgremove of a group with volumes, mke2fs over an
+    // old file system) reads end of input and takes its default, refusing.
+    posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(actions.get(), fds[1], STDOUT_FILENO);
     if (command.errors == ErrorStream::Merge)
         posix_spawn_file_actions_adddup2(actions.get(), fds[1], STDERR_FILENO);

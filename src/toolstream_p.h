@@ -45,7 +45,7 @@ struct SpawnedProcess {
 };
 
 // Starts the program with posix_spawn: standard output (and standard error as asked) into a new
-// close-on-exec pipe, standard input and the environment inherited.
+// close-on-exec pipe, standard input from /dev/null, the environment inherited.
 DOVODODUZU_EXPORT SpawnedProcess spawnTool(const ToolCommand& command);
 
 // Waits for a child, retrying on EINTR; returns the wait status, or -1.

@@ -184,6 +184,7 @@ void Vg::slotNewLv(const QString& lvName, bool bOriginal, bool bSnapshot)
 {
     // Copied: the name may come from the sender, which addLv must not be able to disturb.
     const QString newName = lvName;
+    Reader::Scope scope;
     getBasics();
     addLv(newName, bOriginal, bSnapshot);
     // Only a volume the tools know is registered: a tool that claimed success without making

@@ -3,29 +3,28 @@
 
 #include "createpv_p.h"
 #include "pathlist_p.h"
+#include "programs_p.h"
+#include "reader_p.h"
 #include "utils.h"
 #include "vgrequest_p.h"
 
 namespace {
 
-const QString kLvmTool = QStringLiteral("/sbin/lvm.static");
-
 const QString kMakeFsManually =
     QStringLiteral("You need to make an file system on the newly created Dynamic Partition manually!");
-
-const QString kListProgram = QStringLiteral("/bin/ls");
 
 // createLv's result when the volume was made but has no new file system on it.
 constexpr int kVolumeWithoutFileSystem = 256;
 
 int runLvmTool(const QStringList& args, QString& output)
 {
-    return runcmd(kLvmTool, args, output);
+    return runcmd(programPath(Program::Lvm), args, output);
 }
 
 struct FileSystemMaker {
-    QString program;
+    QString program; // empty: nothing to run
     QStringList options;
+    bool makesFileSystem = true;
 };
 
 // The first requested file system wins; without one, "/bin/ls" merely checks the device is there.
@@ -33,18 +32,18 @@ FileSystemMaker chooseFileSystemMaker(const QString& fsRequest)
 {
     if (fsRequest.contains(QLatin1String("ext2"))) {
         MyDebug(QStringLiteral("we are making ext2 FS"));
-        return {QStringLiteral("/sbin/mke2fs"), {}};
+        return {programPath(Program::MakeExt), {}};
     }
     if (fsRequest.contains(QLatin1String("ext3"))) {
         MyDebug(QStringLiteral("we are making ext3 FS"));
-        return {QStringLiteral("/sbin/mke2fs"), {QStringLiteral("-j")}};
+        return {programPath(Program::MakeExt), {QStringLiteral("-j")}};
     }
     if (fsRequest.contains(QLatin1String("reiser"))) {
         MyDebug(QStringLiteral("we are making reiser FS"));
-        return {QStringLiteral("/sbin/mkreiserfs"), {QStringLiteral("-ff")}};
+        return {programPath(Program::MakeReiser), {QStringLiteral("-ff")}};
     }
     MyDebug(QStringLiteral("we are doing nothing about FS on LV"));
-    return {kListProgram, {}};
+    return {programPath(Program::List), {}, false};
 }
 
 // An empty file-system request, or "none", asks for no file system.
@@ -103,6 +102,8 @@ int Vg::deactivate()
 int Vg::changeActivation(const QString& option, int lvStatus)
 {
     const int result = runLvmTool({QStringLiteral("vgchange"), option, vgName}, log);
+    if (result == 0 && toolSet() == ToolSet::Current)
+        return verifyActivation(lvStatus == 1);
     emit output(log);
     if (result != 0)
         return result;
@@ -115,6 +116,29 @@ int Vg::changeActivation(const QString& option, int lvStatus)
     if (lvStatus == 1)
         completeSnapshotLinks(*this);
     return result;
+}
+
+// Today's vgchange exits 0 when it activated nothing (volumes flagged to skip activation, no
+// device-mapper), so every volume is read again and one left in the wrong state fails the change.
+int Vg::verifyActivation(bool active)
+{
+    {
+        Reader::Scope scope;
+        getBasics();
+        for (unsigned int index = 0; index < lvCount(); ++index)
+            getLv(index)->getBasics();
+    }
+    QStringList wrong;
+    for (unsigned int index = 0; index < lvCount(); ++index) {
+        if (getLv(index)->isActive() != active)
+            wrong.append(getLv(index)->name());
+    }
+    if (!wrong.isEmpty()) {
+        log += active ? QStringLiteral("Volume group %1 not activated: %2 stayed inactive\n").arg(vgName, wrong.join(QStringLiteral(", ")))
+                      : QStringLiteral("Volume group %1 not deactivated: %2 stayed active\n").arg(vgName, wrong.join(QStringLiteral(", ")));
+    }
+    emit output(log);
+    return wrong.isEmpty() ? 0 : -1;
 }
 
 int Vg::freeze()
@@ -184,6 +208,7 @@ int Vg::extend(const QStringList& pvList)
     const int result = runLvmTool(QStringList{QStringLiteral("vgextend"), vgName} + pvList, text);
     log += text;
     if (result == 0) {
+        Reader::Scope scope;
         getBasics();
         getPvs();
         emit extended(path(), pvList);
@@ -211,6 +236,7 @@ int Vg::reduce(const QStringList& pvList)
     emit output(log);
     if (result != 0)
         return result;
+    Reader::Scope scope;
     getBasics();
     getPvs();
     emit reduced(pvList);
@@ -254,13 +280,17 @@ int Vg::createLv(const QStringList& request)
     }
 
     const FileSystemMaker maker = chooseFileSystemMaker(request.at(0));
-    QString text;
-    const int made = runcmd(maker.program, maker.options + QStringList{path() + QLatin1Char('/') + lvName}, text);
-    log += text;
+    int made = 0;
+    // Today's tools have no device check to run: the re-read below tells whether the volume is there.
+    if (!maker.program.isEmpty()) {
+        QString text;
+        made = runcmd(maker.program, maker.options + QStringList{path() + QLatin1Char('/') + lvName}, text);
+        log += text;
+    }
     int code = 0;
     // A file system asked for but not made (failed, or of a kind there is no maker for) is
     // never reported as done.
-    if (made != 0 || (maker.program == kListProgram && !isNoFileSystem(request.at(0)))) {
+    if (made != 0 || (!maker.makesFileSystem && !isNoFileSystem(request.at(0)))) {
         log += kMakeFsManually;
         code = kVolumeWithoutFileSystem;
     }
