@@ -3,7 +3,10 @@
 #include "harddrive.h"
 
 #include "pathlist_p.h"
+#include "reader_p.h"
 #include "utils.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -31,6 +34,14 @@ Partition* findPartition(Hard& hard, const QString& path)
         }
     }
     return nullptr;
+}
+
+// Today's report lists a partition's volumes in extent order, which a list kept by hand cannot
+// know; the refresh of the change has read that report already, so the list is taken from it.
+void followReportedLvs(Partition* partition)
+{
+    if (toolSet() == ToolSet::Current)
+        partition->getLvs();
 }
 
 } // namespace
@@ -86,6 +97,7 @@ void Hard::affiliateLvPv(const QString& lvPath, const QStringList& listPv)
             continue;
         partition->setLvs(partition->lvString() + QLatin1Char(':') + lvPath);
         MyDebug(partition->path() + QStringLiteral("'s lvs: ") + partition->lvString());
+        followReportedLvs(partition);
     }
 }
 
@@ -98,6 +110,7 @@ void Hard::deaffiliateLvPv(const QString& lvPath, const QStringList& listPv)
         QStringList parts = lvParts(partition);
         parts.removeAll(lvPath);
         storeLvs(partition, parts);
+        followReportedLvs(partition);
     }
 }
 
@@ -112,6 +125,7 @@ void Hard::reaffiliateLvPv(const QString& newLvPath, const QString& oldLvPath, c
         if (first != -1)
             parts[first] = newLvPath;
         storeLvs(partition, parts);
+        followReportedLvs(partition);
     }
 }
 
@@ -128,4 +142,38 @@ void Hard::markPhysicalVolumes(const QStringList& listPv)
         if (partition->mountPoint().isEmpty())
             partition->setFstype(QStringLiteral("LVM2"));
     }
+}
+
+void Hard::addNewDisks(const QStringList& devices)
+{
+    if (toolSet() != ToolSet::Current)
+        return;
+    QStringList unknown;
+    for (const QString& device : devices) {
+        const QString name = device.section(QLatin1Char('/'), 2);
+        if (!findPartition(*this, device) && !getDisk(name))
+            unknown.append(name);
+    }
+    if (unknown.isEmpty())
+        return;
+
+    // Each new disk takes its place in the listing's order, as a discovery would give it.
+    Reader::Scope scope;
+    std::vector<std::unique_ptr<Disk>> ordered;
+    for (const DiskEntry& entry : Reader::readDisks().disks) {
+        const auto known = std::find_if(m_disks.begin(), m_disks.end(),
+                                        [&entry](const std::unique_ptr<Disk>& disk) { return disk && disk->name() == entry.name; });
+        if (known != m_disks.end()) {
+            ordered.push_back(std::move(*known));
+        } else if (unknown.contains(entry.name)) {
+            ordered.push_back(std::make_unique<Disk>(entry.name.simplified(), nullptr, nullptr));
+            ordered.back()->setSize(entry.size);
+            ordered.back()->findPartition();
+        }
+    }
+    for (auto& disk : m_disks) {
+        if (disk)
+            ordered.push_back(std::move(disk));
+    }
+    m_disks = std::move(ordered);
 }

@@ -128,6 +128,9 @@ public:
     // PV flag set, system tag "LVM", system "Linux LVM, LVM", file-system type "LVM2" unless it
     // is mounted. Group path and LV list are left alone; unknown paths are skipped silently.
     void markPhysicalVolumes(const QStringList& listPv);
+    // Today's tools list a whole device (a loop device, say) as a disk once it is a physical
+    // volume: those of `devices` the tree does not hold yet are read and added in listing order.
+    void addNewDisks(const QStringList& devices);
 
 private:
     QStringList m_problems; // failed reads of the disk listing

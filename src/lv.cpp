@@ -5,6 +5,8 @@
 #include "toolstream_p.h"
 #include "utils.h"
 
+#include <algorithm>
+
 namespace {
 
 // Line of the extent-size check in proportion(), as the warning names it.
@@ -170,6 +172,7 @@ void Lv::setOriginal(const QString& original)
 void Lv::addSnapshot(const QString& snapName)
 {
     m_snapshots.append(snapName);
+    std::stable_sort(m_snapshots.begin(), m_snapshots.end(), Reader::listedBefore);
 }
 
 void Lv::rememberActiveDevice()

@@ -2,7 +2,10 @@
 #include "lvmdrive.h"
 
 #include "programs_p.h"
+#include "reader_p.h"
 #include "utils.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -90,5 +93,6 @@ void Lv::renameSnapshot(const QString& newName, const QString& oldName)
         if (snapName == oldName)
             snapName = newName;
     }
+    std::stable_sort(m_snapshots.begin(), m_snapshots.end(), Reader::listedBefore);
     MyDebug(QStringLiteral("snapshot(s) after rename : ") + m_snapshots.join(QLatin1Char(':')));
 }

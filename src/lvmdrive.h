@@ -222,6 +222,7 @@ signals:
     void pvsChanged(const QStringList& listPv);
 
 private:
+    void dropLv(const QString& lvName);
     int verifyActivation(bool active);
     int changeActivation(const QString& option, int lvStatus);
     QHash<QString, QString> physicalVolumeGroups() const;

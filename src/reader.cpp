@@ -17,6 +17,11 @@ bool classic()
 
 namespace Reader {
 
+bool listedBefore(const QString& a, const QString& b)
+{
+    return !classic() && a.toUtf8() < b.toUtf8();
+}
+
 GroupListing readGroupListing()
 {
     if (classic())

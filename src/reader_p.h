@@ -25,6 +25,11 @@ private:
     CurrentReadScope m_current;
 };
 
+// Today's reports list groups, volumes and an origin's snapshots by name (byte order); the
+// classic set keeps the order things were made in. True when `a` goes before `b` in a listing
+// of the tool set in use.
+bool listedBefore(const QString& a, const QString& b);
+
 GroupListing readGroupListing();
 GroupRecord readGroupFigures(const QString& vgName);
 QString readGroupPvs(const QString& vgName);

@@ -69,6 +69,7 @@ QStringList Roz::problems() const
 // so) and stay physical volumes when released, so they are marked as such after the affiliation.
 void Roz::slotOneVgAdded(const QString& vgPath, const QStringList& listPv)
 {
+    hard->addNewDisks(listPv);
     hard->affiliateVgPv(vgPath, listPv);
     hard->markPhysicalVolumes(listPv);
 }
@@ -86,6 +87,7 @@ void Roz::slotOneVgRenamed(const QString& vgPath, const QStringList& listPv)
 
 void Roz::slotOneVgExtended(const QString& vgPath, const QStringList& listPv)
 {
+    hard->addNewDisks(listPv);
     hard->affiliateVgPv(vgPath, listPv);
     hard->markPhysicalVolumes(listPv);
 }
@@ -124,5 +126,6 @@ void Roz::slotOneLvResized(const QString& lvPath, const QStringList& newListPv, 
 
 void Roz::slotOnePvsChanged(const QStringList& listPv)
 {
+    hard->addNewDisks(listPv);
     hard->rereadPartitions(listPv);
 }

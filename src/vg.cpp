@@ -28,6 +28,15 @@ Lv* originOf(Vg& vg, const Lv& snapshot, const QString& listedName)
     return nullptr;
 }
 
+// Today's report lists a group's volumes by name; a volume made or renamed takes the place a
+// discovery would give it.
+void sortAsReported(std::vector<std::unique_ptr<Lv>>& lvs)
+{
+    std::stable_sort(lvs.begin(), lvs.end(), [](const std::unique_ptr<Lv>& a, const std::unique_ptr<Lv>& b) {
+        return Reader::listedBefore(a->name(), b->name());
+    });
+}
+
 } // namespace
 
 Vg::Vg(const QString& name, QObject* parent, const char* objName) : QObject(parent), vgName(name)
@@ -207,6 +216,7 @@ void Vg::slotNewLv(const QString& lvName, bool bOriginal, bool bSnapshot)
         }
     }
 
+    sortAsReported(lvs);
     Lv* added = getLv(newName);
     if (!added)
         return;
@@ -217,8 +227,29 @@ void Vg::slotRemoveLv(const QString& lvName)
 {
     // Copied first: lvName may live in the volume that is about to be deleted.
     const QString removedName = lvName;
+    Reader::Scope scope;
     getBasics();
-    Lv* lv = getLv(removedName);
+    // Today's lvremove takes an origin's snapshots with it: whatever the report no longer lists
+    // goes too, each announced (snapshots first, as the tool removes them).
+    if (toolSet() == ToolSet::Current) {
+        const VolumeListing listing = Reader::readVolumeListing(vgName);
+        QStringList gone;
+        for (const auto& lv : lvs) {
+            const bool listed = std::any_of(listing.volumes.begin(), listing.volumes.end(),
+                                            [&lv](const VolumeEntry& entry) { return entry.name == lv->name(); });
+            if (!listed && lv->name() != removedName)
+                gone.append(lv->name());
+        }
+        for (const QString& name : gone)
+            dropLv(name);
+    }
+    dropLv(removedName);
+}
+
+// Unregisters a volume the tools no longer have and announces it with the partitions it was on.
+void Vg::dropLv(const QString& lvName)
+{
+    Lv* lv = getLv(lvName);
     if (!lv)
         return;
     if (lv->isSnapshot()) {
@@ -227,12 +258,14 @@ void Vg::slotRemoveLv(const QString& lvName)
     }
     const QString lvPath = lv->path();
     const QStringList listPv = splitPathList(lv->pvString());
-    if (removeLv(removedName))
+    if (removeLv(lvName))
         emit oneLvRemoved(lvPath, listPv);
 }
 
 void Vg::slotRenameLv(const QString& newLvName, const QString& oldLvName)
 {
+    Reader::Scope scope;
+    sortAsReported(lvs);
     Lv* lv = getLv(newLvName);
     if (!lv)
         return;

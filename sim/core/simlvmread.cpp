@@ -516,18 +516,9 @@ bool lvActive(const Vg& g, const Lv& v)
     return g.active && v.active;
 }
 
-int minorOf(const Machine& m, const Vg& group, const Lv& volume)
+int minorOf(const Machine&, const Vg&, const Lv& volume)
 {
-    int minor = 0;
-    for (const Vg& g : m.vgs) {
-        for (const Lv& v : g.lvs) {
-            if (&g == &group && &v == &volume)
-                return minor;
-            if (lvActive(g, v))
-                ++minor;
-        }
-    }
-    return minor;
+    return volume.minor;
 }
 
 int runLvmRead(const QString& command, Machine& m, const QStringList& args, Output& o)

@@ -309,12 +309,14 @@ Row pvsegRow(const Pv& p, const PvSegment& s)
 
 // ---- what a report covers ----
 
+// By name, as LVM2 processes groups.
 QList<const Vg*> readableGroups(const Machine& m)
 {
     QList<const Vg*> groups;
     for (const Vg& g : m.vgs)
         if (!g.unreadable)
             groups << &g;
+    std::sort(groups.begin(), groups.end(), [](const Vg* a, const Vg* b) { return a->name < b->name; });
     return groups;
 }
 

@@ -27,8 +27,8 @@ public:
 
     void run()
     {
-        m_sim = m_config.machineJson.isEmpty() ? std::make_unique<SimRoot>(m_config.machine)
-                                               : SimRoot::fromJson(m_config.machineJson);
+        m_sim = m_config.machineJson.isEmpty() ? std::make_unique<SimRoot>(m_config.machine, m_config.tools)
+                                               : SimRoot::fromJson(m_config.machineJson, m_config.tools);
         m_live = std::make_unique<Roz>();
         m_fresh = std::make_unique<Roz>();
         if (!matches(0))

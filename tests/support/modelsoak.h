@@ -4,6 +4,7 @@
 #define DOVO_TESTS_MODELSOAK_H
 
 #include "modeldump.h"
+#include "simstate.h"
 
 #include <QByteArray>
 #include <QString>
@@ -14,6 +15,7 @@ struct SoakConfig {
     unsigned int seed = 1;
     int steps = 10;
     ToleranceList tolerances;
+    sim::ToolSet tools = sim::ToolSet::Classic;
 };
 
 // Runs `config.steps` random operations. At the first difference that no tolerance allows it adds

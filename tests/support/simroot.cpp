@@ -25,7 +25,7 @@ SimRoot::~SimRoot()
     setSystemRoot(QString());
 }
 
-std::unique_ptr<SimRoot> SimRoot::fromJson(const QByteArray& description)
+std::unique_ptr<SimRoot> SimRoot::fromJson(const QByteArray& description, sim::ToolSet tools)
 {
     QTemporaryDir descriptionDir;
     const QString path = descriptionDir.filePath(QStringLiteral("machine.json"));
@@ -33,7 +33,7 @@ std::unique_ptr<SimRoot> SimRoot::fromJson(const QByteArray& description)
     if (!file.open(QIODevice::WriteOnly) || file.write(description) != description.size())
         ADD_FAILURE() << "SimRoot: cannot write the machine description";
     file.close();
-    return std::make_unique<SimRoot>(path);
+    return std::make_unique<SimRoot>(path, tools);
 }
 
 QString SimRoot::root() const

@@ -24,7 +24,8 @@ public:
     ~SimRoot();
 
     // A root laid out from a machine description given as JSON text.
-    static std::unique_ptr<SimRoot> fromJson(const QByteArray& description);
+    static std::unique_ptr<SimRoot> fromJson(const QByteArray& description,
+                                             sim::ToolSet tools = sim::ToolSet::Classic);
 
     QString root() const;
 
