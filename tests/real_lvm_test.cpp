@@ -195,6 +195,9 @@ public:
         updatePlan();
         QDir().mkpath(QStringLiteral("/dev/") + vg);
         QFile::link(target, QStringLiteral("/dev/%1/%2").arg(vg, lv));
+        QFile conf(root() + QStringLiteral("/realtool.conf"));
+        conf.open(QIODevice::Append);
+        conf.write(QStringLiteral("active %1/%2\n").arg(vg, lv).toUtf8());
         say(QStringLiteral("linked /dev/%1/%2 -> %3").arg(vg, lv, target));
     }
     // A snapshot of `origin` using `cow` as its store, written into the metadata (lvcreate -s needs
@@ -370,7 +373,7 @@ private:
         plan.commands.push_back(wipe);
         for (const QString& device : m_attached)
             plan.commands.push_back({m_losetup.toStdString(), "-d", device.toStdString()});
-        for (const QString& folder : QStringList(m_linkFolders) << m_folder)
+        for (const QString& folder : m_linkFolders + QStringList{m_folder})
             plan.commands.push_back({"/bin/rm", "-rf", "--one-file-system", folder.toStdString()});
         installPlan(plan);
     }
@@ -502,17 +505,27 @@ void expectModelMatches(Roz& roz, const RealMachine& machine, const QString& whe
         GTEST_SKIP() << qPrintable((machine).skipReason());                                                            \
     }
 
-// The library's transcript of one object's changes.
+// The library's transcript of the objects' changes.
 struct Transcript {
     QString text;
+    QSet<QObject*> followed;
     template <class T> T* follow(T* object)
     {
-        if (object)
+        if (object && !followed.contains(object)) {
+            followed.insert(object);
             QObject::connect(object, &T::output, [this](const QString& line) { text += line; });
+        }
         return object;
     }
-    std::string take() { return qPrintable(std::exchange(text, QString())); }
 };
+
+// One library operation and its result, with its transcript when the result is not the expected one.
+#define EXPECT_OPERATION(log, call, expected)                                                                          \
+    do {                                                                                                               \
+        (log).text.clear();                                                                                            \
+        const int result = (call);                                                                                     \
+        EXPECT_EQ(result, expected) << kLibraryFault << #call << "\n" << qPrintable((log).text);                       \
+    } while (false)
 
 class RootGuard
 {
@@ -581,54 +594,56 @@ TEST(RealLvm, LibraryOperationsChangeTheRealMetadata)
         return qint64(-1);
     };
 
-    EXPECT_EQ(lvm->createVg({"-s4M", "-l0", "-p0", onWhole, machine.whole(0)}), 0) << kLibraryFault << log.take();
+    EXPECT_OPERATION(log, lvm->createVg({"-s4M", "-l0", "-p0", onWhole, machine.whole(0)}), 0);
     EXPECT_EQ(groupOf(machine.whole(0)), onWhole);
-    EXPECT_EQ(lvm->createVg({"-s4M", "-l0", "-p0", onPart, machine.part(1)}), 0) << kLibraryFault << log.take();
+    EXPECT_OPERATION(log, lvm->createVg({"-s4M", "-l0", "-p0", onPart, machine.part(1)}), 0);
     EXPECT_EQ(groupOf(machine.part(1)), onPart);
     EXPECT_TRUE(machine.calls().contains(QStringLiteral("parted %1 set 1 lvm on").arg(machine.disk())));
     Vg* vg = log.follow(lvm->hasVg(onPart) ? lvm->getVg(onPart) : nullptr);
     ASSERT_NE(vg, nullptr) << kLibraryFault << "no group " << qPrintable(onPart);
-    EXPECT_EQ(vg->extend({machine.part(3)}), 0) << kLibraryFault << log.take();
+    EXPECT_OPERATION(log, vg->extend({machine.part(3)}), 0);
     EXPECT_EQ(groupOf(machine.part(3)), onPart);
-    EXPECT_EQ(vg->reduce({machine.part(3)}), 0) << kLibraryFault << log.take();
+    EXPECT_OPERATION(log, vg->reduce({machine.part(3)}), 0);
     EXPECT_EQ(groupOf(machine.part(3)), QString());
-    EXPECT_EQ(vg->rename(renamed), 0) << kLibraryFault << log.take();
+    EXPECT_OPERATION(log, vg->rename(renamed), 0);
     EXPECT_EQ(groupOf(machine.part(1)), renamed);
     vg = log.follow(lvm->hasVg(renamed) ? lvm->getVg(renamed) : nullptr);
     ASSERT_NE(vg, nullptr) << kLibraryFault << "no group " << qPrintable(renamed) << " after the rename";
     const auto resizable = [&] {
         return rowNamed(machine.report("vgs", "vg_name,vg_attr"), "vg_name", renamed)["vg_attr"].toString().mid(1, 1);
     };
-    EXPECT_EQ(vg->freeze(), 0) << kLibraryFault << log.take();
+    EXPECT_OPERATION(log, vg->freeze(), 0);
     EXPECT_EQ(resizable(), "-");
-    EXPECT_EQ(vg->defreeze(), 0) << kLibraryFault << log.take();
+    EXPECT_OPERATION(log, vg->defreeze(), 0);
     EXPECT_EQ(resizable(), "z");
     say(QStringLiteral("createVg on %1 and %2, extend/reduce %3, rename to %4, freeze/defreeze: checked in pvs/vgs")
             .arg(machine.whole(0), machine.part(1), machine.part(3), renamed));
 
     // No device-mapper, no node: the volume is made, its file system cannot be.
-    EXPECT_EQ(vg->createLv({"ext3", "-L", "8M", "-nnofs.a-1+", renamed}), 256) << kLibraryFault << log.take();
+    EXPECT_OPERATION(log, vg->createLv({"ext3", "-L", "8M", "-nnofs.a-1+", renamed}), 256);
     EXPECT_EQ(volumeMb(renamed, "nofs.a-1+"), 8);
-    EXPECT_EQ(vg->createLv({"none", "-L", "8M", "-nplain-2.", renamed}), 0) << kLibraryFault << log.take();
+    EXPECT_OPERATION(log, vg->createLv({"none", "-L", "8M", "-nplain-2.", renamed}), 0);
     EXPECT_EQ(volumeMb(renamed, "plain-2."), 8);
     Lv* plain = log.follow(vg->hasLv("plain-2.") ? vg->getLv("plain-2.") : nullptr);
     ASSERT_NE(plain, nullptr) << kLibraryFault << "no volume plain-2.";
-    EXPECT_EQ(plain->rename("plain.3+"), 0) << kLibraryFault << log.take();
+    EXPECT_OPERATION(log, plain->rename("plain.3+"), 0);
     EXPECT_EQ(volumeMb(renamed, "plain.3+"), 8);
+    log.text.clear();
     const int plainResize = plain->resize({"-L16"});
-    say(QStringLiteral("resize of plain.3+ to 16 MB returned %1: %2").arg(plainResize).arg(log.text.trimmed()));
-    log.take();
+    say(QStringLiteral("resize of plain.3+ to 16 MB returned %1, last line: %2")
+            .arg(plainResize)
+            .arg(log.text.trimmed().section(QLatin1Char('\n'), -1)));
     EXPECT_EQ(volumeMb(renamed, "plain.3+"), 16);
     say(QStringLiteral("createLv ext3 (no node: 256) and none, Lv rename, lvextend to 16 MB: checked in lvs"));
 
     // A volume whose path leads to a partition of the test: mke2fs, e2fsck and resize2fs run for real.
     machine.linkVolume(renamed, "fs.x+1", machine.part(2));
-    EXPECT_EQ(vg->createLv({"ext3", "-L", "8M", "-nfs.x+1", renamed}), 0) << kLibraryFault << log.take();
+    EXPECT_OPERATION(log, vg->createLv({"ext3", "-L", "8M", "-nfs.x+1", renamed}), 0);
     EXPECT_EQ(run("/usr/sbin/blkid", {"-o", "value", "-s", "TYPE", machine.part(2)}).out.trimmed(), "ext3");
     Lv* formatted = log.follow(vg->hasLv("fs.x+1") ? vg->getLv("fs.x+1") : nullptr);
     ASSERT_NE(formatted, nullptr) << kLibraryFault << "no volume fs.x+1";
     EXPECT_EQ(formatted->fstype(), "ext3") << kLibraryFault;
-    EXPECT_EQ(formatted->resize({"-L24"}), 0) << kLibraryFault << log.take();
+    EXPECT_OPERATION(log, formatted->resize({"-L24"}), 0);
     EXPECT_EQ(volumeMb(renamed, "fs.x+1"), 24);
     const QString superblock = run("/usr/sbin/dumpe2fs", {"-h", machine.part(2)}).out;
     const auto field = [&](const char* name) {
@@ -641,12 +656,13 @@ TEST(RealLvm, LibraryOperationsChangeTheRealMetadata)
           QStringLiteral("resize2fs -f -F /dev/%1/fs.x+1 24M")})
         EXPECT_TRUE(calls.contains(expected.arg(renamed))) << qPrintable(expected.arg(renamed)) << " not run";
     EXPECT_FALSE(calls.contains("refused")) << qPrintable(calls);
-    say(QStringLiteral("mke2fs -j, e2fsck and resize2fs ran on %1 through /dev/%2/fs.x+1; dumpe2fs shows 24 MB")
-            .arg(machine.part(2), renamed));
+    say(QStringLiteral("file-system tools through /dev/%1/fs.x+1 -> %2: model fstype %3, dumpe2fs %4 MB")
+            .arg(renamed, machine.part(2), formatted->fstype())
+            .arg(field("Block count") * field("Block size") >> 20));
 
+    log.text.clear();
     EXPECT_NE(vg->activate(), 0) << kLibraryFault << "activation is disabled, yet activate reported success";
-    say(QStringLiteral("activate without device-mapper: %1").arg(log.text.trimmed().right(200)));
-    log.take();
+    say(QStringLiteral("activate without device-mapper, last line: %1").arg(log.text.trimmed().section('\n', -1)));
     {
         Roz fresh;
         expectModelMatches(fresh, machine, QStringLiteral("fresh model after the operations"));
@@ -655,12 +671,14 @@ TEST(RealLvm, LibraryOperationsChangeTheRealMetadata)
 
     for (const char* name : {"nofs.a-1+", "plain.3+", "fs.x+1"}) {
         Lv* lv = log.follow(vg->hasLv(name) ? vg->getLv(name) : nullptr);
-        EXPECT_TRUE(lv && lv->remove() == 0) << kLibraryFault << name << "\n" << log.take();
+        ASSERT_NE(lv, nullptr) << kLibraryFault << name;
+        EXPECT_OPERATION(log, lv->remove(), 0);
     }
     EXPECT_TRUE(machine.report("lvs", "lv_name").isEmpty());
-    EXPECT_EQ(vg->remove(), 0) << kLibraryFault << log.take();
+    EXPECT_OPERATION(log, vg->remove(), 0);
     Vg* whole = log.follow(lvm->hasVg(onWhole) ? lvm->getVg(onWhole) : nullptr);
-    EXPECT_TRUE(whole && whole->remove() == 0) << kLibraryFault << log.take();
+    ASSERT_NE(whole, nullptr) << kLibraryFault << "no group " << qPrintable(onWhole);
+    EXPECT_OPERATION(log, whole->remove(), 0);
     EXPECT_TRUE(machine.report("vgs", "vg_name").isEmpty());
     EXPECT_EQ(lvm->vgCount(), 0u) << kLibraryFault;
     say(QStringLiteral("Lv::remove x3 and Vg::remove x2: lvs and vgs are empty"));

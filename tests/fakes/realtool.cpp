@@ -1,13 +1,16 @@
 // Stands in for one storage tool under a test's system root by starting the real program of the
 // same name. It reads "realtool.conf" from the nearest folder above itself ("lvm_system_dir PATH",
 // "device /dev/loopN" for each of the test's loop devices, "tag TEXT" that every group name of
-// the test holds), logs the call to "calls.log" beside it, refuses any /dev path that is not the
-// test's own, limits lsblk to the test's devices and gives the LVM tool the private configuration.
+// the test holds, "active VG/LV" for a volume the test gave a device of its own), logs the call to
+// "calls.log" beside it, refuses any /dev path that is not the test's own, limits lsblk to the test's
+// devices and gives the LVM tool the private configuration. Without device-mapper no volume is
+// active, so the full report shows the "active" ones so, their device being the test's.
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -18,6 +21,7 @@ struct Config {
     std::string lvmSystemDir;
     std::string tag;
     std::vector<std::string> devices;
+    std::vector<std::string> active;
 };
 
 bool startsWith(const std::string& text, const std::string& prefix)
@@ -40,6 +44,8 @@ bool readConfig(std::string folder, Config& config)
                 config.tag = value;
             else if (key == "device")
                 config.devices.push_back(value);
+            else if (key == "active")
+                config.active.push_back(value);
         }
         return true;
     }
@@ -68,6 +74,39 @@ std::string realProgram(const std::string& name, const std::string& self)
             return candidate;
     }
     return {};
+}
+
+// Runs the LVM tool and copies its report, one record a line, with the configured volumes active.
+int reportWithActiveVolumes(const Config& config, const std::string& program, char** argv)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return 126;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(fds[1], STDOUT_FILENO);
+        close(fds[0]);
+        close(fds[1]);
+        execv(program.c_str(), argv);
+        _exit(126);
+    }
+    close(fds[1]);
+    FILE* report = fdopen(fds[0], "r");
+    char* buffer = nullptr;
+    size_t capacity = 0;
+    const std::string field = "\"lv_active\":\"";
+    while (getline(&buffer, &capacity, report) > 0) {
+        std::string line = buffer;
+        for (const std::string& volume : config.active) {
+            const size_t at = line.find(field);
+            if (line.find("\"lv_full_name\":\"" + volume + "\"") != std::string::npos && at != std::string::npos)
+                line.replace(at + field.size(), line.find('"', at + field.size()) - at - field.size(), "active");
+        }
+        std::fputs(line.c_str(), stdout);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 } // namespace
@@ -113,6 +152,8 @@ int main(int argc, char** argv)
     for (std::string& arg : args)
         vector.push_back(arg.data());
     vector.push_back(nullptr);
+    if (name == "lvm" && !args.empty() && args.front() == "fullreport" && !config.active.empty())
+        return reportWithActiveVolumes(config, program, vector.data());
     execv(program.c_str(), vector.data());
     std::perror("realtool: execv");
     return 126;
