@@ -161,8 +161,9 @@ void Hard::addNewDisks(const QStringList& devices)
     Reader::Scope scope;
     std::vector<std::unique_ptr<Disk>> ordered;
     for (const DiskEntry& entry : Reader::readDisks().disks) {
-        const auto known = std::find_if(m_disks.begin(), m_disks.end(),
-                                        [&entry](const std::unique_ptr<Disk>& disk) { return disk && disk->name() == entry.name; });
+        const auto known = std::find_if(m_disks.begin(), m_disks.end(), [&entry](const std::unique_ptr<Disk>& disk) {
+            return disk && disk->name() == entry.name;
+        });
         if (known != m_disks.end()) {
             ordered.push_back(std::move(*known));
         } else if (unknown.contains(entry.name)) {

@@ -45,8 +45,8 @@ struct Placement {
 Placement currentPlaces(const QStringList& devices)
 {
     const ToolCommand lookup{programPath(Program::Lsblk),
-                             QStringList{QStringLiteral("--json"), QStringLiteral("--nodeps"), QStringLiteral("--output"),
-                                         QStringLiteral("NAME,PATH,TYPE,PKNAME")} +
+                             QStringList{QStringLiteral("--json"), QStringLiteral("--nodeps"),
+                                         QStringLiteral("--output"), QStringLiteral("NAME,PATH,TYPE,PKNAME")} +
                                  devices,
                              ErrorStream::Discard};
     const CheckedOutput listing = readToolOutputChecked(lookup);
@@ -60,9 +60,10 @@ Placement currentPlaces(const QStringList& devices)
     for (const QString& device : devices) {
         if (placement.places.contains(device))
             continue;
-        placement.problem = QStringLiteral("lsblk does not know %1%2").arg(device, listing.problem.isEmpty()
-                                                                                        ? QString()
-                                                                                        : QStringLiteral(" (") + listing.problem + QLatin1Char(')'));
+        placement.problem =
+            QStringLiteral("lsblk does not know %1%2")
+                .arg(device,
+                     listing.problem.isEmpty() ? QString() : QStringLiteral(" (") + listing.problem + QLatin1Char(')'));
         const bool exited = listing.status != -1 && WIFEXITED(listing.status) && WEXITSTATUS(listing.status) != 0;
         placement.code = exited ? WEXITSTATUS(listing.status) : -1;
         break;
@@ -88,7 +89,8 @@ int markLvmPartition(const QString& device, const PartitionPlace& place, QString
 // pvcreate, run again while it answers that a device is still busy, with a pause before each retry.
 int runPvcreate(const QStringList& devices, QString& output)
 {
-    const QStringList args = QStringList{QStringLiteral("pvcreate"), QStringLiteral("-f"), QStringLiteral("-y")} + devices;
+    const QStringList args =
+        QStringList{QStringLiteral("pvcreate"), QStringLiteral("-f"), QStringLiteral("-y")} + devices;
     QString text;
     int result = 0;
     for (int runs = 1;; ++runs) {
@@ -122,7 +124,8 @@ int createPvTracked(const QStringList& devices, QString& output, bool& touched)
         }
     }
     for (const QString& device : devices) {
-        const PartitionPlace place = toolSet() == ToolSet::Current ? placement.places.value(device) : classicPlace(device);
+        const PartitionPlace place =
+            toolSet() == ToolSet::Current ? placement.places.value(device) : classicPlace(device);
         if (!place.isPartition())
             continue;
         const int marked = markLvmPartition(device, place, output);

@@ -211,8 +211,8 @@ ToolCommand lsblkCommand()
 
 ToolCommand blkidCommand(const QStringList& devices)
 {
-    return {programPath(Program::Blkid),
-            QStringList{QStringLiteral("-o"), QStringLiteral("export")} + devices, ErrorStream::Discard};
+    return {programPath(Program::Blkid), QStringList{QStringLiteral("-o"), QStringLiteral("export")} + devices,
+            ErrorStream::Discard};
 }
 
 CurrentSnapshot readCurrentSnapshot()

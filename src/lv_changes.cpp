@@ -23,7 +23,8 @@ int Lv::rename(const QString& newName)
     const QString oldName = m_name;
     const QString simplifiedName = newName.simplified();
     const int result =
-        runcmd(programPath(Program::Lvm), {QStringLiteral("lvrename"), path(), getVgPath() + QLatin1Char('/') + simplifiedName}, m_log);
+        runcmd(programPath(Program::Lvm),
+               {QStringLiteral("lvrename"), path(), getVgPath() + QLatin1Char('/') + simplifiedName}, m_log);
     emit output(m_log);
     if (result != 0)
         return result;
@@ -34,7 +35,8 @@ int Lv::rename(const QString& newName)
 
 int Lv::remove()
 {
-    const int result = runcmd(programPath(Program::Lvm), {QStringLiteral("lvremove"), QStringLiteral("-f"), path()}, m_log);
+    const int result =
+        runcmd(programPath(Program::Lvm), {QStringLiteral("lvremove"), QStringLiteral("-f"), path()}, m_log);
     emit output(m_log);
     if (result != 0)
         return result;

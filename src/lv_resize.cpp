@@ -77,13 +77,14 @@ int Lv::resize(const QStringList& args)
     const int sizeAfter = resizedAreaMb();
     const int failure = growth != 0 ? growth : -1;
     if (wantedMb < sizeBefore)
-        return stopResize(tr("Dynamic Partition not resized: %1 MB is below its present size of %2 MB\n").arg(wantedMb).arg(sizeBefore),
+        return stopResize(tr("Dynamic Partition not resized: %1 MB is below its present size of %2 MB\n")
+                              .arg(wantedMb)
+                              .arg(sizeBefore),
                           failure);
     if (sizeAfter < wantedMb)
-        return stopResize(tr("not resize file system: the Dynamic Partition has %1 MB, not %2 MB\n")
-                              .arg(sizeAfter)
-                              .arg(wantedMb),
-                          failure);
+        return stopResize(
+            tr("not resize file system: the Dynamic Partition has %1 MB, not %2 MB\n").arg(sizeAfter).arg(wantedMb),
+            failure);
     // A snapshot shows its origin's file system: growing its copy-on-write area leaves that alone.
     if (m_bSnapshot) {
         emit output(m_log);

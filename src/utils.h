@@ -19,8 +19,8 @@ DOVODODUZU_EXPORT QString systemRoot();
 
 // The generation of tools the library reads the machine with. Classic: the 2.02-era set
 // ("/sbin/lvm.static", the device lister, a run per object). Current: LVM2 2.03's "lvm" with JSON
-// reports, util-linux's "lsblk" and "blkid", three runs for a whole discovery. Changes (createVg,
-// extend, resize, ...) run the classic command lines on either set.
+// reports, util-linux's "lsblk" and "blkid", three runs for a whole discovery. Changes run the
+// same command lines on either set, through that set's programs ("/sbin/lvm" or "/usr/sbin/lvm", ...).
 enum class ToolSet { Classic, Current };
 
 // The forced set if one is, else what the system root holds: Classic when "/sbin/lvm.static" is

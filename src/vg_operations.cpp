@@ -134,8 +134,10 @@ int Vg::verifyActivation(bool active)
             wrong.append(getLv(index)->name());
     }
     if (!wrong.isEmpty()) {
-        log += active ? QStringLiteral("Volume group %1 not activated: %2 stayed inactive\n").arg(vgName, wrong.join(QStringLiteral(", ")))
-                      : QStringLiteral("Volume group %1 not deactivated: %2 stayed active\n").arg(vgName, wrong.join(QStringLiteral(", ")));
+        log += active ? QStringLiteral("Volume group %1 not activated: %2 stayed inactive\n")
+                            .arg(vgName, wrong.join(QStringLiteral(", ")))
+                      : QStringLiteral("Volume group %1 not deactivated: %2 stayed active\n")
+                            .arg(vgName, wrong.join(QStringLiteral(", ")));
     }
     emit output(log);
     return wrong.isEmpty() ? 0 : -1;

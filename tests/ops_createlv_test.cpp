@@ -40,9 +40,7 @@ protected:
     // The runs after lvcreate that are not reads of the new record.
     QList<QStringList> fileSystemCalls() const
     {
-        return callsWhere(*sim, [](const QStringList& call) {
-            return call.value(0) != kLvm && call.value(0) != QLatin1String("/bin/mount");
-        });
+        return callsWhere(*sim, [](const QStringList& call) { return call.value(0) != kLvm && isToolChange(call); });
     }
 };
 
@@ -71,7 +69,11 @@ TEST_P(CreateLvFileSystem, MakesTheRequestedFileSystemAndRegistersTheVolume)
 
     ASSERT_FALSE(sim->calls().isEmpty());
     EXPECT_EQ(sim->calls().first(), (QStringList{kLvm, "lvcreate", "-L64", "vg00", "-nfresh"}));
-    EXPECT_EQ(fileSystemCalls(), QList<QStringList>{c.expectedCall});
+    // Today's tools have no device check: the re-read finds the volume.
+    const bool listCheck = c.expectedCall.value(0) == QLatin1String("/bin/ls");
+    EXPECT_EQ(fileSystemCalls(), listCheck && testToolSet() == sim::ToolSet::Current
+                                     ? QList<QStringList>{}
+                                     : QList<QStringList>{c.expectedCall});
     EXPECT_EQ(capture.countDebug(QString::fromLatin1(c.debugLine)), 1);
     EXPECT_EQ(events, (QStringList{"oneLvAdded /dev/vg00/fresh /dev/sda1", "output"}));
     EXPECT_TRUE(outputs.value(0).contains("Logical volume \"fresh\" created"));
@@ -94,8 +96,8 @@ INSTANTIATE_TEST_SUITE_P(
         FileSystemCase{"ext2", {"/sbin/mke2fs", "/dev/vg00/fresh"}, "we are making ext2 FS", "ext2"},
         FileSystemCase{"ext3", {"/sbin/mke2fs", "-j", "/dev/vg00/fresh"}, "we are making ext3 FS", "ext3"},
         FileSystemCase{"ext3 or ext2", {"/sbin/mke2fs", "/dev/vg00/fresh"}, "we are making ext2 FS", "ext2"},
-        FileSystemCase{"reiserfs", {"/sbin/mkreiserfs", "-ff", "/dev/vg00/fresh"}, "we are making reiser FS",
-                       "reiserfs"},
+        FileSystemCase{
+            "reiserfs", {"/sbin/mkreiserfs", "-ff", "/dev/vg00/fresh"}, "we are making reiser FS", "reiserfs"},
         FileSystemCase{"", {"/bin/ls", "/dev/vg00/fresh"}, "we are doing nothing about FS on LV", "unknown"}));
 
 TEST_F(CreateLv, FailingFileSystemMakerKeepsTheVolumeAndReturns256)
@@ -186,8 +188,8 @@ TEST_F(CreateLv, VolumeTheToolsDoNotKnowIsNotRegistered)
     EXPECT_FALSE(vg->hasLv(QStringLiteral("ghost")));
     EXPECT_EQ(vg->lvCount(), 1u);
     EXPECT_EQ(events, (QStringList{"output"}));
-    EXPECT_TRUE(outputs.value(0).endsWith(
-        QStringLiteral("Dynamic Partition not created: lvcreate reported success, but /dev/vg00/ghost does not exist\n")));
+    EXPECT_TRUE(outputs.value(0).endsWith(QStringLiteral(
+        "Dynamic Partition not created: lvcreate reported success, but /dev/vg00/ghost does not exist\n")));
 
     // The same for a snapshot: its origin is left as it was.
     Lv* data = vg->getLv(QStringLiteral("data"));

@@ -48,8 +48,7 @@ protected:
     QList<QStringList> changeCalls() const
     {
         return callsWhere(*sim, [](const QStringList& call) {
-            return call.value(0) != QLatin1String("/bin/mount") &&
-                   (call.value(0) != kLvm || call.value(1) == QLatin1String("lvextend"));
+            return isToolChange(call) && (call.value(0) != kLvm || call.value(1) == QLatin1String("lvextend"));
         });
     }
 };
@@ -199,7 +198,8 @@ TEST_F(Resize, MalformedSizeIsRefusedBeforeAnyTool)
 {
     Lv* data = volume(QStringLiteral("data"));
     ASSERT_NE(data, nullptr);
-    const QList<QStringList> refused = {{}, {QStringLiteral("-L")}, {QStringLiteral("  -L  ")}, {QStringLiteral("-Lbig")}};
+    const QList<QStringList> refused = {
+        {}, {QStringLiteral("-L")}, {QStringLiteral("  -L  ")}, {QStringLiteral("-Lbig")}};
     for (const QStringList& args : refused) {
         events.clear();
         outputs.clear();

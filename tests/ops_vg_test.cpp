@@ -25,17 +25,6 @@ const char* const kMachine = R"({
   ]
 })";
 
-// Reads of the record (and of the file-system type) are not changes; everything else is.
-bool isChange(const QStringList& call)
-{
-    static const QStringList reads = {QStringLiteral("vgdisplay"), QStringLiteral("pvscan"),
-                                      QStringLiteral("lvscan"),    QStringLiteral("lvdisplay"),
-                                      QStringLiteral("vgscan"),    QStringLiteral("pvdisplay")};
-    if (call.value(0) == kLvm)
-        return !reads.contains(call.value(1));
-    return call.value(0) != QLatin1String("/bin/mount");
-}
-
 class VgOperations : public RozOnMachine
 {
 protected:
@@ -66,7 +55,7 @@ protected:
         return found;
     }
 
-    QList<QStringList> changeCalls() const { return callsWhere(*sim, isChange); }
+    QList<QStringList> changeCalls() const { return callsWhere(*sim, isToolChange); }
     QJsonObject stateVg(const QString& name) const { return stateGroup(*sim, name); }
     QString statePvGroup(const QString& device) const { return stateGroupOfPv(*sim, device); }
     Partition* partition(const QString& path) { return roz->getHard()->getPv(path); }

@@ -63,7 +63,8 @@ QString blkidName(const QString& fstype)
         return QStringLiteral("vfat");
     if (lower.contains(QLatin1String("swap")))
         return QStringLiteral("swap");
-    if (lower.startsWith(QLatin1String("ext")) || lower == QLatin1String("ntfs") || lower == QLatin1String("reiserfs"))
+    static const QStringList kept = {"ntfs", "reiserfs", "xfs", "btrfs", "jfs"};
+    if (lower.startsWith(QLatin1String("ext")) || kept.contains(lower))
         return lower;
     return QString();
 }

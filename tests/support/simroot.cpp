@@ -10,6 +10,19 @@
 
 #include <QProcess>
 
+sim::ToolSet testToolSet()
+{
+    return qEnvironmentVariable("DOVO_TEST_TOOLS") == QLatin1String("current") ? sim::ToolSet::Current
+                                                                               : sim::ToolSet::Classic;
+}
+
+QString testProgram(const QString& classicPath)
+{
+    if (testToolSet() == sim::ToolSet::Classic)
+        return classicPath;
+    return classicPath == QLatin1String("/sbin/lvm.static") ? QStringLiteral("/sbin/lvm") : classicPath;
+}
+
 SimRoot::SimRoot(const QString& machine, sim::ToolSet tools)
 {
     QString error;

@@ -14,18 +14,23 @@
 #include "qtprinters.h"
 #include "simstate.h"
 
+// The tool set a test's machine plays unless the test names one: "current" when the environment
+// variable DOVO_TEST_TOOLS says so (ctest runs the operation tests once per set), else classic.
+sim::ToolSet testToolSet();
+// The program paths a test expects the library to start on that set.
+QString testProgram(const QString& classicPath);
+
 class SimRoot
 {
 public:
     // `machine` is the name of a shipped description ("default", ...) or a path to a JSON file.
     // Lays out the root and calls setSystemRoot(root()).
-    explicit SimRoot(const QString& machine = QStringLiteral("default"), sim::ToolSet tools = sim::ToolSet::Classic);
+    explicit SimRoot(const QString& machine = QStringLiteral("default"), sim::ToolSet tools = testToolSet());
     // Calls setSystemRoot("") and removes the root.
     ~SimRoot();
 
     // A root laid out from a machine description given as JSON text.
-    static std::unique_ptr<SimRoot> fromJson(const QByteArray& description,
-                                             sim::ToolSet tools = sim::ToolSet::Classic);
+    static std::unique_ptr<SimRoot> fromJson(const QByteArray& description, sim::ToolSet tools = testToolSet());
 
     QString root() const;
 
