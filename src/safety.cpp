@@ -76,11 +76,11 @@ Verdict canRemoveGroup(const Vg& group)
 
 Verdict canRemoveVolume(const Lv& volume)
 {
-    if (!volume.mountPoint().isEmpty())
-        return refuse(QStringLiteral("%1 is mounted on %2").arg(volume.path(), volume.mountPoint()));
     if (volume.isOriginal() && !volume.getSnapshot().isEmpty())
         return refuse(QStringLiteral("%1 has snapshots (%2); remove them first")
                           .arg(volume.path(), volume.getSnapshot().join(QStringLiteral(", "))));
+    if (!volume.mountPoint().isEmpty())
+        return refuse(QStringLiteral("%1 is mounted on %2").arg(volume.path(), volume.mountPoint()));
     return {};
 }
 
