@@ -4,8 +4,6 @@
 #include "roz.h"
 #include "session.h"
 
-#include <climits>
-
 namespace roz {
 
 namespace {
@@ -39,12 +37,6 @@ Lv* requireVolume(Session& session, const QPair<QString, QString>& names)
         stop(Refused,
              QStringLiteral("there is no volume \"%1\" in group \"%2\" (see roz show)").arg(names.second, names.first));
     return lv;
-}
-
-void requireFreeVolumeName(Vg* vg, const QString& name)
-{
-    if (vg->hasLv(name))
-        stop(Refused, QStringLiteral("group \"%1\" already has a volume \"%2\"").arg(vg->name(), name));
 }
 
 void showOutputOf(Session& session, Vg* vg)
@@ -101,7 +93,7 @@ int lvCreate(Session& session, const QStringList& operands)
         stop(Refused, QStringLiteral("--fs \"%1\": choose one of %2").arg(fs, fileSystems.join(QStringLiteral(", "))));
 
     Vg* vg = requireGroup(session, group);
-    requireFreeVolumeName(vg, name);
+    requireAllowed(canNameVolume(*vg, name));
     // Element 0 asks for the file system; the rest go to lvcreate, element 3 carrying the name.
     const QStringList request{fs, QStringLiteral("-L"), QStringLiteral("%1M").arg(sizeMiB), QStringLiteral("-n") + name,
                               group};
@@ -112,7 +104,7 @@ int lvCreate(Session& session, const QStringList& operands)
     const auto judge = [](int result) {
         if (result == 0)
             return Verdict{};
-        if (result == 256)
+        if (result == kVolumeWithoutFileSystem)
             return Verdict{QStringLiteral("the volume was made, but its file system was not")};
         return Verdict{QStringLiteral("the tool failed")};
     };
@@ -126,7 +118,7 @@ int lvRename(Session& session, const QStringList& operands)
     const QString newName = operands.at(1);
     requireName(newName, QStringLiteral("new volume name"));
     Lv* lv = requireVolume(session, names);
-    requireFreeVolumeName(requireGroup(session, names.first), newName);
+    requireAllowed(canNameVolume(*requireGroup(session, names.first), newName));
     showOutputOf(session, lv);
     const QString running =
         lvmLine({QStringLiteral("lvrename"), lv->path(), lv->getVgPath() + QLatin1Char('/') + newName});
@@ -138,9 +130,7 @@ int lvRemove(Session& session, const QStringList& operands)
     const auto names = requireVolumeName(operands.at(0));
     Lv* lv = requireVolume(session, names);
     // lvremove would take the snapshots along, and the model would keep them: refuse instead.
-    if (lv->isOriginal() && !lv->getSnapshot().isEmpty())
-        stop(Refused, QStringLiteral("%1 has snapshots (%2); remove them first")
-                          .arg(lv->path(), lv->getSnapshot().join(QStringLiteral(", "))));
+    requireAllowed(canRemoveVolume(*lv));
     showOutputOf(session, lv);
     return session.carryOut({QStringLiteral("lv remove"),
                              lvmLine({QStringLiteral("lvremove"), QStringLiteral("-f"), lv->path()}),
@@ -155,9 +145,7 @@ int lvSnapshot(Session& session, const QStringList& operands)
     requireName(snapshotName, QStringLiteral("snapshot name"));
     const qint64 sizeMiB = requireSizeMiB(session.invocation(), QStringLiteral("lv snapshot"));
     Lv* lv = requireVolume(session, names);
-    if (lv->isSnapshot())
-        stop(Refused, QStringLiteral("%1 is itself a snapshot; take the snapshot of its origin").arg(lv->path()));
-    requireFreeVolumeName(requireGroup(session, names.first), snapshotName);
+    requireAllowed(canSnapshot(*requireGroup(session, names.first), *lv, snapshotName));
     // Element 1 carries the snapshot's name; the origin's path is added by the library.
     const QStringList args{QStringLiteral("-s"), QStringLiteral("-n") + snapshotName, QStringLiteral("-L"),
                            QStringLiteral("%1M").arg(sizeMiB)};
@@ -174,12 +162,8 @@ int lvResize(Session& session, const QStringList& operands)
     Lv* lv = requireVolume(session, names);
     const int currentMiB = lv->getAttribute(Lv::Size);
     const qint64 targetMiB = size.relative ? currentMiB + size.mib : size.mib;
-    if (targetMiB <= currentMiB)
-        stop(Refused, QStringLiteral("%1 is %2 MiB; volumes only grow, so ask for more than that")
-                          .arg(lv->path())
-                          .arg(currentMiB));
-    if (targetMiB > INT_MAX)
-        stop(Refused, QStringLiteral("%1 MiB is more than a volume can hold").arg(targetMiB));
+    // Free space is left to lvextend, which reports a shortage itself.
+    requireAllowed(isGrowth(*lv, targetMiB * 1024 * 1024));
 
     const QStringList args{QStringLiteral("-L%1").arg(targetMiB)};
     showOutputOf(session, lv);

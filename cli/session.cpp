@@ -98,6 +98,12 @@ void requireName(const QString& name, const QString& what)
         stop(Refused, error);
 }
 
+void requireAllowed(const ::Verdict& verdict, const QString& advice)
+{
+    if (!verdict.allowed)
+        stop(Refused, verdict.reason + advice);
+}
+
 QString requireDevice(const QString& text)
 {
     QString error;

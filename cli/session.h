@@ -7,6 +7,7 @@
 #include "invocation.h"
 #include "modelview.h"
 #include "place.h"
+#include "safety.h"
 
 #include <QString>
 #include <QStringList>
@@ -82,6 +83,8 @@ private:
 
 // Checks that stop the run with Refused when they fail.
 void requireName(const QString& name, const QString& what);
+// Stops with Refused and the verdict's reason (plus `advice`) when the library's safety query refuses.
+void requireAllowed(const ::Verdict& verdict, const QString& advice = QString());
 QString requireDevice(const QString& text);
 qint64 requireSizeMiB(const Invocation& invocation, const QString& command);
 

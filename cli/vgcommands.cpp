@@ -30,17 +30,13 @@ QStringList requireDevices(const QStringList& texts)
 
 // A partition that may become a physical volume: making one wipes what is on it, so a mounted
 // partition or one of a group is refused before anything runs.
-void requireFreePartitions(const ModelView& model, const QStringList& devices)
+void requireFreePartitions(Session& session, const QStringList& devices)
 {
     for (const QString& device : devices) {
-        const PartitionView* partition = model.partition(device);
+        const Partition* partition = session.model().getHard()->getPv(device);
         if (!partition)
             stop(Refused, QStringLiteral("%1 is not a partition of this machine (see roz show)").arg(device));
-        if (!partition->groupPath.isEmpty())
-            stop(Refused, QStringLiteral("%1 already belongs to %2").arg(device, partition->groupPath));
-        if (!partition->mountPoint.isEmpty())
-            stop(Refused, QStringLiteral("%1 is mounted on %2; making it a physical volume would destroy its data")
-                              .arg(device, partition->mountPoint));
+        requireAllowed(canAddToGroup(*partition));
     }
 }
 
@@ -126,11 +122,9 @@ int vgCreate(Session& session, const QStringList& operands)
     const int maxLv = optionalCount(invocation, QStringLiteral("max-lv"));
     const int maxPv = optionalCount(invocation, QStringLiteral("max-pv"));
 
-    const ModelView model = session.view();
-    if (model.group(name))
-        stop(Refused, QStringLiteral("a volume group \"%1\" exists already").arg(name));
-    requireFreePartitions(model, devices);
-    requireSomeExtent(model, devices, extentMiB);
+    requireAllowed(canNameGroup(*session.model().getLvm(), name));
+    requireFreePartitions(session, devices);
+    requireSomeExtent(session.view(), devices, extentMiB);
 
     // createVg hands its first three entries to vgcreate ahead of the name.
     const QStringList args = QStringList{QStringLiteral("-s%1M").arg(extentMiB), QStringLiteral("-l%1").arg(maxLv),
@@ -171,10 +165,7 @@ int vgRemove(Session& session, const QStringList& operands)
     requireName(name, QStringLiteral("group name"));
     Vg* vg = requireGroup(session, name);
     // vgremove would ask on the terminal before removing volumes; roz never lets it get that far.
-    if (vg->lvCount() > 0)
-        stop(Refused,
-             QStringLiteral("volume group \"%1\" still holds volumes (%2); remove them first with roz lv remove")
-                 .arg(name, vg->lvString().replace(QLatin1Char(':'), QStringLiteral(", "))));
+    requireAllowed(canRemoveGroup(*vg), QStringLiteral("; remove them first with roz lv remove"));
     connectOutput(session, vg);
     return session.carryOut(
         {QStringLiteral("vg remove"), lvmLine({QStringLiteral("vgremove"), name}), [vg] { return vg->remove(); }, {}});
@@ -187,8 +178,7 @@ int vgRename(Session& session, const QStringList& operands)
     requireName(name, QStringLiteral("group name"));
     requireName(newName, QStringLiteral("new group name"));
     Vg* vg = requireGroup(session, name);
-    if (session.model().getLvm()->hasVg(newName))
-        stop(Refused, QStringLiteral("a volume group \"%1\" exists already").arg(newName));
+    requireAllowed(canNameGroup(*session.model().getLvm(), newName));
     connectOutput(session, vg);
     return session.carryOut({QStringLiteral("vg rename"),
                              lvmLine({QStringLiteral("vgrename"), name, newName}),
@@ -202,7 +192,7 @@ int vgExtend(Session& session, const QStringList& operands)
     requireName(name, QStringLiteral("group name"));
     const QStringList devices = requireDevices(operands.mid(1));
     Vg* vg = requireGroup(session, name);
-    requireFreePartitions(session.view(), devices);
+    requireFreePartitions(session, devices);
     connectOutput(session, vg);
     const QString running =
         QStringLiteral("parted and pvcreate on %1, then %2")
@@ -216,11 +206,9 @@ int vgReduce(Session& session, const QStringList& operands)
     requireName(name, QStringLiteral("group name"));
     const QStringList devices = requireDevices(operands.mid(1));
     Vg* vg = requireGroup(session, name);
-    const QStringList pvs = splitPaths(vg->pvString());
-    for (const QString& device : devices) {
-        if (!pvs.contains(device))
-            stop(Refused, QStringLiteral("%1 is not a physical volume of \"%2\"").arg(device, name));
-    }
+    // Whether the volume is in use is left to vgreduce, which says so itself.
+    for (const QString& device : devices)
+        requireAllowed(isPvOfGroup(*vg, device));
     connectOutput(session, vg);
     return session.carryOut({QStringLiteral("vg reduce"),
                              lvmLine(QStringList{QStringLiteral("vgreduce"), name} + devices),

@@ -18,6 +18,9 @@ class Lvm;
 struct VgRecord;
 struct VolumeRecord;
 
+// Vg::createLv's result when the volume was made but the file system asked for was not.
+constexpr int kVolumeWithoutFileSystem = 256;
+
 // One logical volume of one volume group. Created and owned by its Vg; it reads the group's
 // name, extent size and free space through live references into the Vg, so it must never
 // outlive it.
@@ -83,7 +86,11 @@ public:
     // Changes through the LVM tool; each returns the tool's result and emits output(log).
     int rename(const QString& newName);
     int remove();
+    // {"-s", "-n<snap>", "-L", "<MiB>M"}: lvcreate's options, element 1 naming the snapshot; the
+    // origin's path is appended. -1 when element 1 names nothing.
     int createSnapshot(const QStringList& args);
+    // {"-L<MiB>"}, the new total size: lvextend, then e2fsck and resize2fs, or resize_reiserfs.
+    // 0, a tool's exit code, or -1 (refused, a shrink, or a file system that was not grown).
     int resize(const QStringList& args);
 
     void removeSnapshot(const QString& snapName);
@@ -199,6 +206,9 @@ public:
     int rename(const QString& newName);
     int extend(const QStringList& pvList);
     int reduce(const QStringList& pvList);
+    // {fs, "-L", "<MiB>M", "-n<name>", group}: element 0 the file system ("ext2", "ext3",
+    // "reiserfs", "" or "none"), the rest lvcreate's arguments with element 3 "-n<name>". 0, the
+    // lvcreate exit code, kVolumeWithoutFileSystem, or -1 (refused, or the volume not found after).
     int createLv(const QStringList& request);
 
 public slots:
@@ -262,6 +272,9 @@ public:
     // What went wrong while the groups and their volumes were read (a program that could not be
     // started, was killed or failed), one line each; empty when the model is complete.
     QStringList problems() const;
+    // {"-s4M", "-l0", "-p0", name, partition...}: entries 0-2 vgcreate options (empty allowed), 3
+    // the group's name, 4 on its partitions. parted, pvcreate and vgcreate; the failing tool's exit
+    // code, or -1 when refused before any tool ran.
     int createVg(const QStringList& args);
 
 public slots:

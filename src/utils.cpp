@@ -1,6 +1,7 @@
 // The runner, the debug sink and the text helpers shared by every module.
 #include "utils.h"
 
+#include "runlog_p.h"
 #include "toolstream_p.h"
 
 #include <QLoggingCategory>
@@ -62,7 +63,9 @@ QString systemRoot()
     return rootStorage();
 }
 
-int runcmd(const QString& program, const QStringList& args, QString& output)
+namespace {
+
+int startAndWait(const QString& program, const QStringList& args, QString& output)
 {
     MyDebug(QStringLiteral("we are going to execute: ") + program + QLatin1Char(' ') + args.join(QLatin1Char(' ')));
     output = QStringLiteral("");
@@ -94,6 +97,15 @@ int runcmd(const QString& program, const QStringList& args, QString& output)
     const int code = (status >> 8) & 255;
     MyDebug(QStringLiteral("runcmd ret: ") + QString::number(code));
     return code;
+}
+
+} // namespace
+
+int runcmd(const QString& program, const QStringList& args, QString& output)
+{
+    const int result = startAndWait(program, args, output);
+    RunLog::note(program, args, result);
+    return result;
 }
 
 void MyDebug(const QString& line)
@@ -168,8 +180,7 @@ QString findWord(const QString& text, int index)
 
 int QuorVerifyCN(const QString& name)
 {
-    static const QString allowed =
-        QStringLiteral("1234567890abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ.-_+");
+    static const QString allowed = QStringLiteral("1234567890abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ.-_+");
     for (const QChar c : name) {
         if (!allowed.contains(c))
             return -1;

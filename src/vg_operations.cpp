@@ -13,9 +13,6 @@ namespace {
 const QString kMakeFsManually =
     QStringLiteral("You need to make an file system on the newly created Dynamic Partition manually!");
 
-// createLv's result when the volume was made but has no new file system on it.
-constexpr int kVolumeWithoutFileSystem = 256;
-
 int runLvmTool(const QStringList& args, QString& output)
 {
     return runcmd(programPath(Program::Lvm), args, output);
