@@ -2,6 +2,7 @@
 #include "demowindow.h"
 
 #include "itemmodels.h"
+#include "operations.h"
 #include "roz.h"
 
 #include <QHeaderView>
@@ -102,7 +103,7 @@ QPair<QString, QString> DemoWindow::selection() const
     return {current.parent().data(NameRole).toString(), current.data(NameRole).toString()};
 }
 
-int DemoWindow::perform(const QString& what, QObject* source, const std::function<int()>& operation)
+int DemoWindow::perform(const QString& what, QObject* source, const std::function<OperationResult()>& operation)
 {
     if (!source) {
         m_transcript->appendPlainText(tr("%1: no such object").arg(what));
@@ -110,61 +111,83 @@ int DemoWindow::perform(const QString& what, QObject* source, const std::functio
     }
     // Every model object has an output(QString) signal carrying its transcript.
     const auto connection = connect(source, SIGNAL(output(QString)), m_transcript, SLOT(setPlainText(QString)));
-    const int result = operation();
+    const OperationResult result = operation();
     disconnect(connection);
-    m_transcript->appendPlainText(result == 0 ? tr("— %1: done").arg(what)
-                                              : tr("— %1: failed (%2)").arg(what).arg(result));
-    return result;
+    if (result.ok)
+        m_transcript->appendPlainText(tr("— %1: done").arg(what));
+    else if (result.refused())
+        m_transcript->appendPlainText(tr("— %1: refused: %2").arg(what, result.message));
+    else
+        m_transcript->appendPlainText(
+            tr("— %1: %2 failed (%3): %4").arg(what, result.failedStep).arg(result.exitCode).arg(result.message));
+    return result.exitCode;
 }
+
+namespace {
+
+constexpr qint64 kMiB = 1024 * 1024;
+
+FileSystem fileSystemNamed(const QString& name)
+{
+    if (name == QLatin1String("ext2"))
+        return FileSystem::Ext2;
+    if (name == QLatin1String("ext3"))
+        return FileSystem::Ext3;
+    if (name == QLatin1String("reiserfs"))
+        return FileSystem::Reiserfs;
+    return FileSystem::None;
+}
+
+} // namespace
 
 int DemoWindow::createGroup(const QString& name, const QStringList& partitions, int extentMiB)
 {
     Lvm* lvm = m_roz->getLvm();
-    const QStringList args =
-        QStringList{QStringLiteral("-s%1M").arg(extentMiB), QString(), QString(), name} + partitions;
-    return perform(tr("create group %1").arg(name), lvm, [lvm, args] { return lvm->createVg(args); });
+    return perform(tr("create group %1").arg(name), lvm,
+                   [=] { return ::createGroup(*lvm, name, partitions, extentMiB * kMiB); });
 }
 
 int DemoWindow::createVolume(const QString& group, const QString& name, int sizeMiB, const QString& fileSystem)
 {
     Vg* vg = m_roz->getLvm()->getVg(group);
-    const QStringList request{fileSystem, QStringLiteral("-L%1M").arg(sizeMiB), group, QStringLiteral("-n") + name};
-    return perform(tr("create volume %1/%2").arg(group, name), vg, [vg, request] { return vg->createLv(request); });
+    return perform(tr("create volume %1/%2").arg(group, name), vg,
+                   [=] { return ::createVolume(*vg, name, sizeMiB * kMiB, fileSystemNamed(fileSystem)); });
+}
+
+Lv* DemoWindow::volume(const QString& group, const QString& name) const
+{
+    Vg* vg = m_roz->getLvm()->getVg(group);
+    return vg ? vg->getLv(name) : nullptr;
 }
 
 int DemoWindow::growVolume(const QString& group, const QString& name, int sizeMiB)
 {
-    Vg* vg = m_roz->getLvm()->getVg(group);
-    Lv* lv = vg ? vg->getLv(name) : nullptr;
-    return perform(tr("grow %1/%2").arg(group, name), lv,
-                   [lv, sizeMiB] { return lv->resize({QStringLiteral("-L%1").arg(sizeMiB)}); });
+    Lv* lv = volume(group, name);
+    return perform(tr("grow %1/%2").arg(group, name), lv, [=] { return ::growVolume(*lv, sizeMiB * kMiB); });
 }
 
 int DemoWindow::snapshotVolume(const QString& group, const QString& name, const QString& snapshot, int sizeMiB)
 {
-    Vg* vg = m_roz->getLvm()->getVg(group);
-    Lv* lv = vg ? vg->getLv(name) : nullptr;
-    const QStringList args{QStringLiteral("-s"), QStringLiteral("-n") + snapshot, QStringLiteral("-L%1M").arg(sizeMiB)};
-    return perform(tr("snapshot %1/%2").arg(group, name), lv, [lv, args] { return lv->createSnapshot(args); });
+    Lv* lv = volume(group, name);
+    return perform(tr("snapshot %1/%2").arg(group, name), lv,
+                   [=] { return ::snapshotVolume(*lv, snapshot, sizeMiB * kMiB); });
 }
 
 int DemoWindow::renameVolume(const QString& group, const QString& name, const QString& newName)
 {
-    Vg* vg = m_roz->getLvm()->getVg(group);
-    Lv* lv = vg ? vg->getLv(name) : nullptr;
-    return perform(tr("rename %1/%2").arg(group, name), lv, [lv, newName] { return lv->rename(newName); });
+    Lv* lv = volume(group, name);
+    return perform(tr("rename %1/%2").arg(group, name), lv, [=] { return ::renameVolume(*lv, newName); });
 }
 
 int DemoWindow::removeVolume(const QString& group, const QString& name)
 {
-    Vg* vg = m_roz->getLvm()->getVg(group);
-    Lv* lv = vg ? vg->getLv(name) : nullptr;
-    return perform(tr("remove %1/%2").arg(group, name), lv, [lv] { return lv->remove(); });
+    Lv* lv = volume(group, name);
+    return perform(tr("remove %1/%2").arg(group, name), lv, [=] { return ::removeVolume(*lv); });
 }
 
 int DemoWindow::setGroupActive(const QString& group, bool active)
 {
     Vg* vg = m_roz->getLvm()->getVg(group);
     return perform(tr("%1 %2").arg(active ? tr("activate") : tr("deactivate"), group), vg,
-                   [vg, active] { return active ? vg->activate() : vg->deactivate(); });
+                   [=] { return active ? activateGroup(*vg) : deactivateGroup(*vg); });
 }

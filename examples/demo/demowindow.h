@@ -7,7 +7,9 @@
 
 #include <functional>
 
+class Lv;
 class LogicalTreeModel;
+struct OperationResult;
 class PhysicalTreeModel;
 class QPlainTextEdit;
 class QTreeView;
@@ -25,7 +27,8 @@ public:
     QTreeView* physicalView() const { return m_physicalView; }
     QString transcript() const;
 
-    // The operations the toolbar offers, without their dialogs; each returns the library's result.
+    // The operations the toolbar offers, without their dialogs, through the library's typed calls;
+    // each returns the positional call's code (0 done).
     int createGroup(const QString& name, const QStringList& partitions, int extentMiB);
     int createVolume(const QString& group, const QString& name, int sizeMiB, const QString& fileSystem);
     int growVolume(const QString& group, const QString& name, int sizeMiB);
@@ -35,8 +38,10 @@ public:
     int setGroupActive(const QString& group, bool active);
 
 private:
-    // Runs `operation` with the transcript of `source` shown as it comes, then a result line.
-    int perform(const QString& what, QObject* source, const std::function<int()>& operation);
+    // Runs `operation` with the transcript of `source` shown as it comes, then a result line;
+    // returns the positional call's code.
+    int perform(const QString& what, QObject* source, const std::function<OperationResult()>& operation);
+    Lv* volume(const QString& group, const QString& name) const;
     // The selected row of the logical tree as (group, volume); volume empty for a group.
     QPair<QString, QString> selection() const;
     void buildToolBar();
