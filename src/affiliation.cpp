@@ -174,6 +174,7 @@ void Hard::addNewDisks(const QStringList& devices)
             Disk* disk = new Disk(entry.name.simplified(), this);
             disk->setSize(entry.size);
             disk->findPartition();
+            forgetWhenDestroyed(disk);
             ordered.append(disk);
         }
     }

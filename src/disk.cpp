@@ -33,7 +33,11 @@ void Disk::findPartition()
 
 void Disk::addPartition(const QString& name, const QString& deviceLine)
 {
-    m_partitions.append(new Partition(name.simplified(), deviceLine, false, this));
+    auto* partition = new Partition(name.simplified(), deviceLine, false, this);
+    m_partitions.append(partition);
+    // A partition deleted from outside leaves the registry too.
+    connect(partition, &QObject::destroyed, this,
+            [this](QObject* gone) { m_partitions.removeIf([gone](Partition* p) { return p == gone; }); });
 }
 
 Partition* Disk::getPartition(unsigned int index)

@@ -38,7 +38,15 @@ void Hard::addDisk(const QString& name, unsigned long size)
     auto* disk = new Disk(name.simplified(), this);
     disk->setSize(size);
     m_disks.append(disk);
+    forgetWhenDestroyed(disk);
     disk->findPartition();
+}
+
+// A subtree deleted from outside leaves the registry too.
+void Hard::forgetWhenDestroyed(Disk* disk)
+{
+    connect(disk, &QObject::destroyed, this,
+            [this](QObject* gone) { m_disks.removeIf([gone](Disk* d) { return d == gone; }); });
 }
 
 Disk* Hard::getDisk(unsigned int index)

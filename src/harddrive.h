@@ -159,6 +159,8 @@ public:
     void releaseChanges();
 
 private:
+    void forgetWhenDestroyed(Disk* disk);
+
     QStringList m_problems; // failed reads of the disk listing
     QList<Disk*> m_disks;   // children, in listing order
 };

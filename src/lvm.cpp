@@ -77,6 +77,9 @@ void Lvm::addVg(const QString& vgName)
     connect(vg, &Vg::pvsChanged, this, &Lvm::onePvsChanged);
     vg->m_manager = this;
     vgList.append(vg);
+    // A subtree deleted from outside leaves the registry too.
+    connect(vg, &QObject::destroyed, this,
+            [this](QObject* gone) { vgList.removeIf([gone](Vg* v) { return v == gone; }); });
     vg->findLv();
 }
 

@@ -195,6 +195,8 @@ void Vg::addLv(const QString& lvName, bool bOriginal, bool bSnapshot)
     connect(lv, &Lv::renameLv, this, &Vg::slotRenameLv);
     connect(lv, &Lv::resizeLv, this, &Vg::slotResizeLv);
     m_lvs.append(lv);
+    connect(lv, &QObject::destroyed, this,
+            [this](QObject* gone) { m_lvs.removeIf([gone](Lv* v) { return v == gone; }); });
 }
 
 bool Vg::hasLv(const QString& lvName)
