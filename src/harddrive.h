@@ -14,8 +14,8 @@ struct PartitionRecord;
 
 // Ownership: the QObject tree is the only owner. Hard's parent is the caller's (Roz: the Roz), a
 // Disk's parent is its Hard and a Partition's parent is its Disk; the registries are ordered,
-// non-owning lists of those children. Never delete or re-parent a model object yourself. Disks
-// and partitions stay valid as long as the Hard: a change never removes one.
+// non-owning lists of those children. Do not re-parent one; one deleted from outside leaves its
+// registry. Disks and partitions stay valid as long as the Hard: a change never removes one.
 // Sizes: the device lister gives KiB; sizeBytes() gives bytes.
 
 // One partition of one disk: size, system, file-system type, mount point, physical-volume state,
@@ -153,12 +153,12 @@ public:
     // volume: those of `devices` the tree does not hold yet are read and added in listing order.
     void addNewDisks(const QStringList& devices);
 
+private:
+    friend class HardChangeHold;
     // While held, every partition's changed() waits for the last release; the facade holds the
     // tree for each logical change it carries over.
     void holdChanges();
     void releaseChanges();
-
-private:
     void forgetWhenDestroyed(Disk* disk);
 
     QStringList m_problems; // failed reads of the disk listing

@@ -19,8 +19,8 @@ struct VolumeRecord;
 // Ownership: the QObject tree is the only owner. Lvm's parent is the caller's (Roz: the Roz), a
 // Vg's parent is its Lvm and an Lv's parent is its Vg, so parent() is the owner and
 // findChildren<Lv*>() on a Vg, an Lvm or a Roz finds the volumes. The registries (vgs(), lvs())
-// are ordered, non-owning lists of those children. Never delete or re-parent a model object
-// yourself: the tree deletes it when the tools no longer have it.
+// are ordered, non-owning lists of those children. The tree deletes an object when the tools no
+// longer have it. Do not re-parent one; one deleted from outside leaves its registry unannounced.
 // Pointer lifetimes: a Vg* stays valid until Lvm::vgAboutToBeRemoved has been delivered for it
 // (its volumes go with it); an Lv* until Vg::lvAboutToBeRemoved has been delivered for it or its
 // group goes. Everything goes with the Lvm. QPointer notices both.

@@ -8,13 +8,11 @@ namespace {
 
 // vg00 (data ext3, logs ext2) on sda1 and sda2, an empty group on sda3, sda5 spare.
 const char* const kMachine = R"({
-  "disks": [
-    {"name": "sda", "sizeKiB": 16777216, "partitions": [
+  "disks": [{"name": "sda", "sizeKiB": 16777216, "partitions": [
       {"number": 1, "sizeKiB": 4194304, "system": "Linux LVM", "tag": "LVM"},
       {"number": 2, "sizeKiB": 4194304, "system": "Linux LVM", "tag": "LVM"},
       {"number": 3, "sizeKiB": 2097152, "system": "Linux LVM", "tag": "LVM"},
-      {"number": 5, "sizeKiB": 1048576}]}
-  ],
+      {"number": 5, "sizeKiB": 1048576}]}],
   "pvs": [{"device": "/dev/sda1", "vg": "vg00"}, {"device": "/dev/sda2", "vg": "vg00"},
           {"device": "/dev/sda3", "vg": "vgempty"}],
   "vgs": [
@@ -29,7 +27,6 @@ class ModelTree : public RozOnMachine
 protected:
     ModelTree() : RozOnMachine(kMachine) {}
 
-    Lv* lv(const QString& name) { return vg->getLv(name); }
     Lvm* lvm() { return roz->getLvm(); }
 
     // The identity notices, a few by-path ones as landmarks, and changed() of every object
@@ -65,7 +62,7 @@ TEST_F(ModelTree, ParentIsTheOwnerAndFindChildrenSeesTheTree)
     EXPECT_EQ(lvm()->parent(), roz.get());
     EXPECT_EQ(roz->getHard()->parent(), roz.get());
     EXPECT_EQ(vg->parent(), lvm());
-    EXPECT_EQ(lv("data")->parent(), vg);
+    EXPECT_EQ(vg->getLv("data")->parent(), vg);
     EXPECT_EQ(vg->findChildren<Lv*>(), vg->lvs());
     EXPECT_EQ(roz->findChildren<Lv*>().size(), 2);
     EXPECT_EQ(roz->findChildren<Vg*>(), lvm()->vgs());
@@ -96,7 +93,7 @@ TEST_F(ModelTree, DeletionIsCleanWhicheverGoesFirst)
         EXPECT_EQ(heard, receiverFirst ? 0 : 1);
     }
     // A subtree deleted from outside leaves its registry.
-    delete lv("logs");
+    delete vg->getLv("logs");
     EXPECT_EQ(vg->lvPaths(), QStringList{"/dev/vg00/data"});
     delete vg;
     EXPECT_EQ(lvm()->vgCount(), 1u);
@@ -159,8 +156,10 @@ TEST_F(ModelTree, EachOperationAnnouncesItsIdentityNotices)
         roz.reset(); // a fresh machine for each operation
         sim.reset();
         SetUp();
-        if (QLatin1String(c.name) == QLatin1String("activate") || QLatin1String(c.name) == QLatin1String("defreeze"))
-            ASSERT_EQ(QLatin1String(c.name) == QLatin1String("activate") ? vg->deactivate() : vg->freeze(), 0);
+        const QString name = QString::fromLatin1(c.name); // these two start from the opposite state
+        if (name == "activate" || name == "defreeze") {
+            ASSERT_EQ(name == "activate" ? vg->deactivate() : vg->freeze(), 0);
+        }
         events.clear();
         recordNotices();
         EXPECT_EQ(c.run(vg, lvm()), 0) << c.name;
@@ -173,7 +172,7 @@ TEST_F(ModelTree, SizesInBytesAndListsMatchTheOldAccessors)
     constexpr qint64 kMiB = 1024 * 1024;
     EXPECT_EQ(vg->sizeBytes(), vg->getAttribute(Vg::SizeMb) * kMiB);
     EXPECT_EQ(vg->freeBytes(), vg->getAttribute(Vg::FreeMb) * kMiB);
-    EXPECT_EQ(lv("data")->sizeBytes(), 256 * kMiB);
+    EXPECT_EQ(vg->getLv("data")->sizeBytes(), 256 * kMiB);
     EXPECT_EQ(vg->pvList(), (QStringList{"/dev/sda1", "/dev/sda2"}));
     EXPECT_EQ(vg->lvPaths(), (QStringList{"/dev/vg00/data", "/dev/vg00/logs"}));
     Disk* sda = roz->getHard()->getDisk(QStringLiteral("sda"));
