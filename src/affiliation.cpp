@@ -2,6 +2,7 @@
 // after changes on the logical side.
 #include "harddrive.h"
 
+#include "changehold_p.h"
 #include "pathlist_p.h"
 #include "reader_p.h"
 #include "utils.h"
@@ -48,7 +49,7 @@ void followReportedLvs(Partition* partition)
 
 Partition* Hard::getPv(const QString& path)
 {
-    for (const auto& disk : m_disks) {
+    for (Disk* disk : std::as_const(m_disks)) {
         for (unsigned int i = 0; i < disk->partitionCount(); ++i) {
             Partition* partition = disk->getPartition(i);
             if (partition->path() == path)
@@ -61,6 +62,7 @@ Partition* Hard::getPv(const QString& path)
 
 void Hard::affiliateVgPv(const QString& vgPath, const QStringList& listPv)
 {
+    HardChangeHold hold(this);
     for (const QString& pvPath : listPv) {
         Partition* partition = getPv(pvPath);
         if (!partition)
@@ -77,6 +79,7 @@ void Hard::deaffiliateVgPv(const QStringList& listPv)
 
 void Hard::reaffiliateVgPv(const QString& vgPath, const QStringList& listPv)
 {
+    HardChangeHold hold(this);
     for (const QString& pvPath : listPv) {
         Partition* partition = getPv(pvPath);
         if (!partition)
@@ -91,6 +94,7 @@ void Hard::reaffiliateVgPv(const QString& vgPath, const QStringList& listPv)
 
 void Hard::affiliateLvPv(const QString& lvPath, const QStringList& listPv)
 {
+    HardChangeHold hold(this);
     for (const QString& pvPath : listPv) {
         Partition* partition = getPv(pvPath);
         if (!partition)
@@ -103,6 +107,7 @@ void Hard::affiliateLvPv(const QString& lvPath, const QStringList& listPv)
 
 void Hard::deaffiliateLvPv(const QString& lvPath, const QStringList& listPv)
 {
+    HardChangeHold hold(this);
     for (const QString& pvPath : listPv) {
         Partition* partition = getPv(pvPath);
         if (!partition)
@@ -116,6 +121,7 @@ void Hard::deaffiliateLvPv(const QString& lvPath, const QStringList& listPv)
 
 void Hard::reaffiliateLvPv(const QString& newLvPath, const QString& oldLvPath, const QStringList& listPv)
 {
+    HardChangeHold hold(this);
     for (const QString& pvPath : listPv) {
         Partition* partition = getPv(pvPath);
         if (!partition)
@@ -131,6 +137,7 @@ void Hard::reaffiliateLvPv(const QString& newLvPath, const QString& oldLvPath, c
 
 void Hard::markPhysicalVolumes(const QStringList& listPv)
 {
+    HardChangeHold hold(this);
     // The device lister names the type "Linux LVM" and adds the tag; the probe joins them.
     for (const QString& pvPath : listPv) {
         Partition* partition = findPartition(*this, pvPath);
@@ -159,22 +166,40 @@ void Hard::addNewDisks(const QStringList& devices)
 
     // Each new disk takes its place in the listing's order, as a discovery would give it.
     Reader::Scope scope;
-    std::vector<std::unique_ptr<Disk>> ordered;
+    QList<Disk*> ordered;
     for (const DiskEntry& entry : Reader::readDisks().disks) {
-        const auto known = std::find_if(m_disks.begin(), m_disks.end(), [&entry](const std::unique_ptr<Disk>& disk) {
-            return disk && disk->name() == entry.name;
-        });
-        if (known != m_disks.end()) {
-            ordered.push_back(std::move(*known));
+        if (Disk* known = getDisk(entry.name); known && !ordered.contains(known)) {
+            ordered.append(known);
         } else if (unknown.contains(entry.name)) {
-            ordered.push_back(std::make_unique<Disk>(entry.name.simplified(), nullptr, nullptr));
-            ordered.back()->setSize(entry.size);
-            ordered.back()->findPartition();
+            Disk* disk = new Disk(entry.name.simplified(), this);
+            disk->setSize(entry.size);
+            disk->findPartition();
+            forgetWhenDestroyed(disk);
+            ordered.append(disk);
         }
     }
-    for (auto& disk : m_disks) {
-        if (disk)
-            ordered.push_back(std::move(disk));
+    for (Disk* disk : std::as_const(m_disks)) {
+        if (!ordered.contains(disk))
+            ordered.append(disk);
     }
-    m_disks = std::move(ordered);
+    m_disks = ordered;
+}
+
+void Hard::holdChanges()
+{
+    for (const Disk* disk : std::as_const(m_disks)) {
+        for (Partition* partition : disk->m_partitions)
+            partition->holdChanges();
+    }
+}
+
+// Partitions of disks added while the hold lasted were never held and are left alone.
+void Hard::releaseChanges()
+{
+    const QList<Disk*> disks = m_disks;
+    for (const Disk* disk : disks) {
+        const QList<Partition*> partitions = disk->m_partitions;
+        for (Partition* partition : partitions)
+            partition->releaseChanges();
+    }
 }

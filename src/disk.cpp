@@ -5,6 +5,8 @@
 #include "toolstream_p.h"
 #include "utils.h"
 
+#include <utility>
+
 Disk::Disk(const QString& name, QObject* parent, const char* objectName) : QObject(parent), m_name(name)
 {
     if (objectName)
@@ -12,7 +14,11 @@ Disk::Disk(const QString& name, QObject* parent, const char* objectName) : QObje
     MyDebug(QStringLiteral("==") + path() + QStringLiteral("================================"));
 }
 
-Disk::~Disk() = default;
+Disk::~Disk()
+{
+    const QList<Partition*> partitions = std::exchange(m_partitions, {});
+    qDeleteAll(partitions);
+}
 
 void Disk::findPartition()
 {
@@ -27,25 +33,27 @@ void Disk::findPartition()
 
 void Disk::addPartition(const QString& name, const QString& deviceLine)
 {
-    auto partition = std::make_unique<Partition>(name.simplified(), deviceLine, false, nullptr, nullptr);
-    Q_CHECK_PTR(partition.get());
-    m_partitions.push_back(std::move(partition));
+    auto* partition = new Partition(name.simplified(), deviceLine, false, this);
+    m_partitions.append(partition);
+    // A partition deleted from outside leaves the registry too.
+    connect(partition, &QObject::destroyed, this,
+            [this](QObject* gone) { m_partitions.removeIf([gone](Partition* p) { return p == gone; }); });
 }
 
 Partition* Disk::getPartition(unsigned int index)
 {
-    if (index >= m_partitions.size()) {
+    if (index >= static_cast<unsigned int>(m_partitions.size())) {
         assertWarning("partition != NULL", "harddrive", 402);
         return nullptr;
     }
-    return m_partitions[index].get();
+    return m_partitions[index];
 }
 
 Partition* Disk::getPartition(const QString& name)
 {
-    for (const auto& partition : m_partitions) {
+    for (Partition* partition : std::as_const(m_partitions)) {
         if (partition->name() == name)
-            return partition.get();
+            return partition;
     }
     return nullptr;
 }
@@ -55,14 +63,27 @@ unsigned int Disk::partitionCount() const
     return static_cast<unsigned int>(m_partitions.size());
 }
 
+QList<Partition*> Disk::partitions() const
+{
+    return m_partitions;
+}
+
 QString Disk::getSize()
 {
     return QString::number(m_size);
 }
 
+qint64 Disk::sizeBytes() const
+{
+    return static_cast<qint64>(m_size) * 1024;
+}
+
 void Disk::setSize(unsigned long size)
 {
+    if (size == m_size)
+        return;
     m_size = size;
+    emit changed();
 }
 
 QString Disk::name() const

@@ -1,9 +1,12 @@
 // Hard: discovery of every disk of the machine and the re-reading of partitions after a change.
 #include "harddrive.h"
 
+#include "changehold_p.h"
 #include "reader_p.h"
 #include "toolstream_p.h"
 #include "utils.h"
+
+#include <utility>
 
 Hard::Hard(QObject* parent, const char* objectName) : QObject(parent)
 {
@@ -13,7 +16,11 @@ Hard::Hard(QObject* parent, const char* objectName) : QObject(parent)
     MyDebug(QStringLiteral("=====D=I=S=K=S====&=====P=A=R=T=I=T=I=O=N=S======="));
 }
 
-Hard::~Hard() = default;
+Hard::~Hard()
+{
+    const QList<Disk*> disks = std::exchange(m_disks, {});
+    qDeleteAll(disks);
+}
 
 void Hard::findDisk()
 {
@@ -28,28 +35,34 @@ void Hard::findDisk()
 
 void Hard::addDisk(const QString& name, unsigned long size)
 {
-    auto disk = std::make_unique<Disk>(name.simplified(), nullptr, nullptr);
+    auto* disk = new Disk(name.simplified(), this);
     disk->setSize(size);
-    Q_CHECK_PTR(disk.get());
-    Disk* added = disk.get();
-    m_disks.push_back(std::move(disk));
-    added->findPartition();
+    m_disks.append(disk);
+    forgetWhenDestroyed(disk);
+    disk->findPartition();
+}
+
+// A subtree deleted from outside leaves the registry too.
+void Hard::forgetWhenDestroyed(Disk* disk)
+{
+    connect(disk, &QObject::destroyed, this,
+            [this](QObject* gone) { m_disks.removeIf([gone](Disk* d) { return d == gone; }); });
 }
 
 Disk* Hard::getDisk(unsigned int index)
 {
-    if (index >= m_disks.size()) {
+    if (index >= static_cast<unsigned int>(m_disks.size())) {
         assertWarning("disk != NULL", "harddrive", 361);
         return nullptr;
     }
-    return m_disks[index].get();
+    return m_disks[index];
 }
 
 Disk* Hard::getDisk(const QString& name)
 {
-    for (const auto& disk : m_disks) {
+    for (Disk* disk : std::as_const(m_disks)) {
         if (disk->name() == name)
-            return disk.get();
+            return disk;
     }
     return nullptr;
 }
@@ -62,7 +75,7 @@ unsigned int Hard::diskCount() const
 QStringList Hard::problems() const
 {
     QStringList all = m_problems;
-    for (const auto& disk : m_disks)
+    for (const Disk* disk : m_disks)
         all += disk->m_problems;
     return all;
 }
@@ -71,6 +84,7 @@ void Hard::rereadPartitions(const QStringList& listPv)
 {
     if (listPv.isEmpty())
         return;
+    HardChangeHold hold(this);
     Reader::Scope scope; // one reading for every listed partition where the tool set allows
     for (const PartitionLine& line : Reader::readPartitionLines(listPv)) {
         if (Partition* partition = getPv(line.path))

@@ -3,16 +3,20 @@
 #ifndef DOVODODUZU_HARDDRIVE_H
 #define DOVODODUZU_HARDDRIVE_H
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
-#include <memory>
-#include <vector>
-
 #include "dovododuzu_export.h"
 
 struct PartitionRecord;
+
+// Ownership: the QObject tree is the only owner. Hard's parent is the caller's (Roz: the Roz), a
+// Disk's parent is its Hard and a Partition's parent is its Disk; the registries are ordered,
+// non-owning lists of those children. Do not re-parent one; one deleted from outside leaves its
+// registry. Disks and partitions stay valid as long as the Hard: a change never removes one.
+// Sizes: the device lister gives KiB; sizeBytes() gives bytes.
 
 // One partition of one disk: size, system, file-system type, mount point, physical-volume state,
 // group path and the logical volumes on it. Probes itself once, at construction.
@@ -41,12 +45,22 @@ public:
     QString getVgPath() const;
     void setVgPath(const QString& vgPath);
     QString lvString() const;
+    QStringList lvList() const; // lvString split at ':', empty entries dropped
     void setLvs(const QString& lvs);
+    qint64 sizeBytes() const;
     // Set what a change on the machine established without a new probe.
     void setPv(bool pv);
     void setFstype(const QString& fstype);
 
+signals:
+    // An accessor value changed after construction (a setter, the affiliation, a new probe);
+    // once at the end of the operation that changed it.
+    void changed();
+
 private:
+    void holdChanges();
+    void releaseChanges();
+    QStringList observedState() const;
     // Probes the partition again from a new device line, as at construction.
     void reprobe(const QString& deviceLine);
     void applyProbe(const PartitionRecord& record);
@@ -64,6 +78,8 @@ private:
     QString m_uuid;
     QString m_lvs;
     QString m_vgPath;
+    int m_changeHolds = 0;
+    QStringList m_heldState;
 };
 
 // One disk and its partitions.
@@ -80,11 +96,16 @@ public:
     Partition* getPartition(unsigned int index);
     Partition* getPartition(const QString& name);
     unsigned int partitionCount() const;
+    QList<Partition*> partitions() const;
     QString getSize();
+    qint64 sizeBytes() const;
     void setSize(unsigned long size);
     QString name() const;
     QString path() const;
     QString lvString() const;
+
+signals:
+    void changed(); // see Partition::changed
 
 private:
     friend class Hard;
@@ -92,7 +113,7 @@ private:
     unsigned long m_size = 0;
     QStringList m_problems; // failed reads of the partition listing
     QString m_name;
-    std::vector<std::unique_ptr<Partition>> m_partitions;
+    QList<Partition*> m_partitions; // children, in listing order
 };
 
 // Every disk of the machine, found at construction.
@@ -133,8 +154,15 @@ public:
     void addNewDisks(const QStringList& devices);
 
 private:
+    friend class HardChangeHold;
+    // While held, every partition's changed() waits for the last release; the facade holds the
+    // tree for each logical change it carries over.
+    void holdChanges();
+    void releaseChanges();
+    void forgetWhenDestroyed(Disk* disk);
+
     QStringList m_problems; // failed reads of the disk listing
-    std::vector<std::unique_ptr<Disk>> m_disks;
+    QList<Disk*> m_disks;   // children, in listing order
 };
 
 #endif

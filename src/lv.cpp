@@ -12,6 +12,8 @@ namespace {
 // Line of the extent-size check in proportion(), as the warning names it.
 constexpr int kProportionAssertLine = 1042;
 
+constexpr qint64 kMiB = 1024 * 1024;
+
 } // namespace
 
 Lv::Lv(const QString& lvName, const QString& vgName, const int& leSize, const int& vgFree, bool bOriginal,
@@ -21,16 +23,48 @@ Lv::Lv(const QString& lvName, const QString& vgName, const int& leSize, const in
 {
     if (name)
         setObjectName(QString::fromLatin1(name));
+    m_changeHolds = 1; // what the first reads set is no change
     getBasics();
     getPvs();
+    m_changeHolds = 0;
     MyDebug(QStringLiteral("============") + m_name + QStringLiteral("======================"));
 }
 
 Lv::~Lv() = default;
 
+void Lv::holdChanges()
+{
+    if (m_changeHolds++ == 0)
+        m_heldState = observedState();
+}
+
+void Lv::releaseChanges()
+{
+    if (m_changeHolds > 0 && --m_changeHolds == 0 && observedState() != m_heldState)
+        emit changed();
+}
+
+// Every accessor's value but the mount point, which is read anew on each call.
+QStringList Lv::observedState() const
+{
+    QStringList state{m_name,
+                      getVgPath(),
+                      m_fstype,
+                      m_pvString,
+                      m_original,
+                      m_snapshots.join(QLatin1Char(':')),
+                      QString::number(m_bOriginal),
+                      QString::number(m_bSnapshot)};
+    for (int attribute = Access; attribute <= ZeroValue; ++attribute)
+        state.append(QString::number(getAttribute(static_cast<Attribute>(attribute))));
+    return state;
+}
+
 void Lv::getBasics()
 {
+    holdChanges();
     applyVolume(Reader::readVolume(m_vgName, m_name, m_bOriginal, m_bSnapshot));
+    releaseChanges();
 }
 
 void Lv::applyVolume(const VolumeRecord& record)
@@ -145,34 +179,46 @@ int Lv::proportion() const
 
 void Lv::setStatus(int status)
 {
+    holdChanges();
     m_status = status;
+    releaseChanges();
 }
 
 void Lv::setSize(int size)
 {
+    holdChanges();
     m_size = size;
+    releaseChanges();
 }
 
 void Lv::setLe(int allocated, int current)
 {
+    holdChanges();
     m_allocatedLe = allocated;
     m_currentLe = current;
+    releaseChanges();
 }
 
 void Lv::setSizeAtRead(int size)
 {
+    holdChanges();
     m_sizeAtRead = size;
+    releaseChanges();
 }
 
 void Lv::setOriginal(const QString& original)
 {
+    holdChanges();
     m_original = original;
+    releaseChanges();
 }
 
 void Lv::addSnapshot(const QString& snapName)
 {
+    holdChanges();
     m_snapshots.append(snapName);
     std::stable_sort(m_snapshots.begin(), m_snapshots.end(), Reader::listedBefore);
+    releaseChanges();
 }
 
 void Lv::rememberActiveDevice()
@@ -184,6 +230,13 @@ void Lv::rememberActiveDevice()
 }
 
 void Lv::followActivation(bool active)
+{
+    holdChanges();
+    applyActivation(active);
+    releaseChanges();
+}
+
+void Lv::applyActivation(bool active)
 {
     if (!active) {
         // What the colon listing and the file-system probe give for a volume without a device node.
@@ -209,9 +262,16 @@ QString Lv::path() const
     return getVgPath() + QLatin1Char('/') + m_name;
 }
 
+qint64 Lv::sizeBytes() const
+{
+    return m_size * kMiB;
+}
+
 void Lv::getPvs()
 {
+    holdChanges();
     m_pvString = Reader::readVolumePvs(m_vgName, m_name);
+    releaseChanges();
     if (!m_pvString.isEmpty())
         MyDebug(path() + QStringLiteral("'s pvstring: ") + m_pvString);
 }

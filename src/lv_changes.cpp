@@ -1,6 +1,7 @@
 // Renaming, removing and snapshotting a logical volume, and keeping an origin's snapshot list.
 #include "lvmdrive.h"
 
+#include "changehold_p.h"
 #include "programs_p.h"
 #include "reader_p.h"
 #include "utils.h"
@@ -20,6 +21,7 @@ constexpr int kOriginAccess = 8;
 
 int Lv::rename(const QString& newName)
 {
+    GroupChangeHold hold(this);
     const QString oldName = m_name;
     const QString simplifiedName = newName.simplified();
     const int result =
@@ -30,11 +32,13 @@ int Lv::rename(const QString& newName)
         return result;
     m_name = simplifiedName;
     emit renameLv(m_name, oldName);
+    emit renamedFrom(oldName, m_name);
     return result;
 }
 
 int Lv::remove()
 {
+    GroupChangeHold hold(this); // lets go of the group only: this volume is gone by then
     const int result =
         runcmd(programPath(Program::Lvm), {QStringLiteral("lvremove"), QStringLiteral("-f"), path()}, m_log);
     emit output(m_log);
@@ -54,6 +58,7 @@ int Lv::createSnapshot(const QStringList& args)
         return -1;
     }
 
+    GroupChangeHold hold(this);
     QStringList command{QStringLiteral("lvcreate")};
     command += args;
     command.append(path());
@@ -79,17 +84,20 @@ int Lv::createSnapshot(const QStringList& args)
 
 void Lv::removeSnapshot(const QString& snapName)
 {
+    holdChanges();
     m_snapshots.removeAll(snapName);
-    if (!m_snapshots.isEmpty())
-        return;
-    m_bOriginal = false;
-    // The tool no longer reports the volume as an origin either.
-    m_access &= ~kOriginAccess;
-    MyDebug(m_name + QStringLiteral(" is back to normal"));
+    if (m_snapshots.isEmpty()) {
+        m_bOriginal = false;
+        // The tool no longer reports the volume as an origin either.
+        m_access &= ~kOriginAccess;
+        MyDebug(m_name + QStringLiteral(" is back to normal"));
+    }
+    releaseChanges();
 }
 
 void Lv::renameSnapshot(const QString& newName, const QString& oldName)
 {
+    holdChanges();
     MyDebug(QStringLiteral("snapshot(s) before rename : ") + m_snapshots.join(QLatin1Char(':')));
     for (QString& snapName : m_snapshots) {
         if (snapName == oldName)
@@ -97,4 +105,5 @@ void Lv::renameSnapshot(const QString& newName, const QString& oldName)
     }
     std::stable_sort(m_snapshots.begin(), m_snapshots.end(), Reader::listedBefore);
     MyDebug(QStringLiteral("snapshot(s) after rename : ") + m_snapshots.join(QLatin1Char(':')));
+    releaseChanges();
 }

@@ -1,6 +1,7 @@
 // Growing a logical volume with lvextend and then the file system on it.
 #include "lvmdrive.h"
 
+#include "changehold_p.h"
 #include "pathlist_p.h"
 #include "programs_p.h"
 #include "reader_p.h"
@@ -43,7 +44,19 @@ int Lv::stopResize(const QString& reason, int result)
     return result;
 }
 
+// A grow may re-read twice (after lvextend and after the file-system step); resized() tells
+// of it once, when the whole call succeeded.
 int Lv::resize(const QStringList& args)
+{
+    GroupChangeHold hold(this);
+    m_resizeRefreshes = 0;
+    const int result = runResize(args);
+    if (result == 0 && m_resizeRefreshes > 0)
+        emit resized();
+    return result;
+}
+
+int Lv::runResize(const QStringList& args)
 {
     // The size reaches lvextend and the file-system tools; refuse anything that is not a plain
     // size before a tool runs.
@@ -126,6 +139,7 @@ void Lv::refreshAfterResize(const QStringList& oldPvs)
     Reader::Scope scope;
     getBasics();
     getPvs();
+    ++m_resizeRefreshes;
     emit resizeLv(name(), oldPvs);
 }
 

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -22,11 +23,10 @@ constexpr int kCreateVgNameIndex = 3;
 constexpr int kCreateVgFirstDevice = 4;
 
 // A group made or renamed takes the place a discovery would give it.
-void sortAsReported(std::vector<std::unique_ptr<Vg>>& groups)
+void sortAsReported(QList<Vg*>& groups)
 {
-    std::stable_sort(groups.begin(), groups.end(), [](const std::unique_ptr<Vg>& a, const std::unique_ptr<Vg>& b) {
-        return Reader::listedBefore(a->name(), b->name());
-    });
+    std::stable_sort(groups.begin(), groups.end(),
+                     [](const Vg* a, const Vg* b) { return Reader::listedBefore(a->name(), b->name()); });
 }
 
 } // namespace
@@ -41,10 +41,9 @@ Lvm::Lvm(QObject* parent, const char* name) : QObject(parent)
 
 Lvm::~Lvm()
 {
-    // First to last, as the groups were added.
-    for (auto& vg : vgList)
-        vg.reset();
-    vgList.clear();
+    // First to last, as the groups were added, before anything of the manager goes.
+    const QList<Vg*> groups = std::exchange(vgList, {});
+    qDeleteAll(groups);
 }
 
 void Lvm::findVg()
@@ -63,7 +62,7 @@ void Lvm::findVg()
 
 void Lvm::addVg(const QString& vgName)
 {
-    Vg* vg = new (std::nothrow) Vg(vgName.simplified());
+    Vg* vg = new (std::nothrow) Vg(vgName.simplified(), this);
     if (!vg)
         qt_check_pointer("lvmdrive", kAddVgCheckLine);
     connect(vg, &Vg::removed, this, &Lvm::slotRemoveVg);
@@ -77,7 +76,10 @@ void Lvm::addVg(const QString& vgName)
     connect(vg, &Vg::oneLvResized, this, &Lvm::oneLvResized);
     connect(vg, &Vg::pvsChanged, this, &Lvm::onePvsChanged);
     vg->m_manager = this;
-    vgList.emplace_back(vg);
+    vgList.append(vg);
+    // A subtree deleted from outside leaves the registry too.
+    connect(vg, &QObject::destroyed, this,
+            [this](QObject* gone) { vgList.removeIf([gone](Vg* v) { return v == gone; }); });
     vg->findLv();
 }
 
@@ -88,39 +90,51 @@ bool Lvm::hasVg(const QString& vgName)
 
 Vg* Lvm::getVg(const QString& vgName)
 {
-    for (const auto& vg : vgList) {
+    for (Vg* vg : std::as_const(vgList)) {
         if (vg->name() == vgName)
-            return vg.get();
+            return vg;
     }
     return nullptr;
 }
 
 Vg* Lvm::getVg(uint index)
 {
-    if (index >= vgList.size()) {
+    if (index >= static_cast<uint>(vgList.size())) {
         assertWarning("vg != NULL", "lvmdrive", kGetVgAssertLine);
         return nullptr;
     }
-    return vgList[index].get();
+    return vgList[index];
 }
 
 bool Lvm::removeVg(uint index)
 {
-    if (index >= vgList.size())
+    if (index >= static_cast<uint>(vgList.size()))
         return false;
-    vgList.erase(vgList.begin() + index);
+    deleteVg(index);
     return true;
 }
 
 bool Lvm::removeVg(const QString& vgName)
 {
-    const Vg* target = getVg(vgName);
+    Vg* target = getVg(vgName);
     if (!target)
         return false;
-    const auto found = std::find_if(vgList.begin(), vgList.end(),
-                                    [target](const std::unique_ptr<Vg>& vg) { return vg.get() == target; });
-    vgList.erase(found);
+    deleteVg(vgList.indexOf(target));
     return true;
+}
+
+// Announced while still registered and whole; unregistered before it is deleted.
+void Lvm::deleteVg(qsizetype index)
+{
+    Vg* vg = vgList.at(index);
+    emit vgAboutToBeRemoved(vg);
+    vgList.removeOne(vg);
+    delete vg;
+}
+
+QList<Vg*> Lvm::vgs() const
+{
+    return vgList;
 }
 
 uint Lvm::vgCount() const
@@ -131,7 +145,7 @@ uint Lvm::vgCount() const
 QStringList Lvm::problems() const
 {
     QStringList all = m_problems;
-    for (const auto& vg : vgList)
+    for (const Vg* vg : vgList)
         all += vg->m_problems;
     return all;
 }
@@ -169,6 +183,8 @@ int Lvm::createVg(const QStringList& args)
         addVg(args.at(kCreateVgNameIndex));
         sortAsReported(vgList);
         emit oneVgAdded(QStringLiteral("/dev/") + args.at(kCreateVgNameIndex), devices);
+        if (Vg* added = getVg(args.at(kCreateVgNameIndex).simplified()))
+            emit vgAdded(added);
     } else if (touched) {
         // Partitions may have been marked or made physical volumes before the failure.
         emit onePvsChanged(devices);
@@ -181,7 +197,7 @@ int Lvm::createVg(const QStringList& args)
 QString Lvm::createVgProblem(const QStringList& args)
 {
     QStringList takenNames = errorVgList;
-    for (const auto& vg : vgList)
+    for (const Vg* vg : vgList)
         takenNames.append(vg->name());
     QString problem = groupNameProblem(args.at(kCreateVgNameIndex), takenNames);
     if (problem.isEmpty())
@@ -194,7 +210,7 @@ QString Lvm::createVgProblem(const QStringList& args)
 QHash<QString, QString> Lvm::physicalVolumeGroups() const
 {
     QHash<QString, QString> groupOfPv;
-    for (const auto& vg : vgList) {
+    for (const Vg* vg : vgList) {
         for (const QString& device : splitPathList(vg->pvString()))
             groupOfPv.insert(device, vg->name());
     }

@@ -7,9 +7,7 @@
 #include <QStringList>
 
 #include <QHash>
-
-#include <memory>
-#include <vector>
+#include <QList>
 
 #include "dovododuzu_export.h"
 
@@ -21,9 +19,19 @@ struct VolumeRecord;
 // Vg::createLv's result when the volume was made but the file system asked for was not.
 constexpr int kVolumeWithoutFileSystem = 256;
 
+// Ownership: the QObject tree is the only owner. Lvm's parent is the caller's (Roz: the Roz), a
+// Vg's parent is its Lvm and an Lv's parent is its Vg, so parent() is the owner and
+// findChildren<Lv*>() on a Vg, an Lvm or a Roz finds the volumes. The registries (vgs(), lvs())
+// are ordered, non-owning lists of those children. The tree deletes an object when the tools no
+// longer have it. Do not re-parent one; one deleted from outside leaves its registry unannounced.
+// Pointer lifetimes: a Vg* stays valid until Lvm::vgAboutToBeRemoved has been delivered for it
+// (its volumes go with it); an Lv* until Vg::lvAboutToBeRemoved has been delivered for it or its
+// group goes. Everything goes with the Lvm. QPointer notices both.
+// Sizes: the MB figures of the tools are MiB; the *Bytes() accessors give them in bytes.
+
 // One logical volume of one volume group. Created and owned by its Vg; it reads the group's
 // name, extent size and free space through live references into the Vg, so it must never
-// outlive it.
+// outlive it (the Vg deletes its volumes before anything of its own goes).
 class DOVODODUZU_EXPORT Lv : public QObject
 {
     Q_OBJECT
@@ -69,6 +77,7 @@ public:
     QString getVgPath() const;
     QString path() const;
     QString mountPoint() const;
+    qint64 sizeBytes() const; // Size (MiB) in bytes
 
     void setStatus(int status);
     void setSize(int size);
@@ -103,7 +112,21 @@ signals:
     void resizeLv(const QString& lvName, const QStringList& oldListPv);
     void output(const QString& text);
 
+    // Identity notices, beside the by-name ones above.
+    // An accessor value changed after construction (a re-read, a setter, a change of the group);
+    // once at the end of the operation that changed it.
+    void changed();
+    void renamedFrom(const QString& oldName, const QString& newName);
+    // Once per successful resize(), after the last re-read (resizeLv may come twice).
+    void resized();
+
 private:
+    // Notices held while an operation runs: changed() comes once, when the last hold ends.
+    void holdChanges();
+    void releaseChanges();
+    QStringList observedState() const;
+    int runResize(const QStringList& args);
+    void applyActivation(bool active);
     int resizedAreaMb() const;
     int stopResize(const QString& reason, int result);
     void refreshAfterResize(const QStringList& oldPvs);
@@ -141,8 +164,12 @@ private:
     int m_activeMajor = -1;
     int m_activeMinor = -1;
     QString m_activeFstype;
+    int m_changeHolds = 0;
+    QStringList m_heldState;
+    int m_resizeRefreshes = 0; // re-reads by the resize in progress
 
     friend class Vg;
+    friend class GroupChangeHold;
 };
 
 // One volume group: its figures, its physical volumes and the registry of its logical volumes.
@@ -185,6 +212,12 @@ public:
     QString pvString() const;
     unsigned int lvCount() const;
     bool isResizable() const;
+    qint64 sizeBytes() const; // SizeMb in bytes
+    qint64 freeBytes() const; // FreeMb in bytes
+    QStringList pvList() const;
+    QStringList lvPaths() const;
+    // The registry in report order; the pointers follow the lifetimes described above.
+    QList<Lv*> lvs() const;
 
     // The registry of logical volumes.
     void findLv();
@@ -192,6 +225,7 @@ public:
     bool hasLv(const QString& lvName);
     Lv* getLv(const QString& lvName);
     Lv* getLv(unsigned int index);
+    // Announce lvAboutToBeRemoved, then delete the volume.
     bool removeLv(const QString& lvName);
     bool removeLv(unsigned int index);
     QString lvString();
@@ -231,7 +265,20 @@ signals:
     // those partitions must be read again.
     void pvsChanged(const QStringList& listPv);
 
+    // Identity notices, beside the by-path ones above.
+    void changed(); // see Lv::changed
+    void renamedFrom(const QString& oldName, const QString& newName);
+    void activationChanged(bool active);      // after activate() or deactivate() succeeded
+    void resizabilityChanged(bool resizable); // after freeze() or defreeze() succeeded
+    void lvAdded(Lv* lv);                     // registered by createLv or Lv::createSnapshot
+    // Delivered while the volume is still usable, before it is deleted and oneLvRemoved follows.
+    void lvAboutToBeRemoved(Lv* lv);
+
 private:
+    void holdChanges();
+    void releaseChanges();
+    QStringList observedState() const;
+    void deleteLv(qsizetype index);
     void dropLv(const QString& lvName);
     int verifyActivation(bool active);
     int changeActivation(const QString& option, int lvStatus);
@@ -242,13 +289,17 @@ private:
     QStringList m_problems;   // failed reads of the volume listing
 
     friend class Lvm;
+    friend class GroupChangeHold;
+
+    int m_changeHolds = 0;
+    QStringList m_heldState;
+    QList<Lv*> m_lvs; // children, in report order
 
     QString vgName;
     QString vgUuid;
     int attr[16] = {};
     QString pvs;
     QString log;
-    std::vector<std::unique_ptr<Lv>> lvs;
 };
 
 // The root of the logical tree: every volume group of the machine, found at construction.
@@ -265,9 +316,12 @@ public:
     bool hasVg(const QString& vgName);
     Vg* getVg(const QString& vgName);
     Vg* getVg(uint index);
+    // Announce vgAboutToBeRemoved, then delete the group.
     bool removeVg(uint index);
     bool removeVg(const QString& vgName);
     uint vgCount() const;
+    // The registry in report order; the pointers follow the lifetimes described above.
+    QList<Vg*> vgs() const;
     QStringList errorVgName() const;
     // What went wrong while the groups and their volumes were read (a program that could not be
     // started, was killed or failed), one line each; empty when the model is complete.
@@ -295,7 +349,13 @@ signals:
     // volumes: those partitions must be read again (the facade has the physical tree do so).
     void onePvsChanged(const QStringList& listPv);
 
+    // Identity notices, beside the by-path ones above.
+    void vgAdded(Vg* vg); // registered by createVg
+    // Delivered while the group is still usable, before it is deleted and oneVgRemoved follows.
+    void vgAboutToBeRemoved(Vg* vg);
+
 private:
+    void deleteVg(qsizetype index);
     QString createVgProblem(const QStringList& args);
 
     friend class Vg;
@@ -303,7 +363,7 @@ private:
 
     QStringList m_problems; // failed reads of the group listing
     QString outputLog;
-    std::vector<std::unique_ptr<Vg>> vgList;
+    QList<Vg*> vgList; // children, in report order
     QStringList errorVgList;
 };
 

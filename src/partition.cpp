@@ -10,16 +10,38 @@ Partition::Partition(const QString& name, const QString& deviceLine, bool pv, QO
 {
     if (objectName)
         setObjectName(QString::fromLatin1(objectName));
+    m_changeHolds = 1; // what the first probe sets is no change
     getBasics();
     getLvs();
+    m_changeHolds = 0;
     MyDebug(QStringLiteral("============") + m_name + QStringLiteral("======================"));
 }
 
 Partition::~Partition() = default;
 
+void Partition::holdChanges()
+{
+    if (m_changeHolds++ == 0)
+        m_heldState = observedState();
+}
+
+void Partition::releaseChanges()
+{
+    if (m_changeHolds > 0 && --m_changeHolds == 0 && observedState() != m_heldState)
+        emit changed();
+}
+
+QStringList Partition::observedState() const
+{
+    return {m_name,   QString::number(m_size), m_systemTag, m_system, m_mountPoint,
+            m_fstype, QString::number(m_pv),   m_vgPath,    m_lvs};
+}
+
 void Partition::getBasics()
 {
+    holdChanges();
     applyProbe(Reader::probePartition(m_name, m_deviceLine));
+    releaseChanges();
 }
 
 void Partition::applyProbe(const PartitionRecord& record)
@@ -38,12 +60,13 @@ void Partition::applyProbe(const PartitionRecord& record)
 
 void Partition::getLvs()
 {
+    holdChanges();
     m_lvs = m_pv ? Reader::readPartitionLvs(m_name) : QString();
-    if (m_lvs.isEmpty()) {
+    if (m_lvs.isEmpty())
         m_lvs = QStringLiteral("");
-        return;
-    }
-    MyDebug(m_name + QStringLiteral("'s lvstring: ") + m_lvs);
+    else
+        MyDebug(m_name + QStringLiteral("'s lvstring: ") + m_lvs);
+    releaseChanges();
 }
 
 QString Partition::name() const
@@ -61,6 +84,11 @@ QString Partition::getSize() const
     return QString::number(m_size);
 }
 
+qint64 Partition::sizeBytes() const
+{
+    return static_cast<qint64>(m_size) * 1024;
+}
+
 int Partition::proportion() const
 {
     return m_size / 1024;
@@ -73,8 +101,10 @@ QString Partition::getSystem() const
 
 void Partition::setSystem(QString systemTag, QString system)
 {
+    holdChanges();
     m_systemTag = systemTag;
     m_system = system;
+    releaseChanges();
 }
 
 QString Partition::fstype() const
@@ -104,7 +134,9 @@ QString Partition::getVgPath() const
 
 void Partition::setVgPath(const QString& vgPath)
 {
+    holdChanges();
     m_vgPath = vgPath.simplified();
+    releaseChanges();
 }
 
 QString Partition::lvString() const
@@ -112,24 +144,37 @@ QString Partition::lvString() const
     return m_lvs;
 }
 
+QStringList Partition::lvList() const
+{
+    return m_lvs.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+}
+
 void Partition::setLvs(const QString& lvs)
 {
+    holdChanges();
     m_lvs = lvs.simplified();
+    releaseChanges();
 }
 
 void Partition::reprobe(const QString& deviceLine)
 {
+    holdChanges();
     m_deviceLine = deviceLine;
     getBasics();
     getLvs();
+    releaseChanges();
 }
 
 void Partition::setPv(bool pv)
 {
+    holdChanges();
     m_pv = pv;
+    releaseChanges();
 }
 
 void Partition::setFstype(const QString& fstype)
 {
+    holdChanges();
     m_fstype = fstype;
+    releaseChanges();
 }

@@ -1,6 +1,7 @@
 // Roz: builds the logical and the physical tree and carries every logical change to the partitions.
 #include "roz.h"
 
+#include "changehold_p.h"
 #include "currentreader_p.h"
 
 namespace {
@@ -25,8 +26,8 @@ Roz::Roz(QObject* parent, const char* name) : QObject(parent)
     {
         // On today's tools both trees are built from one reading of the machine.
         CurrentReadScope scope(CurrentReadScope::Reading::Whole);
-        lvm = new Lvm(nullptr, nullptr);
-        hard = new Hard(nullptr, nullptr);
+        lvm = new Lvm(this);
+        hard = new Hard(this);
     }
 
     // Made last, so that no notice reaches the physical tree while either tree is being built.
@@ -42,12 +43,11 @@ Roz::Roz(QObject* parent, const char* name) : QObject(parent)
     connect(lvm, &Lvm::onePvsChanged, this, &Roz::slotOnePvsChanged);
 }
 
+// The logical tree first, as before; both go before anything of the facade does.
 Roz::~Roz()
 {
-    delete lvm;
-    lvm = nullptr;
-    delete hard;
-    hard = nullptr;
+    delete lvm.data();
+    delete hard.data();
 }
 
 Lvm* Roz::getLvm()
@@ -62,13 +62,21 @@ Hard* Roz::getHard()
 
 QStringList Roz::problems() const
 {
-    return lvm->problems() + hard->problems();
+    QStringList all;
+    if (lvm)
+        all += lvm->problems();
+    if (hard)
+        all += hard->problems();
+    return all;
 }
 
 // A group made, grown, shrunk or removed: its partitions were physical volumes (pvcreate made them
 // so) and stay physical volumes when released, so they are marked as such after the affiliation.
 void Roz::slotOneVgAdded(const QString& vgPath, const QStringList& listPv)
 {
+    if (!hard)
+        return;
+    HardChangeHold hold(hard);
     hard->addNewDisks(listPv);
     hard->affiliateVgPv(vgPath, listPv);
     hard->markPhysicalVolumes(listPv);
@@ -76,17 +84,26 @@ void Roz::slotOneVgAdded(const QString& vgPath, const QStringList& listPv)
 
 void Roz::slotOneVgRemoved(const QStringList& listPv)
 {
+    if (!hard)
+        return;
+    HardChangeHold hold(hard);
     hard->deaffiliateVgPv(listPv);
     hard->markPhysicalVolumes(listPv);
 }
 
 void Roz::slotOneVgRenamed(const QString& vgPath, const QStringList& listPv)
 {
+    if (!hard)
+        return;
+    HardChangeHold hold(hard);
     hard->reaffiliateVgPv(vgPath, listPv);
 }
 
 void Roz::slotOneVgExtended(const QString& vgPath, const QStringList& listPv)
 {
+    if (!hard)
+        return;
+    HardChangeHold hold(hard);
     hard->addNewDisks(listPv);
     hard->affiliateVgPv(vgPath, listPv);
     hard->markPhysicalVolumes(listPv);
@@ -94,27 +111,42 @@ void Roz::slotOneVgExtended(const QString& vgPath, const QStringList& listPv)
 
 void Roz::slotOneVgReduced(const QStringList& listPv)
 {
+    if (!hard)
+        return;
+    HardChangeHold hold(hard);
     hard->deaffiliateVgPv(listPv);
     hard->markPhysicalVolumes(listPv);
 }
 
 void Roz::slotOneLvAdded(const QString& lvPath, const QStringList& listPv)
 {
+    if (!hard)
+        return;
+    HardChangeHold hold(hard);
     hard->affiliateLvPv(lvPath, listPv);
 }
 
 void Roz::slotOneLvRemoved(const QString& lvPath, const QStringList& listPv)
 {
+    if (!hard)
+        return;
+    HardChangeHold hold(hard);
     hard->deaffiliateLvPv(lvPath, listPv);
 }
 
 void Roz::slotOneLvRenamed(const QString& newLvPath, const QString& oldLvPath, const QStringList& listPv)
 {
+    if (!hard)
+        return;
+    HardChangeHold hold(hard);
     hard->reaffiliateLvPv(newLvPath, oldLvPath, listPv);
 }
 
 void Roz::slotOneLvResized(const QString& lvPath, const QStringList& newListPv, const QStringList& oldListPv)
 {
+    if (!hard)
+        return;
+    HardChangeHold hold(hard);
     // Added before released, so a volume moved wholly to other disks is never listed nowhere.
     const QStringList added = entriesNotIn(newListPv, oldListPv);
     const QStringList released = entriesNotIn(oldListPv, newListPv);
@@ -126,6 +158,9 @@ void Roz::slotOneLvResized(const QString& lvPath, const QStringList& newListPv, 
 
 void Roz::slotOnePvsChanged(const QStringList& listPv)
 {
+    if (!hard)
+        return;
+    HardChangeHold hold(hard);
     hard->addNewDisks(listPv);
     hard->rereadPartitions(listPv);
 }

@@ -4,6 +4,7 @@
 #define DOVODODUZU_ROZ_H
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -12,6 +13,9 @@
 #include "lvmdrive.h"
 #include "utils.h"
 
+// Owns both trees as QObject children (Roz -> Lvm -> Vg -> Lv, Roz -> Hard -> Disk ->
+// Partition, see lvmdrive.h and harddrive.h), so findChildren<Lv*>() on a Roz finds every volume.
+// getLvm() and getHard() stay valid as long as the Roz.
 class DOVODODUZU_EXPORT Roz : public QObject
 {
     Q_OBJECT
@@ -40,8 +44,8 @@ public slots:
     void slotOnePvsChanged(const QStringList& listPv);
 
 private:
-    Lvm* lvm = nullptr;
-    Hard* hard = nullptr;
+    QPointer<Lvm> lvm;
+    QPointer<Hard> hard;
 };
 
 #endif

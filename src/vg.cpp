@@ -1,6 +1,7 @@
 // The volume-group record (figures and physical volumes) and the registry of its logical volumes.
 #include "lvmdrive.h"
 
+#include "changehold_p.h"
 #include "pathlist_p.h"
 #include "reader_p.h"
 #include "toolstream_p.h"
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -20,8 +22,7 @@ Lv* originOf(Vg& vg, const Lv& snapshot, const QString& listedName)
 {
     if (!snapshot.getOriginal().isEmpty())
         return vg.getLv(snapshot.getOriginal());
-    for (unsigned int index = 0; index < vg.lvCount(); ++index) {
-        Lv* candidate = vg.getLv(index);
+    for (Lv* candidate : vg.lvs()) {
         if (candidate->isOriginal() && candidate->getSnapshot().contains(listedName))
             return candidate;
     }
@@ -30,12 +31,13 @@ Lv* originOf(Vg& vg, const Lv& snapshot, const QString& listedName)
 
 // Today's report lists a group's volumes by name; a volume made or renamed takes the place a
 // discovery would give it.
-void sortAsReported(std::vector<std::unique_ptr<Lv>>& lvs)
+void sortAsReported(QList<Lv*>& lvs)
 {
-    std::stable_sort(lvs.begin(), lvs.end(), [](const std::unique_ptr<Lv>& a, const std::unique_ptr<Lv>& b) {
-        return Reader::listedBefore(a->name(), b->name());
-    });
+    std::stable_sort(lvs.begin(), lvs.end(),
+                     [](const Lv* a, const Lv* b) { return Reader::listedBefore(a->name(), b->name()); });
 }
+
+constexpr qint64 kMiB = 1024 * 1024;
 
 } // namespace
 
@@ -43,19 +45,52 @@ Vg::Vg(const QString& name, QObject* parent, const char* objName) : QObject(pare
 {
     if (objName)
         setObjectName(QString::fromLatin1(objName));
+    m_changeHolds = 1; // what the first reads set is no change
     getBasics();
     getPvs();
+    m_changeHolds = 0;
     MyDebug(QStringLiteral("==") + path() + QStringLiteral("================================"));
 }
 
 Vg::~Vg()
 {
-    lvs.clear();
+    // Before anything of the group goes: every volume holds references into it.
+    const QList<Lv*> volumes = std::exchange(m_lvs, {});
+    qDeleteAll(volumes);
+}
+
+void Vg::holdChanges()
+{
+    if (m_changeHolds++ == 0)
+        m_heldState = observedState();
+    for (Lv* lv : std::as_const(m_lvs))
+        lv->holdChanges();
+}
+
+// Volumes made while the hold lasted were never held and are left alone.
+void Vg::releaseChanges()
+{
+    const QList<Lv*> volumes = m_lvs;
+    for (Lv* lv : volumes)
+        lv->releaseChanges();
+    if (m_changeHolds > 0 && --m_changeHolds == 0 && observedState() != m_heldState)
+        emit changed();
+}
+
+QStringList Vg::observedState() const
+{
+    QStringList state{vgName, vgUuid, pvs, lvPaths().join(QLatin1Char(':'))};
+    for (int value : attr)
+        state.append(QString::number(value));
+    state.append(QString::number(const_cast<Vg*>(this)->isActive()));
+    return state;
 }
 
 void Vg::getBasics()
 {
+    holdChanges();
     applyFigures(Reader::readGroupFigures(vgName));
+    releaseChanges();
 }
 
 void Vg::applyFigures(const GroupRecord& record)
@@ -68,6 +103,7 @@ void Vg::applyFigures(const GroupRecord& record)
 
 void Vg::getPvs()
 {
+    GroupChangeHold hold(this);
     pvs = Reader::readGroupPvs(vgName);
     if (!pvs.isEmpty())
         MyDebug(path() + QStringLiteral("'s pvstring: ") + pvs);
@@ -102,12 +138,40 @@ QString Vg::pvString() const
 
 unsigned int Vg::lvCount() const
 {
-    return static_cast<unsigned int>(lvs.size());
+    return static_cast<unsigned int>(m_lvs.size());
 }
 
 bool Vg::isResizable() const
 {
     return (attr[Status] & 4) != 0;
+}
+
+qint64 Vg::sizeBytes() const
+{
+    return attr[SizeMb] * kMiB;
+}
+
+qint64 Vg::freeBytes() const
+{
+    return attr[FreeMb] * kMiB;
+}
+
+QStringList Vg::pvList() const
+{
+    return splitPathList(pvs);
+}
+
+QStringList Vg::lvPaths() const
+{
+    QStringList paths;
+    for (const Lv* lv : m_lvs)
+        paths.append(lv->path());
+    return paths;
+}
+
+QList<Lv*> Vg::lvs() const
+{
+    return m_lvs;
 }
 
 void Vg::findLv()
@@ -123,14 +187,16 @@ void Vg::findLv()
 
 void Vg::addLv(const QString& lvName, bool bOriginal, bool bSnapshot)
 {
-    Lv* lv = new (std::nothrow) Lv(lvName, vgName, attr[PeSizeMb], attr[FreeMb], bOriginal, bSnapshot);
+    Lv* lv = new (std::nothrow) Lv(lvName, vgName, attr[PeSizeMb], attr[FreeMb], bOriginal, bSnapshot, this);
     if (!lv)
         qt_check_pointer("lvmdrive", kAddLvCheckLine);
     connect(lv, &Lv::newLv, this, &Vg::slotNewLv);
     connect(lv, &Lv::removeLv, this, &Vg::slotRemoveLv);
     connect(lv, &Lv::renameLv, this, &Vg::slotRenameLv);
     connect(lv, &Lv::resizeLv, this, &Vg::slotResizeLv);
-    lvs.emplace_back(lv);
+    m_lvs.append(lv);
+    connect(lv, &QObject::destroyed, this,
+            [this](QObject* gone) { m_lvs.removeIf([gone](Lv* v) { return v == gone; }); });
 }
 
 bool Vg::hasLv(const QString& lvName)
@@ -140,53 +206,59 @@ bool Vg::hasLv(const QString& lvName)
 
 Lv* Vg::getLv(const QString& lvName)
 {
-    for (const auto& lv : lvs) {
+    for (Lv* lv : std::as_const(m_lvs)) {
         if (lv->name() == lvName)
-            return lv.get();
+            return lv;
     }
     return nullptr;
 }
 
 Lv* Vg::getLv(unsigned int index)
 {
-    if (index >= lvs.size()) {
+    if (index >= static_cast<unsigned int>(m_lvs.size())) {
         assertWarning("lv != NULL", "lvmdrive", kGetLvAssertLine);
         return nullptr;
     }
-    return lvs[index].get();
+    return m_lvs[index];
 }
 
 bool Vg::removeLv(const QString& lvName)
 {
     const auto found =
-        std::find_if(lvs.begin(), lvs.end(), [&lvName](const std::unique_ptr<Lv>& lv) { return lv->name() == lvName; });
-    if (found == lvs.end())
+        std::find_if(m_lvs.begin(), m_lvs.end(), [&lvName](const Lv* lv) { return lv->name() == lvName; });
+    if (found == m_lvs.end())
         return false;
-    lvs.erase(found);
+    deleteLv(found - m_lvs.begin());
     return true;
 }
 
 bool Vg::removeLv(unsigned int index)
 {
-    if (index >= lvs.size())
+    if (index >= static_cast<unsigned int>(m_lvs.size()))
         return false;
-    lvs.erase(lvs.begin() + index);
+    deleteLv(index);
     return true;
+}
+
+// Announced while still registered and whole; unregistered before it is deleted.
+void Vg::deleteLv(qsizetype index)
+{
+    Lv* lv = m_lvs.at(index);
+    emit lvAboutToBeRemoved(lv);
+    m_lvs.removeOne(lv);
+    delete lv;
 }
 
 QString Vg::lvString()
 {
-    QStringList paths;
-    for (const auto& lv : lvs)
-        paths.append(lv->path());
-    return paths.join(QLatin1Char(':'));
+    return lvPaths().join(QLatin1Char(':'));
 }
 
 bool Vg::isActive()
 {
     if ((attr[Status] & 0x200) == 0)
         return false;
-    return std::all_of(lvs.begin(), lvs.end(), [](const std::unique_ptr<Lv>& lv) { return lv->isActive(); });
+    return std::all_of(m_lvs.begin(), m_lvs.end(), [](const Lv* lv) { return lv->isActive(); });
 }
 
 void Vg::slotNewLv(const QString& lvName, bool bOriginal, bool bSnapshot)
@@ -198,8 +270,8 @@ void Vg::slotNewLv(const QString& lvName, bool bOriginal, bool bSnapshot)
     addLv(newName, bOriginal, bSnapshot);
     // Only a volume the tools know is registered: a tool that claimed success without making
     // it must not leave a phantom in the model.
-    if (!lvs.back()->m_recordFound) {
-        lvs.pop_back();
+    if (!m_lvs.back()->m_recordFound) {
+        delete m_lvs.takeLast(); // never announced
         if (Lv* original = bSnapshot ? qobject_cast<Lv*>(sender()) : nullptr)
             original->removeSnapshot(newName);
         return;
@@ -216,11 +288,12 @@ void Vg::slotNewLv(const QString& lvName, bool bOriginal, bool bSnapshot)
         }
     }
 
-    sortAsReported(lvs);
+    sortAsReported(m_lvs);
     Lv* added = getLv(newName);
     if (!added)
         return;
     emit oneLvAdded(added->path(), splitPathList(added->pvString()));
+    emit lvAdded(added);
 }
 
 void Vg::slotRemoveLv(const QString& lvName)
@@ -234,9 +307,9 @@ void Vg::slotRemoveLv(const QString& lvName)
     if (toolSet() == ToolSet::Current) {
         const VolumeListing listing = Reader::readVolumeListing(vgName);
         QStringList gone;
-        for (const auto& lv : lvs) {
+        for (const Lv* lv : std::as_const(m_lvs)) {
             const bool listed = std::any_of(listing.volumes.begin(), listing.volumes.end(),
-                                            [&lv](const VolumeEntry& entry) { return entry.name == lv->name(); });
+                                            [lv](const VolumeEntry& entry) { return entry.name == lv->name(); });
             if (!listed && lv->name() != removedName)
                 gone.append(lv->name());
         }
@@ -265,7 +338,7 @@ void Vg::dropLv(const QString& lvName)
 void Vg::slotRenameLv(const QString& newLvName, const QString& oldLvName)
 {
     Reader::Scope scope;
-    sortAsReported(lvs);
+    sortAsReported(m_lvs);
     Lv* lv = getLv(newLvName);
     if (!lv)
         return;
@@ -304,4 +377,25 @@ void Vg::slotResizeLv(const QString& lvName, const QStringList& oldListPv)
         // A snapshot reads as its origin's size, so a read now would give that size too.
         snapshot->setSizeAtRead(lv->getAttribute(Lv::Size));
     }
+}
+
+GroupChangeHold::GroupChangeHold(Vg* vg) : m_vg(vg)
+{
+    vg->holdChanges();
+}
+
+GroupChangeHold::GroupChangeHold(Lv* lv) : m_vg(qobject_cast<Vg*>(lv->parent())), m_lv(lv)
+{
+    if (m_vg)
+        m_vg->holdChanges();
+    else
+        lv->holdChanges();
+}
+
+GroupChangeHold::~GroupChangeHold()
+{
+    if (m_vg)
+        m_vg->releaseChanges();
+    else if (m_lv)
+        m_lv->releaseChanges();
 }

@@ -1,6 +1,7 @@
 // Changes to a volume group through the LVM tool, and creation of a logical volume with its file system.
 #include "lvmdrive.h"
 
+#include "changehold_p.h"
 #include "createpv_p.h"
 #include "pathlist_p.h"
 #include "programs_p.h"
@@ -70,8 +71,7 @@ bool isUsableLvName(const QString& name)
 // snapshots: once the group is active, the links are completed from that side.
 void completeSnapshotLinks(Vg& vg)
 {
-    for (unsigned int index = 0; index < vg.lvCount(); ++index) {
-        Lv* origin = vg.getLv(index);
+    for (Lv* origin : vg.lvs()) {
         if (!origin->isOriginal())
             continue;
         for (const QString& snapName : origin->getSnapshot()) {
@@ -86,12 +86,20 @@ void completeSnapshotLinks(Vg& vg)
 
 int Vg::activate()
 {
-    return changeActivation(QStringLiteral("-ay"), 1);
+    GroupChangeHold hold(this);
+    const int result = changeActivation(QStringLiteral("-ay"), 1);
+    if (result == 0)
+        emit activationChanged(true);
+    return result;
 }
 
 int Vg::deactivate()
 {
-    return changeActivation(QStringLiteral("-an"), 0);
+    GroupChangeHold hold(this);
+    const int result = changeActivation(QStringLiteral("-an"), 0);
+    if (result == 0)
+        emit activationChanged(false);
+    return result;
 }
 
 // vgchange's activation option, then, after success, every volume marked with `lvStatus` and
@@ -142,24 +150,31 @@ int Vg::verifyActivation(bool active)
 
 int Vg::freeze()
 {
+    GroupChangeHold hold(this);
     const int result = runLvmTool({QStringLiteral("vgchange"), QStringLiteral("-xn"), vgName}, log);
     emit output(log);
-    if (result == 0)
+    if (result == 0) {
         getBasics();
+        emit resizabilityChanged(isResizable());
+    }
     return result;
 }
 
 int Vg::defreeze()
 {
+    GroupChangeHold hold(this);
     const int result = runLvmTool({QStringLiteral("vgchange"), QStringLiteral("-xy"), vgName}, log);
     emit output(log);
-    if (result == 0)
+    if (result == 0) {
         getBasics();
+        emit resizabilityChanged(isResizable());
+    }
     return result;
 }
 
 int Vg::remove()
 {
+    GroupChangeHold hold(this); // lets go of nothing once the group is gone
     const int result = runLvmTool({QStringLiteral("vgremove"), vgName}, log);
     emit output(log);
     if (result != 0)
@@ -173,6 +188,8 @@ int Vg::remove()
 
 int Vg::rename(const QString& newName)
 {
+    GroupChangeHold hold(this);
+    const QString oldName = vgName;
     const QString simplifiedName = newName.simplified();
     const int result = runLvmTool({QStringLiteral("vgrename"), vgName, simplifiedName}, log);
     emit output(log);
@@ -181,11 +198,13 @@ int Vg::rename(const QString& newName)
     // Assigned in place: every Lv of the group holds a reference to this very string.
     vgName = simplifiedName;
     emit renamed(path(), splitPathList(pvString()));
+    emit renamedFrom(oldName, vgName);
     return result;
 }
 
 int Vg::extend(const QStringList& pvList)
 {
+    GroupChangeHold hold(this);
     const QString problem = devicesProblem(pvList, physicalVolumeGroups(), readMountTable());
     if (!problem.isEmpty()) {
         emit output(QStringLiteral("Volume group %1 not extended: %2\n").arg(vgName, problem));
@@ -231,6 +250,7 @@ QHash<QString, QString> Vg::physicalVolumeGroups() const
 
 int Vg::reduce(const QStringList& pvList)
 {
+    GroupChangeHold hold(this);
     const int result = runLvmTool(QStringList{QStringLiteral("vgreduce"), vgName} + pvList, log);
     emit output(log);
     if (result != 0)
@@ -252,6 +272,7 @@ int Vg::createLv(const QStringList& request)
     }
     // Element 3 names the volume the file system is made on and the registry learns: it must be
     // "-n" written together with a usable name, or the new volume could not be found again.
+    GroupChangeHold hold(this);
     const QString lvName = newLvName(request.at(3));
     if (!request.at(3).simplified().startsWith(QLatin1String("-n")) || !isUsableLvName(lvName)) {
         emit output(QStringLiteral("Dynamic Partition not created: element 3 of the request must be -n followed by "
