@@ -99,23 +99,15 @@ void Roz::slotOneVgRenamed(const QString& vgPath, const QStringList& listPv)
     hard->reaffiliateVgPv(vgPath, listPv);
 }
 
+// Partitions joining or leaving a group are handled as those of a new or a removed group.
 void Roz::slotOneVgExtended(const QString& vgPath, const QStringList& listPv)
 {
-    if (!hard)
-        return;
-    HardChangeHold hold(hard);
-    hard->addNewDisks(listPv);
-    hard->affiliateVgPv(vgPath, listPv);
-    hard->markPhysicalVolumes(listPv);
+    slotOneVgAdded(vgPath, listPv);
 }
 
 void Roz::slotOneVgReduced(const QStringList& listPv)
 {
-    if (!hard)
-        return;
-    HardChangeHold hold(hard);
-    hard->deaffiliateVgPv(listPv);
-    hard->markPhysicalVolumes(listPv);
+    slotOneVgRemoved(listPv);
 }
 
 void Roz::slotOneLvAdded(const QString& lvPath, const QStringList& listPv)
