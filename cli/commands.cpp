@@ -190,6 +190,7 @@ QString globalOptionsText()
         "                   shipped one) instead of \"default\"\n"
         "  --reset          lay the simulated root out again, forgetting every change\n"
         "  --system         work on THIS machine's real disks (root only; changes are real)\n"
+        "  --system-root DIR  as --system, with the programs and the mount table taken from under DIR\n"
         "  --debug          print the library's debug lines on standard error\n"
         "  -h, --help       this help, or a sub-command's help\n");
 }

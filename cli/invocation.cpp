@@ -5,9 +5,9 @@ namespace roz {
 
 const QStringList& valueOptions()
 {
-    static const QStringList options{QStringLiteral("sim-root"),    QStringLiteral("machine"), QStringLiteral("size"),
-                                     QStringLiteral("extent-size"), QStringLiteral("fs"),      QStringLiteral("max-lv"),
-                                     QStringLiteral("max-pv")};
+    static const QStringList options{
+        QStringLiteral("sim-root"), QStringLiteral("machine"), QStringLiteral("size"),   QStringLiteral("extent-size"),
+        QStringLiteral("fs"),       QStringLiteral("max-lv"),  QStringLiteral("max-pv"), QStringLiteral("system-root")};
     return options;
 }
 

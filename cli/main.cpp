@@ -15,9 +15,9 @@ namespace {
 
 using namespace roz;
 
-const QStringList everyCommandTakes{QStringLiteral("--sim-root"), QStringLiteral("--machine"),
-                                    QStringLiteral("--reset"),    QStringLiteral("--system"),
-                                    QStringLiteral("--debug"),    QStringLiteral("--help")};
+const QStringList everyCommandTakes{
+    QStringLiteral("--sim-root"),    QStringLiteral("--machine"), QStringLiteral("--reset"), QStringLiteral("--system"),
+    QStringLiteral("--system-root"), QStringLiteral("--debug"),   QStringLiteral("--help")};
 
 int usageError(const QString& message)
 {
@@ -72,7 +72,7 @@ int runCommand(const Command& command, const Invocation& invocation, const QStri
     try {
         // Working on the real machine is refused at once, before any other check; a simulated
         // root is only laid out once the command's own checks have passed.
-        if (invocation.has(QStringLiteral("system")))
+        if (invocation.has(QStringLiteral("system")) || invocation.hasValue(QStringLiteral("system-root")))
             session.place();
         return command.run(session, operands);
     } catch (const Stop& stopped) {

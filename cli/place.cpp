@@ -21,6 +21,8 @@ std::optional<Place> refuse(QString* error, ExitCode* code, ExitCode why, const 
     return std::nullopt;
 }
 
+// --system-root DIR: a real machine whose programs and mount table are under DIR (a mounted system,
+// or a root of thin wrappers around the real tools), read and changed for real as --system is.
 std::optional<Place> chooseSystem(const Invocation& invocation, QString* error, ExitCode* code)
 {
     if (invocation.hasValue(QStringLiteral("sim-root")) || invocation.hasValue(QStringLiteral("machine")) ||
@@ -28,12 +30,15 @@ std::optional<Place> chooseSystem(const Invocation& invocation, QString* error, 
         return refuse(
             error, code, Refused,
             QStringLiteral("--system works on the real machine and takes no --sim-root, --machine or --reset"));
+    const QString root = invocation.value(QStringLiteral("system-root"));
+    if (invocation.hasValue(QStringLiteral("system-root")) && !QFileInfo(root).isDir())
+        return refuse(error, code, CannotStart, QStringLiteral("--system-root %1 is not a folder").arg(root));
     if (effectiveUid() != 0)
         return refuse(error, code, CannotStart,
                       QStringLiteral("--system reads and changes this machine's real disks and needs root; "
                                      "run it as root, or leave out --system to work on the simulated machine"));
     note(QStringLiteral("roz: --system: working on this machine's REAL disks; every change is made to them for real"));
-    return Place{true, QString()};
+    return Place{true, root.isEmpty() ? QString() : QDir(root).absolutePath()};
 }
 
 bool isEmptyOrAbsent(const QString& dir)
@@ -78,7 +83,7 @@ unsigned int effectiveUid()
 
 std::optional<Place> choosePlace(const Invocation& invocation, QString* error, ExitCode* code)
 {
-    if (invocation.has(QStringLiteral("system")))
+    if (invocation.has(QStringLiteral("system")) || invocation.hasValue(QStringLiteral("system-root")))
         return chooseSystem(invocation, error, code);
 
     const QString given = invocation.value(QStringLiteral("sim-root"));
@@ -117,7 +122,7 @@ std::optional<Place> choosePlace(const Invocation& invocation, QString* error, E
 
 void enter(const Place& place)
 {
-    setSystemRoot(place.system ? QString() : place.root);
+    setSystemRoot(place.root);
 }
 
 } // namespace roz

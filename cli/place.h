@@ -14,7 +14,7 @@ namespace roz {
 
 struct Place {
     bool system = false;
-    QString root; // the simulated root; empty for the real machine
+    QString root; // the system root: a simulated one, --system-root's, or empty for the real machine
 };
 
 // The per-user root: $XDG_STATE_HOME/dovododuzu/sim-root, or ~/.local/state/dovododuzu/sim-root.

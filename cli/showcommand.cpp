@@ -12,6 +12,8 @@ namespace {
 
 QString machineLine(const Place& place)
 {
+    if (place.system && !place.root.isEmpty())
+        return QStringLiteral("machine: real disks, programs under %1\n").arg(place.root);
     return place.system ? QStringLiteral("machine: this machine (real disks)\n")
                         : QStringLiteral("machine: simulated, root %1\n").arg(place.root);
 }

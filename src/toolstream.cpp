@@ -262,8 +262,13 @@ QString readProblem(const ToolCommand& command, int startError, int status)
 {
     const QString what = (QStringList{command.program} + command.args).join(QLatin1Char(' '));
     if (startError != 0) {
+        // Without the classic LVM tool the library had looked for today's first: say so.
+        QString lookedFor = hostPath(command.program);
+        if (startError == ENOENT && command.program == QLatin1String("/sbin/lvm.static"))
+            lookedFor += QStringLiteral(", then %1 and %2")
+                             .arg(hostPath(QStringLiteral("/sbin/lvm")), hostPath(QStringLiteral("/usr/sbin/lvm")));
         return QStringLiteral("could not run %1 (looked for %2): %3")
-            .arg(what, hostPath(command.program), QString::fromLocal8Bit(std::strerror(startError)));
+            .arg(what, lookedFor, QString::fromLocal8Bit(std::strerror(startError)));
     }
     if (status == -1)
         return QStringLiteral("could not run %1").arg(what);

@@ -109,13 +109,13 @@ TEST_F(CliPlace, SystemIsRefusedWithoutRootBeforeAnythingElse)
 {
     QProcessEnvironment notRoot;
     notRoot.insert(QStringLiteral("DOVODODUZU_CLI_ASSUME_UID"), QStringLiteral("1000"));
-    const RozRun run = roz({QStringLiteral("vg"), QStringLiteral("create"), QStringLiteral("bad name!"),
-                            QStringLiteral("sdc3"), QStringLiteral("--system")},
-                           false, notRoot);
-    EXPECT_EQ(run.exitCode, 3);
-    EXPECT_TRUE(run.err.contains(QStringLiteral("real disks")) && run.err.contains(QStringLiteral("needs root")))
-        << run.err.toStdString();
-    EXPECT_TRUE(run.out.isEmpty());
+    for (const QStringList& system : {QStringList{"--system"}, QStringList{"--system-root", sim.root()}}) {
+        const RozRun run = roz(QStringList{"vg", "create", "bad name!", "sdc3"} + system, false, notRoot);
+        EXPECT_EQ(run.exitCode, 3);
+        EXPECT_TRUE(run.err.contains(QStringLiteral("real disks")) && run.err.contains(QStringLiteral("needs root")))
+            << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+    }
 }
 
 TEST_F(CliPlace, SystemTakesNoSimulatedRootOptions)

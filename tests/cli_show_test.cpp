@@ -154,7 +154,8 @@ TEST_F(CliShow, MissingToolIsReportedAndTheExitSaysIncomplete)
     const RozRun run = roz({QStringLiteral("show")});
     EXPECT_EQ(run.exitCode, 5);
     EXPECT_TRUE(run.err.contains(QStringLiteral("roz: could not read the machine completely: could not run "
-                                                "/sbin/lvm.static vgscan (looked for %1/sbin/lvm.static)")
+                                                "/sbin/lvm.static vgscan (looked for %1/sbin/lvm.static, then "
+                                                "%1/sbin/lvm and %1/usr/sbin/lvm)")
                                      .arg(sim.root())))
         << run.err.toStdString();
     EXPECT_TRUE(run.out.contains(QStringLiteral("sda5")));
