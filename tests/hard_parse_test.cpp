@@ -6,12 +6,12 @@
 namespace {
 
 // A partition line of the lister with fields 0..10 and, when given, field 11.
-QString partLine(const QString& disk, const QString& number, const QString& kind, const QString& fsType,
-                 const QString& size, const QString& trust, const QString* tag = nullptr)
+QString partLine(const char* disk, const char* number, const char* kind, const char* fsType, const char* size,
+                 const char* trust, const char* tag = nullptr)
 {
     QStringList fields = {"PART", disk, number, "x", "x", "x", kind, fsType, size, trust, "x"};
     if (tag)
-        fields.append(*tag);
+        fields.append(tag);
     return fields.join('\t');
 }
 
@@ -61,8 +61,8 @@ TEST(HardListerLine, PartitionLineTakenByEveryDiskWhoseNameItContainsUnlessExact
     EXPECT_TRUE(takePartitionLine(line, "md10", name));
     EXPECT_FALSE(takePartitionLine(line, "md2", name));
 
-    EXPECT_FALSE(takePartitionLine(partLine("/dev/hda", "2", "extended", QString(), "5", "0"), "hda", name));
-    EXPECT_TRUE(takePartitionLine(partLine("/dev/hda", "2", "Extended", QString(), "5", "0"), "hda", name));
+    EXPECT_FALSE(takePartitionLine(partLine("/dev/hda", "2", "extended", "", "5", "0"), "hda", name));
+    EXPECT_TRUE(takePartitionLine(partLine("/dev/hda", "2", "Extended", "", "5", "0"), "hda", name));
     EXPECT_FALSE(takePartitionLine("DRIVE\t/dev/hda\t3", "hda", name));
 }
 
@@ -81,10 +81,7 @@ TEST(HardListerLine, ShortPartitionLineIsTakenWithEmptyFields)
 PartitionBasics probe(const char* kind, const char* fsType, const char* size, const char* trust,
                       const char* tag = nullptr)
 {
-    const QString tagText = QString::fromLatin1(tag);
-    return parsePartitionBasics(partLine("/dev/hda", "1", QString::fromLatin1(kind), QString::fromLatin1(fsType),
-                                         QString::fromLatin1(size), QString::fromLatin1(trust),
-                                         tag ? &tagText : nullptr));
+    return parsePartitionBasics(partLine("/dev/hda", "1", kind, fsType, size, trust, tag));
 }
 
 TEST(HardPartitionProbe, LineOfElevenFieldsHasNoTagAndIsNoPv)
