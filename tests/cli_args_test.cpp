@@ -16,20 +16,19 @@ const QList<QStringList> everySubCommand{{"show"},         {"vg", "create"},   {
 
 TEST_F(CliArgs, EverySubCommandHasHelpWithExamplesAndTheGeneralHelpListsThemAll)
 {
-    const RozRun general = roz({QStringLiteral("--help")}, false);
+    const RozRun general = roz({"--help"}, false);
     EXPECT_EQ(general.exitCode, 0);
     for (const QStringList& words : everySubCommand) {
-        const QString name = words.join(QLatin1Char(' '));
+        const QString name = words.join(' ');
         EXPECT_TRUE(general.out.contains(QStringLiteral("roz ") + name)) << name.toStdString();
-        const RozRun help = roz(words + QStringList{QStringLiteral("--help")}, false);
+        const RozRun help = roz(words + QStringList{"--help"}, false);
         EXPECT_EQ(help.exitCode, 0) << name.toStdString();
         EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: roz ") + name)) << help.out.toStdString();
-        EXPECT_TRUE(help.out.contains(QStringLiteral("Examples:\n  roz"))) << name.toStdString();
-        const RozRun helpWord = roz(QStringList{QStringLiteral("help")} + words, false);
+        EXPECT_TRUE(help.out.contains("Examples:\n  roz")) << name.toStdString();
+        const RozRun helpWord = roz(QStringList{"help"} + words, false);
         EXPECT_EQ(helpWord.out, help.out) << name.toStdString();
     }
-    EXPECT_TRUE(
-        roz({QStringLiteral("lv"), QStringLiteral("-h")}, false).out.contains(QStringLiteral("roz lv snapshot")));
+    EXPECT_TRUE(roz({"lv", "-h"}, false).out.contains("roz lv snapshot"));
     // Help neither lays out a root nor runs anything.
     EXPECT_FALSE(QFileInfo::exists(stateHome()));
 }
@@ -53,8 +52,7 @@ TEST_F(CliArgs, MalformedLinesAreRefusedBeforeAnythingRuns)
     for (const QStringList& args : bad) {
         const RozRun run = roz(args);
         EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
-        EXPECT_TRUE(run.err.startsWith(QStringLiteral("roz: ")) || args == QStringList{"vg"})
-            << args.join(' ').toStdString();
+        EXPECT_TRUE(run.err.startsWith("roz: ") || args == QStringList{"vg"}) << args.join(' ').toStdString();
     }
     EXPECT_TRUE(sim.calls().isEmpty()) << sim.callLines().join('\n').toStdString();
 }
@@ -76,8 +74,7 @@ TEST_F(CliArgs, BadNamesAreRefusedWithAClearMessageBeforeAnythingRuns)
             const QStringList size = sized ? QStringList{"--size", "4M"} : QStringList{};
             const RozRun run = roz(size + QStringList{"--"} + args);
             EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
-            EXPECT_TRUE(run.err.contains(QStringLiteral("name")) || run.err.contains(QStringLiteral("GROUP/VOLUME")))
-                << run.err.toStdString();
+            EXPECT_TRUE(run.err.contains("name") || run.err.contains("GROUP/VOLUME")) << run.err.toStdString();
         }
     }
     EXPECT_TRUE(sim.calls().isEmpty()) << sim.callLines().join('\n').toStdString();

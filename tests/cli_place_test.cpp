@@ -12,8 +12,8 @@
 
 namespace {
 
-const QString show = QStringLiteral("show");
-const QString json = QStringLiteral("--json");
+const QString show = "show";
+const QString json = "--json";
 
 QJsonObject parsed(const RozRun& run)
 {
@@ -31,27 +31,26 @@ class CliPlace : public RozCase
 
 TEST_F(CliPlace, DefaultRootLivesInTheStateDirectoryAndKeepsChanges)
 {
-    const RozRun create =
-        roz({QStringLiteral("vg"), QStringLiteral("create"), QStringLiteral("data"), QStringLiteral("sdc3")}, false);
+    const RozRun create = roz({"vg", "create", "data", "sdc3"}, false);
     ASSERT_EQ(create.exitCode, 0) << create.err.toStdString();
     const QString root = stateHome() + QStringLiteral("/dovododuzu/sim-root");
     EXPECT_TRUE(create.err.contains(QStringLiteral("laid out the simulated machine \"default\" in ") + root));
     EXPECT_TRUE(QFileInfo::exists(root + QStringLiteral("/sbin/lvm.static")));
 
     const RozRun again = roz({show, json}, false);
-    EXPECT_TRUE(hasGroup(parsed(again), QStringLiteral("data")));
-    EXPECT_FALSE(again.err.contains(QStringLiteral("laid out")));
+    EXPECT_TRUE(hasGroup(parsed(again), "data"));
+    EXPECT_FALSE(again.err.contains("laid out"));
     EXPECT_EQ(parsed(again).value("root").toString(), root);
 
-    const RozRun reset = roz({show, json, QStringLiteral("--reset")}, false);
-    EXPECT_FALSE(hasGroup(parsed(reset), QStringLiteral("data")));
-    EXPECT_TRUE(hasGroup(parsed(reset), QStringLiteral("my-vg")));
+    const RozRun reset = roz({show, json, "--reset"}, false);
+    EXPECT_FALSE(hasGroup(parsed(reset), "data"));
+    EXPECT_TRUE(hasGroup(parsed(reset), "my-vg"));
 }
 
 TEST_F(CliPlace, WithoutXdgStateHomeTheRootGoesUnderHome)
 {
     QProcessEnvironment noXdg;
-    noXdg.insert(QStringLiteral("XDG_STATE_HOME"), QString());
+    noXdg.insert("XDG_STATE_HOME", QString());
     const RozRun run = roz({show}, false, noXdg);
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(QFileInfo::exists(home.path() + QStringLiteral("/.local/state/dovododuzu/sim-root/etc/mtab")));
@@ -76,17 +75,17 @@ TEST_F(CliPlace, MachineFileLaysOutThatMachineAndIsRefusedOnAnExistingRoot)
     out.write(QJsonDocument(machine).toJson());
     out.close();
     const QString root = home.path() + QStringLiteral("/small-root");
-    const QStringList place{QStringLiteral("--sim-root"), root, QStringLiteral("--machine"), file};
+    const QStringList place{"--sim-root", root, "--machine", file};
 
     const RozRun first = roz(QStringList{show, json} + place, false);
     ASSERT_EQ(first.exitCode, 0) << first.err.toStdString();
     const QJsonArray disks = parsed(first).value("disks").toArray();
     ASSERT_EQ(disks.size(), 1);
-    EXPECT_EQ(disks.at(0).toObject().value("name").toString(), QStringLiteral("vda"));
+    EXPECT_EQ(disks.at(0).toObject().value("name").toString(), "vda");
 
     const RozRun second = roz(QStringList{show} + place, false);
     EXPECT_EQ(second.exitCode, 2);
-    EXPECT_TRUE(second.err.contains(QStringLiteral("--reset")));
+    EXPECT_TRUE(second.err.contains("--reset"));
 }
 
 TEST_F(CliPlace, DoesNotLayOutARootOverADirectoryHoldingOtherFiles)
@@ -96,9 +95,9 @@ TEST_F(CliPlace, DoesNotLayOutARootOverADirectoryHoldingOtherFiles)
     QFile keep(dir + QStringLiteral("/notes.txt"));
     ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
     keep.close();
-    const RozRun run = roz({show, QStringLiteral("--sim-root"), dir}, false);
+    const RozRun run = roz({show, "--sim-root", dir}, false);
     EXPECT_EQ(run.exitCode, 3);
-    EXPECT_TRUE(run.err.contains(QStringLiteral("not a simulated machine")));
+    EXPECT_TRUE(run.err.contains("not a simulated machine"));
     EXPECT_FALSE(QFileInfo::exists(dir + QStringLiteral("/sbin")));
 }
 
@@ -108,19 +107,18 @@ TEST_F(CliPlace, DoesNotLayOutARootOverADirectoryHoldingOtherFiles)
 TEST_F(CliPlace, SystemIsRefusedWithoutRootBeforeAnythingElse)
 {
     QProcessEnvironment notRoot;
-    notRoot.insert(QStringLiteral("DOVODODUZU_CLI_ASSUME_UID"), QStringLiteral("1000"));
+    notRoot.insert("DOVODODUZU_CLI_ASSUME_UID", "1000");
     for (const QStringList& system : {QStringList{"--system"}, QStringList{"--system-root", sim.root()}}) {
         const RozRun run = roz(QStringList{"vg", "create", "bad name!", "sdc3"} + system, false, notRoot);
         EXPECT_EQ(run.exitCode, 3);
-        EXPECT_TRUE(run.err.contains(QStringLiteral("real disks")) && run.err.contains(QStringLiteral("needs root")))
-            << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("real disks") && run.err.contains("needs root")) << run.err.toStdString();
         EXPECT_TRUE(run.out.isEmpty());
     }
 }
 
 TEST_F(CliPlace, SystemTakesNoSimulatedRootOptions)
 {
-    const RozRun run = roz({show, QStringLiteral("--system")}); // adds --sim-root
+    const RozRun run = roz({show, "--system"}); // adds --sim-root
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(sim.calls().isEmpty());
 }
@@ -136,7 +134,7 @@ TEST_F(CliPlace, RefusesToRunSetuid)
     struct statvfs mount = {};
     if (statvfs(QFile::encodeName(dir.path()).constData(), &mount) == 0 && (mount.f_flag & ST_NOSUID))
         GTEST_SKIP() << "the temporary directory is on a file system mounted nosuid";
-    const QString copy = dir.filePath(QStringLiteral("roz"));
+    const QString copy = dir.filePath("roz");
     ASSERT_TRUE(QFile::copy(QStringLiteral(DOVO_ROZ_BINARY), copy));
     ASSERT_EQ(chown(QFile::encodeName(copy).constData(), 65534, 65534), 0);
     ASSERT_EQ(chmod(QFile::encodeName(copy).constData(), 04755), 0);
@@ -147,12 +145,12 @@ TEST_F(CliPlace, RefusesToRunSetuid)
     GTEST_SKIP() << "a sanitizer build's leak checker cannot run in a set-user-id process";
 #endif
     QProcess process;
-    process.start(copy, {show, QStringLiteral("--sim-root"), sim.root()});
+    process.start(copy, {show, "--sim-root", sim.root()});
     process.waitForFinished(-1);
     ASSERT_EQ(process.exitStatus(), QProcess::NormalExit) << "roz crashed instead of refusing";
     EXPECT_EQ(process.exitCode(), 3);
     EXPECT_EQ(QString::fromUtf8(process.readAllStandardError()),
-              QStringLiteral("roz: refusing to run setuid (real uid 0, effective uid 65534)\n"));
+              "roz: refusing to run setuid (real uid 0, effective uid 65534)\n");
     EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
     EXPECT_TRUE(sim.calls().isEmpty());
 }

@@ -28,9 +28,9 @@ ProgramRun start(const QString& program, const QStringList& args, const QString&
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_STATE_HOME"), stateHome);
-    env.insert(QStringLiteral("HOME"), stateHome);
-    env.remove(QStringLiteral("DOVODODUZU_CLI_ASSUME_UID"));
+    env.insert("XDG_STATE_HOME", stateHome);
+    env.insert("HOME", stateHome);
+    env.remove("DOVODODUZU_CLI_ASSUME_UID");
     process.setProcessEnvironment(env);
     process.start(program, args);
     process.waitForFinished(-1);
@@ -42,16 +42,15 @@ ProgramRun act(Action action, const QString& root, const QString& stateHome, con
 {
     switch (action) {
     case Action::Setup:
-        return start(QStringLiteral(DOVO_SIM_BINARY), {QStringLiteral("setup"), root}, stateHome);
+        return start(QStringLiteral(DOVO_SIM_BINARY), {"setup", root}, stateHome);
     case Action::ToolRun: // a change, so the state, the mount table and the log would all be written
-        if (linked.startsWith(QLatin1String("sbin")))
-            return start(root + QStringLiteral("/bin/ls"), {QStringLiteral("/dev/sda")}, stateHome);
-        return start(root + QStringLiteral("/sbin/lvm.static"),
-                     {QStringLiteral("vgchange"), QStringLiteral("-xn"), QStringLiteral("my-vg")}, stateHome);
+        if (linked.startsWith("sbin"))
+            return start(root + QStringLiteral("/bin/ls"), {"/dev/sda"}, stateHome);
+        return start(root + QStringLiteral("/sbin/lvm.static"), {"vgchange", "-xn", "my-vg"}, stateHome);
     case Action::RozShow: // the per-user default root, which is `root` here
-        return start(QStringLiteral(DOVO_ROZ_BINARY), {QStringLiteral("show")}, stateHome);
+        return start(QStringLiteral(DOVO_ROZ_BINARY), {"show"}, stateHome);
     case Action::RozReset:
-        return start(QStringLiteral(DOVO_ROZ_BINARY), {QStringLiteral("show"), QStringLiteral("--reset")}, stateHome);
+        return start(QStringLiteral(DOVO_ROZ_BINARY), {"show", "--reset"}, stateHome);
     }
     return {};
 }
@@ -83,18 +82,18 @@ void writeFile(const QString& path, const QByteArray& bytes)
 
 TEST(RootLinks, NothingIsWrittenOrReplacedThroughALinkBelowTheRoot)
 {
-    const QString state = QStringLiteral("var/lib/dovododuzu-sim");
-    const QList<LinkCase> cases{{QStringLiteral("sbin"), true, false},
-                                {QStringLiteral("bin"), true, false},
-                                {QStringLiteral("etc"), true, false},
-                                {QStringLiteral("usr/lib/vururer"), true, false},
-                                {QStringLiteral("var"), true, false},
+    const QString state = "var/lib/dovododuzu-sim";
+    const QList<LinkCase> cases{{"sbin", true, false},
+                                {"bin", true, false},
+                                {"etc", true, false},
+                                {"usr/lib/vururer", true, false},
+                                {"var", true, false},
                                 {state, true, false},
-                                {QStringLiteral("etc/mtab"), false, false},
+                                {"etc/mtab", false, false},
                                 {state + QStringLiteral("/calls.log"), false, false},
                                 {state + QStringLiteral("/state.json"), false, false},
                                 {state + QStringLiteral("/state.lock"), false, false},
-                                {QStringLiteral("sbin/parted"), false, true}};
+                                {"sbin/parted", false, true}};
     const QList<Action> actions{Action::Setup, Action::ToolRun, Action::RozShow, Action::RozReset};
     const QString simProgram = QFileInfo(QStringLiteral(DOVO_SIM_BINARY)).canonicalFilePath();
     for (const LinkCase& c : cases) {
@@ -103,18 +102,18 @@ TEST(RootLinks, NothingIsWrittenOrReplacedThroughALinkBelowTheRoot)
                 continue; // those start the tool rather than replace it
             SCOPED_TRACE(c.path.toStdString() + " action " + std::to_string(int(action)));
             QTemporaryDir scratch;
-            const QString stateHome = scratch.filePath(QStringLiteral("state"));
+            const QString stateHome = scratch.filePath("state");
             const QString root = stateHome + QStringLiteral("/dovododuzu/sim-root");
             ASSERT_EQ(act(Action::Setup, root, stateHome, QString()).code, 0);
 
-            const QString outside = scratch.filePath(QStringLiteral("outside"));
+            const QString outside = scratch.filePath("outside");
             if (c.folder) {
                 ASSERT_TRUE(QDir().mkpath(outside));
                 writeFile(outside + QStringLiteral("/keep"), "keep me\n");
             } else {
                 writeFile(outside, "keep me\n");
             }
-            const QString at = root + QLatin1Char('/') + c.path;
+            const QString at = root + '/' + c.path;
             ASSERT_TRUE(QFileInfo(at).isDir() ? QDir(at).removeRecursively()
                                               : !QFileInfo::exists(at) || QFile::remove(at));
             ASSERT_TRUE(QFile::link(outside, at));
@@ -131,7 +130,7 @@ TEST(RootLinks, NothingIsWrittenOrReplacedThroughALinkBelowTheRoot)
             EXPECT_TRUE(
                 run.err.contains(QStringLiteral("refusing the simulated root %1: %2 is a symbolic link").arg(root, at)))
                 << run.err.toStdString();
-            EXPECT_EQ(run.err.trimmed().count(QLatin1Char('\n')), 0) << run.err.toStdString();
+            EXPECT_EQ(run.err.trimmed().count('\n'), 0) << run.err.toStdString();
         }
     }
 }

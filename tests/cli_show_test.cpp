@@ -16,7 +16,7 @@ QSet<QString> namesOf(const QJsonArray& array)
 // The line of `text` that starts with `start`.
 QString lineStarting(const QString& text, const QString& start)
 {
-    for (const QString& line : text.split(QLatin1Char('\n'))) {
+    for (const QString& line : text.split('\n')) {
         if (line.startsWith(start))
             return line;
     }
@@ -29,34 +29,31 @@ class CliShow : public RozCase
 
 TEST_F(CliShow, TextShowsDisksGroupsAndVolumesOfTheDefaultMachine)
 {
-    const RozRun run = roz({QStringLiteral("show")});
+    const RozRun run = roz({"show"});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.contains(QStringLiteral("machine: simulated, root ") + sim.root()));
-    const QString partition = lineStarting(run.out, QStringLiteral("├─sda5 "));
-    EXPECT_TRUE(partition.contains(QStringLiteral("31457280")) && partition.contains(QStringLiteral(" my-vg ")) &&
-                partition.contains(QStringLiteral("my-vg/home,my-vg/home.daily,my-vg/music")))
+    const QString partition = lineStarting(run.out, "├─sda5 ");
+    EXPECT_TRUE(partition.contains("31457280") && partition.contains(" my-vg ") &&
+                partition.contains("my-vg/home,my-vg/home.daily,my-vg/music"))
         << partition.toStdString();
-    EXPECT_TRUE(lineStarting(run.out, QStringLiteral("├─sdb1 ")).contains(QStringLiteral("/media/shared")));
-    const QString group = lineStarting(run.out, QStringLiteral("vg.backup "));
-    EXPECT_TRUE(group.contains(QStringLiteral("575/500/75")) && group.contains(QStringLiteral(" no ")))
-        << group.toStdString();
-    const QString volume = lineStarting(run.out, QStringLiteral("my-vg/home "));
-    EXPECT_TRUE(volume.contains(QStringLiteral("origin of snap1,home.daily")) &&
-                volume.contains(QStringLiteral("/home")))
-        << volume.toStdString();
-    EXPECT_TRUE(lineStarting(run.out, QStringLiteral("my-vg/snap1 ")).contains(QStringLiteral("snapshot of home")));
-    EXPECT_TRUE(run.out.contains(QStringLiteral("unreadable volume groups: vgbroken")));
+    EXPECT_TRUE(lineStarting(run.out, "├─sdb1 ").contains("/media/shared"));
+    const QString group = lineStarting(run.out, "vg.backup ");
+    EXPECT_TRUE(group.contains("575/500/75") && group.contains(" no ")) << group.toStdString();
+    const QString volume = lineStarting(run.out, "my-vg/home ");
+    EXPECT_TRUE(volume.contains("origin of snap1,home.daily") && volume.contains("/home")) << volume.toStdString();
+    EXPECT_TRUE(lineStarting(run.out, "my-vg/snap1 ").contains("snapshot of home"));
+    EXPECT_TRUE(run.out.contains("unreadable volume groups: vgbroken"));
 }
 
 TEST_F(CliShow, ShowIsTheDefaultAndChangesNothing)
 {
     const QJsonObject before = sim.state();
     const RozRun bare = roz({});
-    const RozRun show = roz({QStringLiteral("show")});
+    const RozRun show = roz({"show"});
     EXPECT_EQ(bare.exitCode, 0);
     EXPECT_EQ(bare.out, show.out);
     EXPECT_EQ(sim.state(), before);
-    EXPECT_FALSE(ran(QStringLiteral("lvcreate")) || ran(QStringLiteral("vgchange")) || ran(QStringLiteral("parted")));
+    EXPECT_FALSE(ran("lvcreate") || ran("vgchange") || ran("parted"));
 }
 
 TEST_F(CliShow, JsonMatchesTheSimulatedState)
@@ -64,13 +61,13 @@ TEST_F(CliShow, JsonMatchesTheSimulatedState)
     const QJsonObject shown = shownJson();
     const QJsonObject state = sim.state();
     EXPECT_EQ(shown.value("schema").toInt(), 1);
-    EXPECT_EQ(shown.value("machine").toString(), QStringLiteral("simulated"));
+    EXPECT_EQ(shown.value("machine").toString(), "simulated");
     EXPECT_EQ(shown.value("root").toString(), sim.root());
-    EXPECT_EQ(shown.value("unreadableGroups").toArray(), QJsonArray{QStringLiteral("vgbroken")});
+    EXPECT_EQ(shown.value("unreadableGroups").toArray(), QJsonArray{"vgbroken"});
 
     for (const QJsonValue& diskValue : state.value("disks").toArray()) {
         const QJsonObject disk = diskValue.toObject();
-        if (disk.value("kind").toString() != QLatin1String("DISK"))
+        if (disk.value("kind").toString() != "DISK")
             continue;
         const QJsonObject shownDisk = byName(shown.value("disks").toArray(), disk.value("name").toString());
         ASSERT_FALSE(shownDisk.isEmpty()) << disk.value("name").toString().toStdString();
@@ -79,7 +76,7 @@ TEST_F(CliShow, JsonMatchesTheSimulatedState)
             const QJsonObject part = partValue.toObject();
             const QString name = disk.value("name").toString() + QString::number(part.value("number").toInt());
             const QJsonObject shownPart = byName(shownDisk.value("partitions").toArray(), name);
-            if (part.value("system").toString() == QLatin1String("extended")) {
+            if (part.value("system").toString() == "extended") {
                 EXPECT_TRUE(shownPart.isEmpty()) << name.toStdString();
                 continue;
             }
@@ -130,19 +127,19 @@ TEST_F(CliShow, JsonMatchesTheSimulatedState)
 TEST_F(CliShow, JsonHasTheDocumentedKeysAndNullForAbsentTexts)
 {
     const QJsonObject shown = shownJson();
-    const QJsonObject disk = byName(shown.value("disks").toArray(), QStringLiteral("sdc"));
-    const QJsonObject bare = byName(disk.value("partitions").toArray(), QStringLiteral("sdc3"));
+    const QJsonObject disk = byName(shown.value("disks").toArray(), "sdc");
+    const QJsonObject bare = byName(disk.value("partitions").toArray(), "sdc3");
     EXPECT_TRUE(bare.value("mountPoint").isNull());
     EXPECT_TRUE(bare.value("group").isNull());
     EXPECT_EQ(bare.value("volumes").toArray(), QJsonArray());
-    const QJsonObject group = byName(shown.value("groups").toArray(), QStringLiteral("my-vg"));
-    const QJsonObject home = byName(group.value("volumes").toArray(), QStringLiteral("home"));
+    const QJsonObject group = byName(shown.value("groups").toArray(), "my-vg");
+    const QJsonObject home = byName(group.value("volumes").toArray(), "home");
     for (const char* key : {"name", "path", "group", "sizeMiB", "extents", "active", "snapshot", "origin", "snapshots",
                             "fstype", "pvs", "mountPoint"})
         EXPECT_TRUE(home.contains(QLatin1String(key))) << key;
-    EXPECT_EQ(home.value("path").toString(), QStringLiteral("/dev/my-vg/home"));
-    EXPECT_EQ(home.value("mountPoint").toString(), QStringLiteral("/home"));
-    EXPECT_EQ(home.value("snapshots").toArray(), (QJsonArray{QStringLiteral("snap1"), QStringLiteral("home.daily")}));
+    EXPECT_EQ(home.value("path").toString(), "/dev/my-vg/home");
+    EXPECT_EQ(home.value("mountPoint").toString(), "/home");
+    EXPECT_EQ(home.value("snapshots").toArray(), (QJsonArray{"snap1", "home.daily"}));
     EXPECT_TRUE(home.value("origin").isNull());
 }
 
@@ -151,27 +148,27 @@ TEST_F(CliShow, JsonHasTheDocumentedKeysAndNullForAbsentTexts)
 TEST_F(CliShow, MissingToolIsReportedAndTheExitSaysIncomplete)
 {
     ASSERT_TRUE(QFile::remove(sim.root() + QStringLiteral("/sbin/lvm.static")));
-    const RozRun run = roz({QStringLiteral("show")});
+    const RozRun run = roz({"show"});
     EXPECT_EQ(run.exitCode, 5);
     EXPECT_TRUE(run.err.contains(QStringLiteral("roz: could not read the machine completely: could not run "
                                                 "/sbin/lvm.static vgscan (looked for %1/sbin/lvm.static, then "
                                                 "%1/sbin/lvm and %1/usr/sbin/lvm)")
                                      .arg(sim.root())))
         << run.err.toStdString();
-    EXPECT_TRUE(run.out.contains(QStringLiteral("sda5")));
-    const RozRun json = roz({QStringLiteral("show"), QStringLiteral("--json")});
+    EXPECT_TRUE(run.out.contains("sda5"));
+    const RozRun json = roz({"show", "--json"});
     EXPECT_EQ(json.exitCode, 5);
     EXPECT_EQ(QJsonDocument::fromJson(json.out.toUtf8()).object().value("problems").toArray().size(), 1);
 }
 
 TEST_F(CliShow, DebugSwitchesTheLibrarysDebugLinesOn)
 {
-    const RozRun quiet = roz({QStringLiteral("show")});
-    const RozRun debug = roz({QStringLiteral("show"), QStringLiteral("--debug")});
-    const QString banner = QStringLiteral("=======V=G=S====&======L=V=S=============");
+    const RozRun quiet = roz({"show"});
+    const RozRun debug = roz({"show", "--debug"});
+    const QString banner = "=======V=G=S====&======L=V=S=============";
     EXPECT_FALSE(quiet.err.contains(banner));
     EXPECT_TRUE(debug.err.contains(banner)) << debug.err.left(500).toStdString();
-    EXPECT_TRUE(debug.err.contains(QStringLiteral("we are going to execute: /bin/mount --guess-fstype")));
+    EXPECT_TRUE(debug.err.contains("we are going to execute: /bin/mount --guess-fstype"));
     EXPECT_EQ(debug.out, quiet.out);
 }
 

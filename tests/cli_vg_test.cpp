@@ -3,19 +3,19 @@
 
 namespace {
 
-const QString lvm = QStringLiteral("/sbin/lvm.static");
+const QString lvm = "/sbin/lvm.static";
 
 class CliVg : public RozCase
 {
 protected:
-    RozRun vg(const QStringList& args) { return roz(QStringList{QStringLiteral("vg")} + args); }
+    RozRun vg(const QStringList& args) { return roz(QStringList{"vg"} + args); }
 
     // A failed run: exit 1, the tool's message on stderr, no success line.
     void expectToolFailure(const RozRun& run, const QString& toolMessage)
     {
         EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
         EXPECT_TRUE(run.err.contains(toolMessage)) << run.err.toStdString();
-        EXPECT_FALSE(run.out.contains(QStringLiteral("(success)")));
+        EXPECT_FALSE(run.out.contains("(success)"));
     }
 };
 
@@ -25,22 +25,22 @@ TEST_F(CliVg, CreateRunsTheToolsShowsTheNewRowsAndMakesTheGroup)
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(sim.callLines().contains(lvm + " vgcreate -s8M -l0 -p0 data /dev/sdc3 /dev/sdb6"))
         << sim.callLines().join('\n').toStdString();
-    EXPECT_TRUE(run.err.contains(QStringLiteral("running: parted and pvcreate on /dev/sdc3 /dev/sdb6")));
-    EXPECT_TRUE(run.out.contains(QStringLiteral("Volume group \"data\" successfully created")));
-    EXPECT_TRUE(run.out.contains(QStringLiteral("result: 0 (success)")));
-    EXPECT_TRUE(run.out.contains(QStringLiteral("\n+ data ")));
-    EXPECT_TRUE(run.out.contains(QStringLiteral("\n+ └─sdc3")));
+    EXPECT_TRUE(run.err.contains("running: parted and pvcreate on /dev/sdc3 /dev/sdb6"));
+    EXPECT_TRUE(run.out.contains("Volume group \"data\" successfully created"));
+    EXPECT_TRUE(run.out.contains("result: 0 (success)"));
+    EXPECT_TRUE(run.out.contains("\n+ data "));
+    EXPECT_TRUE(run.out.contains("\n+ └─sdc3"));
     EXPECT_EQ(stateGroup("data").value("extentKiB").toInt(), 8192);
-    EXPECT_EQ(stateGroupOfPv("/dev/sdc3"), QStringLiteral("data"));
-    EXPECT_EQ(stateGroupOfPv("/dev/sdb6"), QStringLiteral("data"));
+    EXPECT_EQ(stateGroupOfPv("/dev/sdc3"), "data");
+    EXPECT_EQ(stateGroupOfPv("/dev/sdb6"), "data");
 }
 
 TEST_F(CliVg, CreateFailureExitsWithTheToolsMessageAndMakesNothing)
 {
     sim.addFault(lvm, {"vgcreate"}, 5, "  Metadata area full on /dev/sdc3\n");
     const RozRun run = vg({"create", "data", "sdc3"});
-    expectToolFailure(run, QStringLiteral("Metadata area full on /dev/sdc3"));
-    EXPECT_TRUE(run.out.contains(QStringLiteral("result: 5")));
+    expectToolFailure(run, "Metadata area full on /dev/sdc3");
+    EXPECT_TRUE(run.out.contains("result: 5"));
     EXPECT_TRUE(stateGroup("data").isEmpty());
 }
 
@@ -78,7 +78,7 @@ TEST_F(CliVg, CreateRefusesAnExtentSizeThatLeavesTheGroupNoExtent)
         const RozRun run = vg(QStringList{"create", name} + row.devices + QStringList{"--extent-size", row.extent});
         if (!row.accepted) {
             EXPECT_EQ(run.exitCode, 2) << row.extent.toStdString();
-            EXPECT_TRUE(run.err.contains(QStringLiteral("without a single extent"))) << run.err.toStdString();
+            EXPECT_TRUE(run.err.contains("without a single extent")) << run.err.toStdString();
             EXPECT_FALSE(ran("parted") || ran("pvcreate") || ran("vgcreate"));
             continue;
         }
@@ -93,21 +93,20 @@ TEST_F(CliVg, ActivateAndDeactivateChangeTheGroupAndItsVolumes)
     const RozRun on = vg({"activate", "vg.backup"});
     ASSERT_EQ(on.exitCode, 0) << on.err.toStdString();
     EXPECT_TRUE(stateGroup("vg.backup").value("active").toBool());
-    EXPECT_TRUE(on.out.contains(QStringLiteral("\n+ vg.backup/archive ")) &&
-                on.out.contains(QStringLiteral(" active ")));
+    EXPECT_TRUE(on.out.contains("\n+ vg.backup/archive ") && on.out.contains(" active "));
 
     const RozRun off = vg({"deactivate", "vg.backup"});
     ASSERT_EQ(off.exitCode, 0) << off.err.toStdString();
     EXPECT_FALSE(stateGroup("vg.backup").value("active").toBool());
-    EXPECT_TRUE(off.out.contains(QStringLiteral(" inactive ")));
+    EXPECT_TRUE(off.out.contains(" inactive "));
 }
 
 TEST_F(CliVg, DeactivatingAGroupWithAMountedVolumeFails)
 {
     const RozRun run = vg({"deactivate", "my-vg"});
-    expectToolFailure(run, QStringLiteral("Can't deactivate volume group \"my-vg\""));
+    expectToolFailure(run, "Can't deactivate volume group \"my-vg\"");
     EXPECT_TRUE(stateGroup("my-vg").value("active").toBool());
-    EXPECT_TRUE(run.out.contains(QStringLiteral("no change in the model")));
+    EXPECT_TRUE(run.out.contains("no change in the model"));
 }
 
 TEST_F(CliVg, FreezeAndDefreezeSwitchResizability)
@@ -118,7 +117,7 @@ TEST_F(CliVg, FreezeAndDefreezeSwitchResizability)
     EXPECT_TRUE(stateGroup("my-vg").value("resizable").toBool());
 
     sim.addFault(lvm, {"vgchange", "-xn"}, 5, "  locking failed\n");
-    expectToolFailure(vg({"freeze", "my-vg"}), QStringLiteral("locking failed"));
+    expectToolFailure(vg({"freeze", "my-vg"}), "locking failed");
     EXPECT_TRUE(stateGroup("my-vg").value("resizable").toBool());
 }
 
@@ -128,17 +127,17 @@ TEST_F(CliVg, RemoveTakesAnEmptyGroupAndRefusesOneWithVolumes)
     sim.clearCalls();
     const RozRun refused = vg({"remove", "my-vg"});
     EXPECT_EQ(refused.exitCode, 2);
-    EXPECT_TRUE(refused.err.contains(QStringLiteral("/dev/my-vg/home")));
+    EXPECT_TRUE(refused.err.contains("/dev/my-vg/home"));
     EXPECT_FALSE(ran("vgremove"));
 
     sim.addFault(lvm, {"vgremove"}, 5, "  device busy\n", 1);
-    expectToolFailure(vg({"remove", "data"}), QStringLiteral("device busy"));
+    expectToolFailure(vg({"remove", "data"}), "device busy");
     EXPECT_FALSE(stateGroup("data").isEmpty());
 
     const RozRun removed = vg({"remove", "data"});
     ASSERT_EQ(removed.exitCode, 0) << removed.err.toStdString();
     EXPECT_TRUE(stateGroup("data").isEmpty());
-    EXPECT_TRUE(removed.out.contains(QStringLiteral("\n- data ")));
+    EXPECT_TRUE(removed.out.contains("\n- data "));
 }
 
 TEST_F(CliVg, RenameMovesTheGroupAndItsVolumes)
@@ -147,12 +146,12 @@ TEST_F(CliVg, RenameMovesTheGroupAndItsVolumes)
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(stateGroup("vg.backup").isEmpty());
     EXPECT_FALSE(stateGroup("archive-vg").isEmpty());
-    EXPECT_TRUE(run.out.contains(QStringLiteral("\n+ archive-vg/archive ")));
-    EXPECT_TRUE(run.out.contains(QStringLiteral("\n+ └─sda6")) && run.out.contains(QStringLiteral(" archive-vg ")));
+    EXPECT_TRUE(run.out.contains("\n+ archive-vg/archive "));
+    EXPECT_TRUE(run.out.contains("\n+ └─sda6") && run.out.contains(" archive-vg "));
 
     EXPECT_EQ(vg({"rename", "archive-vg", "my-vg"}).exitCode, 2);
     sim.addFault(lvm, {"vgrename"}, 5, "  rename refused\n");
-    expectToolFailure(vg({"rename", "archive-vg", "other"}), QStringLiteral("rename refused"));
+    expectToolFailure(vg({"rename", "archive-vg", "other"}), "rename refused");
     EXPECT_FALSE(stateGroup("archive-vg").isEmpty());
 }
 
@@ -160,27 +159,27 @@ TEST_F(CliVg, ExtendAndReduceMovePartitionsInAndOut)
 {
     const RozRun extended = vg({"extend", "my-vg", "sdc3"});
     ASSERT_EQ(extended.exitCode, 0) << extended.err.toStdString();
-    EXPECT_EQ(stateGroupOfPv("/dev/sdc3"), QStringLiteral("my-vg"));
-    EXPECT_TRUE(extended.out.contains(QStringLiteral("\n+ my-vg ")));
+    EXPECT_EQ(stateGroupOfPv("/dev/sdc3"), "my-vg");
+    EXPECT_TRUE(extended.out.contains("\n+ my-vg "));
 
     EXPECT_EQ(vg({"reduce", "my-vg", "sdb6"}).exitCode, 2); // not one of its PVs
     const RozRun busy = vg({"reduce", "my-vg", "sda5"});    // holds volumes' extents
     EXPECT_EQ(busy.exitCode, 1);
-    EXPECT_EQ(stateGroupOfPv("/dev/sda5"), QStringLiteral("my-vg"));
+    EXPECT_EQ(stateGroupOfPv("/dev/sda5"), "my-vg");
 
     const RozRun reduced = vg({"reduce", "my-vg", "/dev/sdc3"});
     ASSERT_EQ(reduced.exitCode, 0) << reduced.err.toStdString();
-    EXPECT_NE(stateGroupOfPv("/dev/sdc3"), QStringLiteral("my-vg"));
+    EXPECT_NE(stateGroupOfPv("/dev/sdc3"), "my-vg");
 
     sim.addFault(lvm, {"vgextend"}, 5, "  cannot extend\n");
-    expectToolFailure(vg({"extend", "vg.backup", "sdb6"}), QStringLiteral("cannot extend"));
+    expectToolFailure(vg({"extend", "vg.backup", "sdb6"}), "cannot extend");
 }
 
 TEST_F(CliVg, AnUnknownGroupIsRefusedWithoutChangingAnything)
 {
     const RozRun run = vg({"activate", "nosuch"});
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_TRUE(run.err.contains(QStringLiteral("no volume group \"nosuch\"")));
+    EXPECT_TRUE(run.err.contains("no volume group \"nosuch\""));
     EXPECT_FALSE(ran("vgchange"));
 }
 

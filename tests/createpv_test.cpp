@@ -9,26 +9,27 @@ namespace {
 class CreatePv : public ::testing::Test
 {
 protected:
-    void SetUp() override
+    void SetUp() override { withFakeTools(root); }
+    static void withFakeTools(FakeRoot& machine)
     {
-        root.install(QStringLiteral("/sbin/parted"), QStringLiteral("fake_tool"));
-        root.install(QStringLiteral("/sbin/lvm.static"), QStringLiteral("fake_tool"));
+        machine.install("/sbin/parted", "fake_tool");
+        machine.install("/sbin/lvm.static", "fake_tool");
     }
     FakeRoot root;
 };
 
 TEST_F(CreatePv, MarksEachPartitionThenCreatesAllTogether)
 {
-    QString output = QStringLiteral("stale");
+    QString output = "stale";
     EXPECT_EQ(createPv({"/dev/hda3", "/dev/hdb10"}, output), 0);
     EXPECT_EQ(root.calls(), (QStringList{"parted|/dev/hda|set|3|lvm on", "parted|/dev/hdb|set|10|lvm on",
                                          "lvm.static|pvcreate|-f|-y|/dev/hda3|/dev/hdb10"}));
-    EXPECT_EQ(output, QStringLiteral("parted run 1\nparted run 2\nlvm.static run 1\n"));
+    EXPECT_EQ(output, "parted run 1\nparted run 2\nlvm.static run 1\n");
 }
 
 TEST_F(CreatePv, EmptyListRunsOnlyPvcreate)
 {
-    root.scriptExits(QStringLiteral("lvm.static"), {3});
+    root.scriptExits("lvm.static", {3});
     QString output;
     EXPECT_EQ(createPv({}, output), 3);
     EXPECT_EQ(root.calls(), (QStringList{"lvm.static|pvcreate|-f|-y"}));
@@ -50,9 +51,8 @@ TEST_F(CreatePv, AnyPartedFailureStopsBeforePvcreate)
 {
     for (const QList<int>& exits : {QList<int>{1, 0}, QList<int>{0, 2}}) {
         FakeRoot machine;
-        machine.install(QStringLiteral("/sbin/parted"), QStringLiteral("fake_tool"));
-        machine.install(QStringLiteral("/sbin/lvm.static"), QStringLiteral("fake_tool"));
-        machine.scriptExits(QStringLiteral("parted"), exits);
+        withFakeTools(machine);
+        machine.scriptExits("parted", exits);
         const int failing = exits.at(0) != 0 ? 0 : 1;
         const QString device = QStringList{"/dev/hda1", "/dev/hda2"}.at(failing);
         QString output;
@@ -66,30 +66,29 @@ TEST_F(CreatePv, AnyPartedFailureStopsBeforePvcreate)
     }
 }
 
-TEST_F(CreatePv, RetriesWhilePvcreateEndsWithFiveAndKeepsOnlyTheLastText)
+// pvcreate ending with 5 is run again, up to ten runs in all, and only the last run's text is kept;
+// any other failure ends the retries at once.
+TEST_F(CreatePv, RetriesWhilePvcreateEndsWithFiveUpToTenRuns)
 {
-    root.scriptExits(QStringLiteral("lvm.static"), {5, 5, 5, 0});
-    QString output;
-    EXPECT_EQ(createPv({"/dev/hda3"}, output), 0);
-    EXPECT_EQ(root.calls().size(), 1 + 4);
-    EXPECT_EQ(output, QStringLiteral("parted run 1\nlvm.static run 4\n"));
-}
-
-TEST_F(CreatePv, GivesUpAfterTenRuns)
-{
-    root.scriptExits(QStringLiteral("lvm.static"), {5});
-    QString output;
-    EXPECT_EQ(createPv({}, output), 5);
-    EXPECT_EQ(root.calls().size(), 10);
-    EXPECT_EQ(output, QStringLiteral("lvm.static run 10\n"));
-}
-
-TEST_F(CreatePv, OtherFailuresEndTheRetriesAtOnce)
-{
-    root.scriptExits(QStringLiteral("lvm.static"), {5, 4, 0});
-    QString output;
-    EXPECT_EQ(createPv({}, output), 4);
-    EXPECT_EQ(root.calls().size(), 2);
+    struct Case {
+        QList<int> exits; // the last one repeats
+        QStringList devices;
+        int result, runs;
+        const char* output;
+    };
+    const Case cases[] = {{{5, 5, 5, 0}, {"/dev/hda3"}, 0, 1 + 4, "parted run 1\nlvm.static run 4\n"},
+                          {{5}, {}, 5, 10, "lvm.static run 10\n"},
+                          {{5, 4, 0}, {}, 4, 2, "lvm.static run 2\n"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.runs);
+        FakeRoot machine;
+        withFakeTools(machine);
+        machine.scriptExits("lvm.static", c.exits);
+        QString output;
+        EXPECT_EQ(createPv(c.devices, output), c.result);
+        EXPECT_EQ(machine.calls().size(), c.runs);
+        EXPECT_EQ(output, c.output);
+    }
 }
 
 } // namespace

@@ -51,7 +51,7 @@ QString writeDescription(QTemporaryDir& dir, const QString& name, QByteArray jso
 {
     if (udev) {
         QJsonObject machine = QJsonDocument::fromJson(json).object();
-        machine.insert(QStringLiteral("udev"), true);
+        machine.insert("udev", true);
         json = QJsonDocument(machine).toJson();
     }
     const QString path = dir.filePath(name + (udev ? QStringLiteral("-udev.json") : QStringLiteral(".json")));
@@ -100,7 +100,7 @@ ToleranceList currentTolerances()
         {"the report lists groups and volumes by name, vgscan, lvscan and lvdisplay in creation order",
          [](const ModelDifference& d, const ToleranceContext&) {
              const bool list = keyIs(d, "vg", "lvs") || keyIs(d, "lv", "snapshots") || d.key == "lvm/vgs";
-             const QChar separator = list ? QLatin1Char(',') : QLatin1Char(':');
+             const QChar separator = list ? ',' : ':';
              return (list || keyIs(d, "vg", "lvString")) &&
                     sortedList(d.live, separator) == sortedList(d.fresh, separator);
          }},
@@ -201,7 +201,7 @@ TEST(CurrentDiscovery, ReadsTheWholeMachineInThreeRuns)
 {
     QTemporaryDir dir;
     const QByteArray generated = QJsonDocument(sim::generateMachine(4, 40, 4, 100)).toJson();
-    const QString machines[] = {QStringLiteral("default"), writeDescription(dir, "generated", generated, false)};
+    const QString machines[] = {"default", writeDescription(dir, "generated", generated, false)};
     for (const QString& machine : machines) {
         SCOPED_TRACE(machine.toStdString());
         SimRoot sim(machine, sim::ToolSet::Current);
@@ -218,11 +218,11 @@ TEST(CurrentDiscovery, ReadsTheWholeMachineInThreeRuns)
             volumes += int(roz.getLvm()->getVg(i)->lvCount());
         EXPECT_EQ(QSet<QString>(calls[2].begin(), calls[2].end()).size(), calls[2].size());
         EXPECT_GE(calls[2].size() - 3, int(roz.getHard()->diskCount()) + partitionCount(*roz.getHard()) + volumes);
-        if (machine != QLatin1String("default")) {
+        if (machine != "default") {
             EXPECT_EQ(volumes, 100);
         }
     }
-    SimRoot sim(QStringLiteral("default"), sim::ToolSet::Current);
+    SimRoot sim("default", sim::ToolSet::Current);
     Roz roz;
     EXPECT_EQ(sim.calls().at(2).join(' '),
               "/sbin/blkid -o export /dev/sda /dev/sda1 /dev/sda2 /dev/sda3 /dev/sda4 /dev/sda5 /dev/sda6 /dev/sdb "

@@ -32,7 +32,7 @@ public:
         outputs.clear();
         sim = SimRoot::fromJson(kMachine, tools);
         roz = std::make_unique<Roz>();
-        vg = roz->getLvm()->getVg(QStringLiteral("vg00"));
+        vg = roz->getLvm()->getVg("vg00");
         ASSERT_NE(vg, nullptr);
         recordOutput(vg, &Vg::output);
         sim->clearCalls();

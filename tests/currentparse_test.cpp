@@ -42,21 +42,19 @@ TEST(LvmFullReportRead, RealReportGivesGroupsAndPhysicalVolumes)
     ASSERT_EQ(report.vgs.size(), 2);
     const ReportVg& vg = report.vgs.at(1);
     EXPECT_EQ(std::tie(vg.name, vg.uuid, vg.attr),
-              std::tuple(QStringLiteral("my-vg"), QStringLiteral("xt3kFf-LwAK-X9xe-LnIk-XfUt-0e2D-fVxWwz"),
-                         QStringLiteral("wz--n-")));
+              std::tuple("my-vg", "xt3kFf-LwAK-X9xe-LnIk-XfUt-0e2D-fVxWwz", "wz--n-"));
     EXPECT_EQ(std::tie(vg.sizeKiB, vg.freeKiB, vg.extentKiB, vg.extentCount, vg.freeCount, vg.seqno),
               std::tuple(606208, 106496, 4096, 148, 26, 7));
     EXPECT_EQ(std::tie(vg.pvCount, vg.lvCount, vg.snapCount, vg.maxLv, vg.maxPv), std::tuple(2, 4, 1, 0, 0));
-    EXPECT_EQ(report.vgs.at(0).name, QStringLiteral("vg.b+k"));
+    EXPECT_EQ(report.vgs.at(0).name, "vg.b+k");
     EXPECT_EQ(report.vgs.at(0).extentKiB, 8192);
 
     ASSERT_EQ(report.pvs.size(), 3);
     const ReportPv& pv = report.pvs.at(2);
     EXPECT_EQ(std::tie(pv.name, pv.vgName, pv.uuid),
-              std::tuple(QStringLiteral("/dev/loop1"), QStringLiteral("my-vg"),
-                         QStringLiteral("BAQAEi-IW1H-VC9C-489i-4akQ-lt6t-BITnoS")));
+              std::tuple("/dev/loop1", "my-vg", "BAQAEi-IW1H-VC9C-489i-4akQ-lt6t-BITnoS"));
     EXPECT_EQ(std::tie(pv.sizeKiB, pv.devSizeKiB, pv.peCount, pv.peAllocCount), std::tuple(303104, 307200, 74, 74));
-    EXPECT_EQ(report.pvs.at(0).vgName, QStringLiteral("vg.b+k"));
+    EXPECT_EQ(report.pvs.at(0).vgName, "vg.b+k");
     EXPECT_EQ(report.pvSegments.size(), 8);
     EXPECT_EQ(report.lvSegments.size(), 6);
 }
@@ -65,9 +63,9 @@ TEST(LvmFullReportRead, RealReportGivesVolumesWithGroupOriginAndDevicesInExtentO
 {
     const LvmReport report = parseLvmFullReport(fixture("lvm-fullreport.json"));
     using Row = std::tuple<QString, QString, QString, qint64, QString, QString, QStringList>;
-    const QString loop0 = QStringLiteral("/dev/loop0"), loop1 = QStringLiteral("/dev/loop1");
+    const QString loop0 = "/dev/loop0", loop1 = "/dev/loop1";
     const Row rows[] = {
-        {"vg.b+k", "data", "/dev/mapper/vg.b+k-data", 40960, "public", "", {QStringLiteral("/dev/loop2")}},
+        {"vg.b+k", "data", "/dev/mapper/vg.b+k-data", 40960, "public", "", {"/dev/loop2"}},
         {"my-vg", "a-b.c+d", "/dev/mapper/my--vg-a--b.c+d", 40960, "public", "", {loop0}},
         // big's first extents lie on loop1, its last ones on loop0.
         {"my-vg", "big", "/dev/mapper/my--vg-big", 409600, "public", "", {loop1, loop0}},
@@ -81,13 +79,13 @@ TEST(LvmFullReportRead, RealReportGivesVolumesWithGroupOriginAndDevicesInExtentO
         EXPECT_EQ(lv.path, QStringLiteral("/dev/%1/%2").arg(lv.vgName, lv.name));
         EXPECT_EQ(std::tie(lv.active, lv.kernelMajor, lv.kernelMinor, lv.readAheadSectors, lv.skipActivation),
                   std::tuple(false, -1, -1, -1, false));
-        EXPECT_EQ(lv.allocationPolicy, QStringLiteral("inherit"));
+        EXPECT_EQ(lv.allocationPolicy, "inherit");
         EXPECT_EQ(lv.pvPaths, pvPathsOf(report, lv.uuid));
     }
-    const ReportLv* snapshot = findLv(report, QStringLiteral("home.snap"));
+    const ReportLv* snapshot = findLv(report, "home.snap");
     EXPECT_EQ(std::tie(snapshot->attr, snapshot->originSizeKiB, snapshot->segCount),
-              std::tuple(QStringLiteral("swi-XXs---"), 40960, 1));
-    EXPECT_EQ(findLv(report, QStringLiteral("big"))->segCount, 2);
+              std::tuple("swi-XXs---", 40960, 1));
+    EXPECT_EQ(findLv(report, "big")->segCount, 2);
 }
 
 TEST(LvmFullReportRead, KibReportWithOrphanAndStripedVolumeReadsTheSame)
@@ -97,12 +95,9 @@ TEST(LvmFullReportRead, KibReportWithOrphanAndStripedVolumeReadsTheSame)
     ASSERT_EQ(report.vgs.size(), 1);
     EXPECT_EQ(std::tie(report.vgs.at(0).sizeKiB, report.vgs.at(0).extentKiB), std::tuple(806912, 4096));
     ASSERT_EQ(report.pvs.size(), 4);
-    EXPECT_EQ(std::tie(report.pvs.at(3).name, report.pvs.at(3).vgName),
-              std::tuple(QStringLiteral("/dev/loop3"), QString()));
-    EXPECT_EQ(findLv(report, QStringLiteral("striped"))->pvPaths,
-              QStringList({QStringLiteral("/dev/loop0p2"), QStringLiteral("/dev/loop2")}));
-    EXPECT_EQ(findLv(report, QStringLiteral("big"))->pvPaths,
-              QStringList({QStringLiteral("/dev/loop1"), QStringLiteral("/dev/loop0p2")}));
+    EXPECT_EQ(std::tie(report.pvs.at(3).name, report.pvs.at(3).vgName), std::tuple("/dev/loop3", QString()));
+    EXPECT_EQ(findLv(report, "striped")->pvPaths, QStringList({"/dev/loop0p2", "/dev/loop2"}));
+    EXPECT_EQ(findLv(report, "big")->pvPaths, QStringList({"/dev/loop1", "/dev/loop0p2"}));
 }
 
 TEST(LvmFullReportRead, StateFieldsFallBackToTheAttributeStringAndWarningsAroundAreSkipped)
@@ -118,7 +113,7 @@ TEST(LvmFullReportRead, StateFieldsFallBackToTheAttributeStringAndWarningsAround
     ASSERT_EQ(report.lvs.size(), 2);
     const ReportLv &a = report.lvs.at(0), &b = report.lvs.at(1);
     EXPECT_EQ(std::tie(a.vgName, a.active, a.skipActivation, a.readAheadSectors, a.sizeKiB),
-              std::tuple(QStringLiteral("v g"), true, true, 256, 5));
+              std::tuple("v g", true, true, 256, 5));
     EXPECT_EQ(std::tie(b.active, b.skipActivation), std::tuple(false, true));
 }
 
@@ -220,9 +215,9 @@ TEST(LsblkRead, TreeAndListFormsGiveTheSameParentsAndPartitionNumbers)
     EXPECT_EQ(sortedList, sortedTree);
     const BlockDevice& partition = tree.at(2);
     EXPECT_EQ(std::tie(partition.path, partition.type, partition.sizeBytes),
-              std::tuple(QStringLiteral("/dev/loop0p2"), QStringLiteral("part"), 208666624));
+              std::tuple("/dev/loop0p2", "part", 208666624));
     EXPECT_TRUE(partition.fsType.isNull() && partition.partTypeName.isNull());
-    EXPECT_EQ(std::tie(tree.at(7).mountPoint, tree.at(7).sizeBytes), std::tuple(QStringLiteral("/"), 274877906944));
+    EXPECT_EQ(std::tie(tree.at(7).mountPoint, tree.at(7).sizeBytes), std::tuple("/", 274877906944));
 }
 
 TEST(LsblkRead, NestingWithoutParentColumnStringSizesAndFaults)
@@ -239,7 +234,7 @@ TEST(LsblkRead, NestingWithoutParentColumnStringSizesAndFaults)
                                            "sdz1<sdz#1", "broken<#-1", "x1<broken#-1"}));
     EXPECT_EQ(
         std::tie(devices.at(0).sizeBytes, devices.at(1).sizeBytes, devices.at(1).fsType, devices.at(3).partTypeName),
-        std::tuple(512110190592, 0, QStringLiteral("LVM2_member"), QStringLiteral("Linux LVM")));
+        std::tuple(512110190592, 0, "LVM2_member", "Linux LVM"));
     EXPECT_EQ(problems,
               QStringList({"lsblk: the listing is not valid JSON (invalid termination by number at offset 422)",
                            "lsblk: device \"nvme0n1p3\": size is not a number of bytes",

@@ -25,11 +25,11 @@ TEST(HardDiscovery, DefaultMachineListsDiskDrivesOnlyAndSkipsExtendedPartitions)
     SimRoot sim;
     Hard hard;
     ASSERT_EQ(hard.diskCount(), 3u);
-    EXPECT_EQ(hard.getDisk(0u)->name(), QStringLiteral("sda"));
-    EXPECT_EQ(hard.getDisk(1u)->path(), QStringLiteral("/dev/sdb"));
-    EXPECT_EQ(hard.getDisk(2u)->getSize(), QStringLiteral("41943040"));
-    EXPECT_EQ(hard.getDisk(0u)->getSize(), QStringLiteral("83886080"));
-    EXPECT_EQ(hard.getDisk(QStringLiteral("sr0")), nullptr);
+    EXPECT_EQ(hard.getDisk(0u)->name(), "sda");
+    EXPECT_EQ(hard.getDisk(1u)->path(), "/dev/sdb");
+    EXPECT_EQ(hard.getDisk(2u)->getSize(), "41943040");
+    EXPECT_EQ(hard.getDisk(0u)->getSize(), "83886080");
+    EXPECT_EQ(hard.getDisk("sr0"), nullptr);
     EXPECT_TRUE(hard.getDisk(0u)->lvString().isEmpty());
     EXPECT_FALSE(hard.getDisk(0u)->lvString().isNull());
     // Extended partitions are skipped.
@@ -83,17 +83,17 @@ TEST(HardDiscovery, PhysicalVolumesInAndOutsideGroupsAndTheirLvLists)
     Partition* sda5 = find(hard, "/dev/sda5");
     ASSERT_NE(sda5, nullptr);
     EXPECT_TRUE(sda5->isPv());
-    EXPECT_EQ(sda5->getVgPath(), QStringLiteral("/dev/my-vg"));
+    EXPECT_EQ(sda5->getVgPath(), "/dev/my-vg");
     EXPECT_FALSE(sda5->isAllocatable());
-    EXPECT_EQ(find(hard, "/dev/sda6")->getVgPath(), QStringLiteral("/dev/vg.backup"));
-    EXPECT_EQ(find(hard, "/dev/sdc1")->getVgPath(), QStringLiteral("/dev/vgbroken"));
+    EXPECT_EQ(find(hard, "/dev/sda6")->getVgPath(), "/dev/vg.backup");
+    EXPECT_EQ(find(hard, "/dev/sdc1")->getVgPath(), "/dev/vgbroken");
 
     // LVM2 prints "#orphans_lvm2" as the group of a PV outside every group.
     Partition* orphan = find(hard, "/dev/sdb5");
     EXPECT_TRUE(orphan->isPv());
     EXPECT_TRUE(orphan->getVgPath().isEmpty());
     EXPECT_TRUE(orphan->isAllocatable());
-    EXPECT_EQ(orphan->lvString(), QStringLiteral(""));
+    EXPECT_EQ(orphan->lvString(), "");
     EXPECT_FALSE(orphan->lvString().isNull());
 
     Partition* plain = find(hard, "/dev/sda2");
@@ -104,20 +104,16 @@ TEST(HardDiscovery, PhysicalVolumesInAndOutsideGroupsAndTheirLvLists)
     Partition* sdc2 = find(hard, "/dev/sdc2");
     ASSERT_NE(sdc2, nullptr);
     EXPECT_FALSE(sdc2->isPv());
-    EXPECT_EQ(sdc2->getSystem(), QStringLiteral("Linux LVM, LVM"));
+    EXPECT_EQ(sdc2->getSystem(), "Linux LVM, LVM");
     EXPECT_TRUE(sdc2->isAllocatable());
-    EXPECT_EQ(sdc2->lvString(), QStringLiteral(""));
-    EXPECT_FALSE(sim.callLines().contains(QStringLiteral("/sbin/lvm.static pvdisplay -v /dev/sdc2")));
+    EXPECT_EQ(sdc2->lvString(), "");
+    EXPECT_FALSE(sim.callLines().contains("/sbin/lvm.static pvdisplay -v /dev/sdc2"));
 
     // LV lists follow the table, keeping dashes and dots.
-    EXPECT_EQ(find(hard, "/dev/sda5")->lvString(),
-              QStringLiteral("/dev/my-vg/home:/dev/my-vg/home.daily:/dev/my-vg/music"));
-    EXPECT_EQ(find(hard, "/dev/sdb2")->lvString(),
-              QStringLiteral("/dev/my-vg/snap1:/dev/my-vg/music:/dev/my-vg/scratch_1"));
-    EXPECT_EQ(find(hard, "/dev/sda6")->lvString(),
-              QStringLiteral("/dev/vg.backup/archive:/dev/vg.backup/old-root"));
-    EXPECT_EQ(capture.countDebug(QStringLiteral("sda5's lvstring: /dev/my-vg/home:/dev/my-vg/home.daily:/dev/my-vg/music")),
-              1);
+    EXPECT_EQ(find(hard, "/dev/sda5")->lvString(), "/dev/my-vg/home:/dev/my-vg/home.daily:/dev/my-vg/music");
+    EXPECT_EQ(find(hard, "/dev/sdb2")->lvString(), "/dev/my-vg/snap1:/dev/my-vg/music:/dev/my-vg/scratch_1");
+    EXPECT_EQ(find(hard, "/dev/sda6")->lvString(), "/dev/vg.backup/archive:/dev/vg.backup/old-root");
+    EXPECT_EQ(capture.countDebug("sda5's lvstring: /dev/my-vg/home:/dev/my-vg/home.daily:/dev/my-vg/music"), 1);
 }
 
 TEST(HardDiscovery, ToolsRunOncePerDiskOnlyForLvmCandidatesAndDebugLinesFrameEachDisk)
@@ -129,7 +125,7 @@ TEST(HardDiscovery, ToolsRunOncePerDiskOnlyForLvmCandidatesAndDebugLinesFrameEac
     EXPECT_EQ(lines.count(kLister + QStringLiteral(" dev lsdev -C -c storage")), 4); // drives + 3 disks
     QStringList pvdisplays;
     for (const QString& line : lines) {
-        if (line.startsWith(QStringLiteral("/sbin/lvm.static pvdisplay")))
+        if (line.startsWith("/sbin/lvm.static pvdisplay"))
             pvdisplays.append(line.mid(QStringLiteral("/sbin/lvm.static pvdisplay ").size()));
     }
     EXPECT_EQ(pvdisplays, (QStringList{"-c /dev/sda5", "-v /dev/sda5", "-c /dev/sda6", "-v /dev/sda6", "-c /dev/sdb2",
@@ -138,14 +134,14 @@ TEST(HardDiscovery, ToolsRunOncePerDiskOnlyForLvmCandidatesAndDebugLinesFrameEac
 
     const QStringList debug = capture.debugLines();
     ASSERT_FALSE(debug.isEmpty());
-    EXPECT_EQ(debug.first(), QStringLiteral("==/dev/sda================================"));
-    EXPECT_EQ(debug.at(1), QStringLiteral("Partition sda1's system is: HPFS/NTFS"));
-    EXPECT_EQ(debug.at(2), QStringLiteral("============sda1======================"));
-    EXPECT_EQ(debug.last(), QStringLiteral("=====D=I=S=K=S====&=====P=A=R=T=I=T=I=O=N=S======="));
-    EXPECT_LT(debug.indexOf(QStringLiteral("sda5's lvstring: /dev/my-vg/home:/dev/my-vg/home.daily:/dev/my-vg/music")),
-              debug.indexOf(QStringLiteral("============sda5======================")));
-    EXPECT_LT(debug.indexOf(QStringLiteral("============sda6======================")),
-              debug.indexOf(QStringLiteral("==/dev/sdb================================")));
+    EXPECT_EQ(debug.first(), "==/dev/sda================================");
+    EXPECT_EQ(debug.at(1), "Partition sda1's system is: HPFS/NTFS");
+    EXPECT_EQ(debug.at(2), "============sda1======================");
+    EXPECT_EQ(debug.last(), "=====D=I=S=K=S====&=====P=A=R=T=I=T=I=O=N=S=======");
+    EXPECT_LT(debug.indexOf("sda5's lvstring: /dev/my-vg/home:/dev/my-vg/home.daily:/dev/my-vg/music"),
+              debug.indexOf("============sda5======================"));
+    EXPECT_LT(debug.indexOf("============sda6======================"),
+              debug.indexOf("==/dev/sdb================================"));
 }
 
 TEST(HardDiscovery, IndexLookupsPastTheEndWarnNameLookupsDoNot)
@@ -155,10 +151,10 @@ TEST(HardDiscovery, IndexLookupsPastTheEndWarnNameLookupsDoNot)
     MessageCapture capture;
     EXPECT_EQ(hard.getDisk(3u), nullptr);
     EXPECT_EQ(hard.getDisk(0u)->getPartition(5u), nullptr);
-    EXPECT_EQ(capture.warnings(), (QStringList{QStringLiteral("ASSERT: \"disk != NULL\" in harddrive (361)"),
-                                               QStringLiteral("ASSERT: \"partition != NULL\" in harddrive (402)")}));
-    EXPECT_EQ(hard.getDisk(QStringLiteral("hdz")), nullptr);
-    EXPECT_EQ(hard.getDisk(0u)->getPartition(QStringLiteral("sda4")), nullptr);
+    EXPECT_EQ(capture.warnings(), (QStringList{"ASSERT: \"disk != NULL\" in harddrive (361)",
+                                               "ASSERT: \"partition != NULL\" in harddrive (402)"}));
+    EXPECT_EQ(hard.getDisk("hdz"), nullptr);
+    EXPECT_EQ(hard.getDisk(0u)->getPartition("sda4"), nullptr);
     EXPECT_EQ(capture.warnings().size(), 2);
 }
 
@@ -174,28 +170,26 @@ TEST(HardDiscovery, MissingListerGivesNoDisksAndSaysWhy)
                                            "directory")
                                 .arg(kLister, sim.root() + kLister);
     EXPECT_EQ(hard.problems(), QStringList{problem});
-    EXPECT_EQ(capture.debugLines(),
-              (QStringList{problem, QStringLiteral("=====D=I=S=K=S====&=====P=A=R=T=I=T=I=O=N=S=======")}));
+    EXPECT_EQ(capture.debugLines(), (QStringList{problem, "=====D=I=S=K=S====&=====P=A=R=T=I=T=I=O=N=S======="}));
 }
 
 TEST(HardDiscovery, CraftedListerLinesMdDisksBlanksAndExtendedCase)
 {
     SimRoot sim;
-    const QString listing = QStringLiteral(
-        "DRIVE\tDISK\tmd1\tRAID\t/dev/md1\t1000\t512\n"
-        "DRIVE\tDISK\tmd10\tRAID\t/dev/md10\t2000\t512\n"
-        "DRIVE\tDISK\t  sdx  \tX\t/dev/sdx\t-3\t512\n"
-        "PART\t/dev/md10p\t1\t0\t1\t0x83\tLinux\text3\t4096\t0\t\n"
-        "PART\t/dev/sdx\t1\t0\t1\t0x05\tExtended\t\t100\t0\t\n"
-        "PART\t/dev/sdx\t2\t0\t1\t0x05\textended\t\t100\t0\t\n");
+    const QString listing = QStringLiteral("DRIVE\tDISK\tmd1\tRAID\t/dev/md1\t1000\t512\n"
+                                           "DRIVE\tDISK\tmd10\tRAID\t/dev/md10\t2000\t512\n"
+                                           "DRIVE\tDISK\t  sdx  \tX\t/dev/sdx\t-3\t512\n"
+                                           "PART\t/dev/md10p\t1\t0\t1\t0x83\tLinux\text3\t4096\t0\t\n"
+                                           "PART\t/dev/sdx\t1\t0\t1\t0x05\tExtended\t\t100\t0\t\n"
+                                           "PART\t/dev/sdx\t2\t0\t1\t0x05\textended\t\t100\t0\t\n");
     sim.addFault(kLister, {}, 0, listing);
     Hard hard;
     ASSERT_EQ(hard.diskCount(), 3u);
-    EXPECT_EQ(partitionNames(hard.getDisk(QStringLiteral("md1"))), QStringList{"md10p1"});
-    EXPECT_EQ(partitionNames(hard.getDisk(QStringLiteral("md10"))), QStringList{"md10p1"});
-    Disk* sdx = hard.getDisk(QStringLiteral("sdx"));
+    EXPECT_EQ(partitionNames(hard.getDisk("md1")), QStringList{"md10p1"});
+    EXPECT_EQ(partitionNames(hard.getDisk("md10")), QStringList{"md10p1"});
+    Disk* sdx = hard.getDisk("sdx");
     ASSERT_NE(sdx, nullptr);
-    EXPECT_EQ(sdx->path(), QStringLiteral("/dev/sdx"));
-    EXPECT_EQ(sdx->getSize(), QStringLiteral("0"));
+    EXPECT_EQ(sdx->path(), "/dev/sdx");
+    EXPECT_EQ(sdx->getSize(), "0");
     EXPECT_EQ(partitionNames(sdx), QStringList{"sdx1"});
 }

@@ -6,24 +6,23 @@
 namespace {
 
 // A partition line of the lister with fields 0..10 and, when given, field 11.
-QString partLine(const QString& disk, const QString& number, const QString& kind, const QString& fsType,
-                 const QString& size, const QString& trust, const QString* tag = nullptr)
+QString partLine(const char* disk, const char* number, const char* kind, const char* fsType, const char* size,
+                 const char* trust, const char* tag = nullptr)
 {
-    QStringList fields = {QStringLiteral("PART"), disk, number, QStringLiteral("x"), QStringLiteral("x"),
-                          QStringLiteral("x"), kind, fsType, size, trust, QStringLiteral("x")};
+    QStringList fields = {"PART", disk, number, "x", "x", "x", kind, fsType, size, trust, "x"};
     if (tag)
-        fields.append(*tag);
-    return fields.join(QLatin1Char('\t'));
+        fields.append(tag);
+    return fields.join('\t');
 }
 
 } // namespace
 
 TEST(HardListerLine, TabSplitCountsEmptyFields)
 {
-    const QStringList fields = splitAtTabs(QStringLiteral("a\t\tb\t"));
+    const QStringList fields = splitAtTabs("a\t\tb\t");
     ASSERT_EQ(fields.size(), 4);
     EXPECT_EQ(fields.at(1), QString());
-    EXPECT_EQ(fields.at(2), QStringLiteral("b"));
+    EXPECT_EQ(fields.at(2), "b");
     EXPECT_TRUE(fieldAt(fields, 4).isEmpty());
     EXPECT_TRUE(fieldAt(fields, 99).isEmpty());
 }
@@ -31,52 +30,47 @@ TEST(HardListerLine, TabSplitCountsEmptyFields)
 TEST(HardListerLine, OnlyDriveLinesOfKindDiskMakeDisksAndAMissingSizeReadsZero)
 {
     DriveLine drive;
-    EXPECT_TRUE(parseDiskLine(QStringLiteral("DRIVE\tDISK\thda\tx\tx\t80026361"), drive));
-    EXPECT_EQ(drive.name, QStringLiteral("hda"));
+    EXPECT_TRUE(parseDiskLine("DRIVE\tDISK\thda\tx\tx\t80026361", drive));
+    EXPECT_EQ(drive.name, "hda");
     EXPECT_EQ(drive.size, 80026361UL);
-    EXPECT_FALSE(parseDiskLine(QStringLiteral("DRIVE\tCDROM\thdc\tx\tx\t0"), drive));
-    EXPECT_FALSE(parseDiskLine(QStringLiteral("DRIVE\tdisk\thdd\tx\tx\t5"), drive));
-    EXPECT_FALSE(parseDiskLine(QStringLiteral("PART\tDISK\thda\tx\tx\t5"), drive));
+    EXPECT_FALSE(parseDiskLine("DRIVE\tCDROM\thdc\tx\tx\t0", drive));
+    EXPECT_FALSE(parseDiskLine("DRIVE\tdisk\thdd\tx\tx\t5", drive));
+    EXPECT_FALSE(parseDiskLine("PART\tDISK\thda\tx\tx\t5", drive));
 
-    ASSERT_TRUE(parseDiskLine(QStringLiteral("DRIVE\tDISK\tsdb"), drive));
-    EXPECT_EQ(drive.name, QStringLiteral("sdb"));
+    ASSERT_TRUE(parseDiskLine("DRIVE\tDISK\tsdb", drive));
+    EXPECT_EQ(drive.name, "sdb");
     EXPECT_EQ(drive.size, 0UL);
-    ASSERT_TRUE(parseDiskLine(QStringLiteral("DRIVE\tDISK\tsdc\tx\tx\tbig"), drive));
+    ASSERT_TRUE(parseDiskLine("DRIVE\tDISK\tsdc\tx\tx\tbig", drive));
     EXPECT_EQ(drive.size, 0UL);
 }
 
 TEST(HardListerLine, PartitionNameIsLastPathPartPlusNumber)
 {
-    EXPECT_EQ(partitionNameOf(splitAtTabs(QStringLiteral("PART\t/dev/hda\t1"))), QStringLiteral("hda1"));
-    EXPECT_EQ(partitionNameOf(splitAtTabs(QStringLiteral("PART\t/dev/md/md10p\t1"))), QStringLiteral("md10p1"));
-    EXPECT_EQ(partitionNameOf(splitAtTabs(QStringLiteral("PART\tsda\t2"))), QStringLiteral("sda2"));
-    EXPECT_EQ(partitionNameOf(splitAtTabs(QStringLiteral("PART"))), QString());
+    EXPECT_EQ(partitionNameOf(splitAtTabs("PART\t/dev/hda\t1")), "hda1");
+    EXPECT_EQ(partitionNameOf(splitAtTabs("PART\t/dev/md/md10p\t1")), "md10p1");
+    EXPECT_EQ(partitionNameOf(splitAtTabs("PART\tsda\t2")), "sda2");
+    EXPECT_EQ(partitionNameOf(splitAtTabs("PART")), QString());
 }
 
 TEST(HardListerLine, PartitionLineTakenByEveryDiskWhoseNameItContainsUnlessExactlyExtended)
 {
-    const QString line = partLine(QStringLiteral("/dev/md10p"), QStringLiteral("1"), QStringLiteral("primary"),
-                                  QStringLiteral("ext3"), QStringLiteral("100"), QStringLiteral("0"));
+    const QString line = partLine("/dev/md10p", "1", "primary", "ext3", "100", "0");
     QString name;
-    EXPECT_TRUE(takePartitionLine(line, QStringLiteral("md1"), name));
-    EXPECT_EQ(name, QStringLiteral("md10p1"));
-    EXPECT_TRUE(takePartitionLine(line, QStringLiteral("md10"), name));
-    EXPECT_FALSE(takePartitionLine(line, QStringLiteral("md2"), name));
+    EXPECT_TRUE(takePartitionLine(line, "md1", name));
+    EXPECT_EQ(name, "md10p1");
+    EXPECT_TRUE(takePartitionLine(line, "md10", name));
+    EXPECT_FALSE(takePartitionLine(line, "md2", name));
 
-    EXPECT_FALSE(takePartitionLine(partLine(QStringLiteral("/dev/hda"), QStringLiteral("2"), QStringLiteral("extended"),
-                                            QString(), QStringLiteral("5"), QStringLiteral("0")),
-                                   QStringLiteral("hda"), name));
-    EXPECT_TRUE(takePartitionLine(partLine(QStringLiteral("/dev/hda"), QStringLiteral("2"), QStringLiteral("Extended"),
-                                           QString(), QStringLiteral("5"), QStringLiteral("0")),
-                                  QStringLiteral("hda"), name));
-    EXPECT_FALSE(takePartitionLine(QStringLiteral("DRIVE\t/dev/hda\t3"), QStringLiteral("hda"), name));
+    EXPECT_FALSE(takePartitionLine(partLine("/dev/hda", "2", "extended", "", "5", "0"), "hda", name));
+    EXPECT_TRUE(takePartitionLine(partLine("/dev/hda", "2", "Extended", "", "5", "0"), "hda", name));
+    EXPECT_FALSE(takePartitionLine("DRIVE\t/dev/hda\t3", "hda", name));
 }
 
 TEST(HardListerLine, ShortPartitionLineIsTakenWithEmptyFields)
 {
     QString name;
-    EXPECT_TRUE(takePartitionLine(QStringLiteral("PART\t/dev/sda\t1"), QStringLiteral("sda"), name));
-    const PartitionBasics basics = parsePartitionBasics(QStringLiteral("PART\t/dev/sda\t1"));
+    EXPECT_TRUE(takePartitionLine("PART\t/dev/sda\t1", "sda", name));
+    const PartitionBasics basics = parsePartitionBasics("PART\t/dev/sda\t1");
     EXPECT_EQ(basics.size, 0);
     EXPECT_TRUE(basics.system.isEmpty());
     EXPECT_TRUE(basics.systemTag.isNull());
@@ -87,31 +81,28 @@ TEST(HardListerLine, ShortPartitionLineIsTakenWithEmptyFields)
 PartitionBasics probe(const char* kind, const char* fsType, const char* size, const char* trust,
                       const char* tag = nullptr)
 {
-    const QString tagText = QString::fromLatin1(tag);
-    return parsePartitionBasics(partLine(QStringLiteral("/dev/hda"), QStringLiteral("1"), QString::fromLatin1(kind),
-                                         QString::fromLatin1(fsType), QString::fromLatin1(size),
-                                         QString::fromLatin1(trust), tag ? &tagText : nullptr));
+    return parsePartitionBasics(partLine("/dev/hda", "1", kind, fsType, size, trust, tag));
 }
 
 TEST(HardPartitionProbe, LineOfElevenFieldsHasNoTagAndIsNoPv)
 {
     const PartitionBasics basics = probe("Linux", "ext3", "2047", "0");
     EXPECT_TRUE(basics.systemTag.isNull());
-    EXPECT_EQ(basics.system, QStringLiteral("Linux"));
+    EXPECT_EQ(basics.system, "Linux");
     EXPECT_FALSE(basics.pvCandidate);
     EXPECT_EQ(basics.size, 2047);
-    EXPECT_EQ(basics.fstype, QStringLiteral("ext3"));
+    EXPECT_EQ(basics.fstype, "ext3");
 }
 
 TEST(HardPartitionProbe, TagLvmMakesCandidateButLowerCaseDoesNotAndBlankStillExtendsSystem)
 {
     const PartitionBasics lvm = probe("Linux", "", "9", "0", "LVM");
     EXPECT_TRUE(lvm.pvCandidate);
-    EXPECT_EQ(lvm.system, QStringLiteral("Linux, LVM"));
+    EXPECT_EQ(lvm.system, "Linux, LVM");
     const PartitionBasics other = probe("Linux", "", "9", "0", "lvm");
     EXPECT_FALSE(other.pvCandidate);
-    EXPECT_EQ(other.system, QStringLiteral("Linux, lvm"));
-    EXPECT_EQ(probe("Linux", "", "1", "0", " ").system, QStringLiteral("Linux,  "));
+    EXPECT_EQ(other.system, "Linux, lvm");
+    EXPECT_EQ(probe("Linux", "", "1", "0", " ").system, "Linux,  ");
 }
 
 // The lister's own type names are trusted whatever field 9 says; other types only while it is
@@ -122,9 +113,9 @@ TEST(HardPartitionProbe, FileSystemTypeAndSizeFields)
         const char* fsType;
         const char* trust;
         const char* expected; // nullptr: null type
-    } types[] = {{"FAT32", "-1", "FAT32"}, {"NTFS", "-1", "NTFS"},      {"LINUX-SWAP", "-1", "LINUX-SWAP"},
-                 {"VFAT", "-1", nullptr},  {"ntfs", "-1", nullptr},     {"ext3", "-1", nullptr},
-                 {"ext3", "0", "ext3"},    {"ext3", "junk", "ext3"},    {"ext3", "-5000000000", nullptr}};
+    } types[] = {{"FAT32", "-1", "FAT32"}, {"NTFS", "-1", "NTFS"},   {"LINUX-SWAP", "-1", "LINUX-SWAP"},
+                 {"VFAT", "-1", nullptr},  {"ntfs", "-1", nullptr},  {"ext3", "-1", nullptr},
+                 {"ext3", "0", "ext3"},    {"ext3", "junk", "ext3"}, {"ext3", "-5000000000", nullptr}};
     for (const auto& t : types) {
         const QString fstype = probe("x", t.fsType, "1", t.trust).fstype;
         if (t.expected)
@@ -139,95 +130,87 @@ TEST(HardPartitionProbe, FileSystemTypeAndSizeFields)
 TEST(HardPvDisplayColon, GroupNameAndUuidOrNoGroupForOrphansAndEmptyOrShortRecords)
 {
     const PvRecord record = parsePvDisplayColon(
-        {QStringLiteral("  /dev/sda5:vg0:84254720:-1:8:8:-1:4096:10284:0:10284:IKGNO5-Dx7w-2UBv-rUzw-ekJg-e496-9RQ5cP")});
+        {"  /dev/sda5:vg0:84254720:-1:8:8:-1:4096:10284:0:10284:IKGNO5-Dx7w-2UBv-rUzw-ekJg-e496-9RQ5cP"});
     EXPECT_FALSE(record.noLabel);
-    EXPECT_EQ(record.vgName, QStringLiteral("vg0"));
-    EXPECT_EQ(record.uuid, QStringLiteral("IKGNO5-Dx7w-2UBv-rUzw-ekJg-e496-9RQ5cP"));
+    EXPECT_EQ(record.vgName, "vg0");
+    EXPECT_EQ(record.uuid, "IKGNO5-Dx7w-2UBv-rUzw-ekJg-e496-9RQ5cP");
 
     const PvRecord orphan = parsePvDisplayColon(
-        {QStringLiteral("  \"/dev/sdb\" is a new physical volume of \"4.88 GiB\""),
-         QStringLiteral("  /dev/sdb:#orphans_lvm2:10240000:-1:8:8:-1:0:0:0:0:ByVn3c-aI8G-BYYI-CS84-QBPO-cOsa-34kHWu")});
+        {"  \"/dev/sdb\" is a new physical volume of \"4.88 GiB\"",
+         "  /dev/sdb:#orphans_lvm2:10240000:-1:8:8:-1:0:0:0:0:ByVn3c-aI8G-BYYI-CS84-QBPO-cOsa-34kHWu"});
     EXPECT_FALSE(orphan.noLabel);
     EXPECT_TRUE(orphan.vgName.isEmpty());
     EXPECT_TRUE(orphan.uuid.isEmpty());
 
-    EXPECT_TRUE(parsePvDisplayColon({QStringLiteral("  /dev/hda3::1:2")}).vgName.isEmpty());
-    const PvRecord shortRecord = parsePvDisplayColon({QStringLiteral("/dev/hda3:vg00")});
-    EXPECT_EQ(shortRecord.vgName, QStringLiteral("vg00"));
+    EXPECT_TRUE(parsePvDisplayColon({"  /dev/hda3::1:2"}).vgName.isEmpty());
+    const PvRecord shortRecord = parsePvDisplayColon({"/dev/hda3:vg00"});
+    EXPECT_EQ(shortRecord.vgName, "vg00");
     EXPECT_TRUE(shortRecord.uuid.isEmpty());
 }
 
 TEST(HardPvDisplayColon, NoLabelAnswerAnywhereInLineAndWarningsBeforeTheRecordAreNotTakenForIt)
 {
-    EXPECT_TRUE(parsePvDisplayColon({QStringLiteral("  No physical volume label read from /dev/md127")}).noLabel);
-    EXPECT_FALSE(parsePvDisplayColon({QStringLiteral("  no physical volume label read from /dev/md127")}).noLabel);
+    EXPECT_TRUE(parsePvDisplayColon({"  No physical volume label read from /dev/md127"}).noLabel);
+    EXPECT_FALSE(parsePvDisplayColon({"  no physical volume label read from /dev/md127"}).noLabel);
 
-    const PvRecord record = parsePvDisplayColon(
-        {QStringLiteral("  WARNING: Device /dev/sdb not initialized in udev database: still waiting."),
-         QStringLiteral("  /dev/hda3:vg00:1:-1:8:8:-1:4096:10:0:10:uuid-1")});
-    EXPECT_EQ(record.vgName, QStringLiteral("vg00"));
-    EXPECT_TRUE(parsePvDisplayColon({QStringLiteral("  WARNING: something: odd")}).vgName.isEmpty());
+    const PvRecord record =
+        parsePvDisplayColon({"  WARNING: Device /dev/sdb not initialized in udev database: still waiting.",
+                             "  /dev/hda3:vg00:1:-1:8:8:-1:4096:10:0:10:uuid-1"});
+    EXPECT_EQ(record.vgName, "vg00");
+    EXPECT_TRUE(parsePvDisplayColon({"  WARNING: something: odd"}).vgName.isEmpty());
     EXPECT_TRUE(parsePvDisplayColon({}).vgName.isEmpty());
     EXPECT_FALSE(parsePvDisplayColon({}).noLabel);
 }
 
 TEST(HardLvTable, RowPathTakenWholeSoDashesAndDotsSurviveOrBuiltFromWordsOneAndTwo)
 {
-    EXPECT_EQ(lvPathOfTableRow(QStringLiteral("   /dev/my-vg/data.1           100       100")),
-              QStringLiteral("/dev/my-vg/data.1"));
-    EXPECT_EQ(lvPathOfTableRow(QStringLiteral("/dev/vg00/lvol1\t100\t100")), QStringLiteral("/dev/vg00/lvol1"));
+    EXPECT_EQ(lvPathOfTableRow("   /dev/my-vg/data.1           100       100"), "/dev/my-vg/data.1");
+    EXPECT_EQ(lvPathOfTableRow("/dev/vg00/lvol1\t100\t100"), "/dev/vg00/lvol1");
 
-    EXPECT_EQ(lvPathOfTableRow(QStringLiteral("vg00 lvol1")), QStringLiteral("/dev/lvol1/"));
-    EXPECT_EQ(lvPathOfTableRow(QStringLiteral("dev vg00 lvol1 100 100")), QStringLiteral("/dev/vg00/lvol1"));
+    EXPECT_EQ(lvPathOfTableRow("vg00 lvol1"), "/dev/lvol1/");
+    EXPECT_EQ(lvPathOfTableRow("dev vg00 lvol1 100 100"), "/dev/vg00/lvol1");
 }
 
 TEST(HardLvTable, ReadsRowsBetweenHeaderAndEmptyOrBlankLineOnly)
 {
     const QStringList lines = {
-        QStringLiteral("--- Physical volume ---"),
-        QStringLiteral("/dev/vg00/ignored 1 1"),
-        QStringLiteral("   --- Distribution of physical volume ---"),
-        QStringLiteral("   LV Name                   LE of LV  PE for LV"),
-        QStringLiteral("   /dev/vg00/lvol1           100       100"),
-        QStringLiteral("   /dev/vg00/lvol2           10        10"),
+        "--- Physical volume ---",
+        "/dev/vg00/ignored 1 1",
+        "   --- Distribution of physical volume ---",
+        "   LV Name                   LE of LV  PE for LV",
+        "   /dev/vg00/lvol1           100       100",
+        "   /dev/vg00/lvol2           10        10",
         QString(),
-        QStringLiteral("   /dev/vg00/after           1         1"),
+        "   /dev/vg00/after           1         1",
     };
-    EXPECT_EQ(lvPathsOfPvDisplay(lines),
-              (QStringList{QStringLiteral("/dev/vg00/lvol1"), QStringLiteral("/dev/vg00/lvol2")}));
+    EXPECT_EQ(lvPathsOfPvDisplay(lines), (QStringList{"/dev/vg00/lvol1", "/dev/vg00/lvol2"}));
 
-    EXPECT_TRUE(lvPathsOfPvDisplay({QStringLiteral("  No physical volume label read from /dev/hda3")}).isEmpty());
-    EXPECT_TRUE(lvPathsOfPvDisplay({QStringLiteral("LV Name  LE of LV  PE for LV"),
-                                    QStringLiteral("/dev/vg00/lvol1 1 1")})
-                    .isEmpty());
-    EXPECT_EQ(lvPathsOfPvDisplay({QStringLiteral("LV Name                   LE of LV  PE for LV"),
-                                  QStringLiteral("/dev/vg00/a 1 1"), QStringLiteral("    "),
-                                  QStringLiteral("/dev/vg00/b 1 1")}),
-              QStringList{QStringLiteral("/dev/vg00/a")});
+    EXPECT_TRUE(lvPathsOfPvDisplay({"  No physical volume label read from /dev/hda3"}).isEmpty());
+    EXPECT_TRUE(lvPathsOfPvDisplay({"LV Name  LE of LV  PE for LV", "/dev/vg00/lvol1 1 1"}).isEmpty());
+    EXPECT_EQ(lvPathsOfPvDisplay(
+                  {"LV Name                   LE of LV  PE for LV", "/dev/vg00/a 1 1", "    ", "/dev/vg00/b 1 1"}),
+              QStringList{"/dev/vg00/a"});
 }
 
 TEST(HardLvTable, ScannerStopsAskingAfterTable)
 {
     LvTableScanner scanner;
-    EXPECT_TRUE(scanner.addLine(QStringLiteral("LV Name                   LE of LV  PE for LV")));
-    EXPECT_TRUE(scanner.addLine(QStringLiteral("/dev/vg00/a 1 1")));
+    EXPECT_TRUE(scanner.addLine("LV Name                   LE of LV  PE for LV"));
+    EXPECT_TRUE(scanner.addLine("/dev/vg00/a 1 1"));
     EXPECT_FALSE(scanner.addLine(QString()));
-    EXPECT_FALSE(scanner.addLine(QStringLiteral("/dev/vg00/b 1 1")));
-    EXPECT_EQ(scanner.paths(), QStringList{QStringLiteral("/dev/vg00/a")});
+    EXPECT_FALSE(scanner.addLine("/dev/vg00/b 1 1"));
+    EXPECT_EQ(scanner.paths(), QStringList{"/dev/vg00/a"});
 }
 
 TEST(HardMountLookup, MatchesSectionTwoOfDeviceFirstEntryWins)
 {
     const QList<MountEntry> table = {
-        {QStringLiteral("/dev/mapper/hda1"), QStringLiteral("/wrong"), QStringLiteral("xfs")},
-        {QStringLiteral("proc"), QStringLiteral("/proc"), QStringLiteral("proc")},
-        {QStringLiteral("/dev/hda1"), QStringLiteral("/boot"), QStringLiteral("ext2")},
-        {QStringLiteral("/dev/hda1"), QStringLiteral("/again"), QStringLiteral("ext3")},
-        {QStringLiteral("/dev/hda10"), QStringLiteral("/ten"), QStringLiteral("ext3")},
+        {"/dev/mapper/hda1", "/wrong", "xfs"}, {"proc", "/proc", "proc"},      {"/dev/hda1", "/boot", "ext2"},
+        {"/dev/hda1", "/again", "ext3"},       {"/dev/hda10", "/ten", "ext3"},
     };
-    const MountEntry* entry = findMountEntry(table, QStringLiteral("hda1"));
+    const MountEntry* entry = findMountEntry(table, "hda1");
     ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(entry->directory, QStringLiteral("/boot"));
-    EXPECT_EQ(findMountEntry(table, QStringLiteral("mapper"))->directory, QStringLiteral("/wrong"));
-    EXPECT_EQ(findMountEntry(table, QStringLiteral("hda2")), nullptr);
+    EXPECT_EQ(entry->directory, "/boot");
+    EXPECT_EQ(findMountEntry(table, "mapper")->directory, "/wrong");
+    EXPECT_EQ(findMountEntry(table, "hda2"), nullptr);
 }

@@ -83,7 +83,7 @@ TEST(HostileRecords, VgdisplayRecordWithThreeHundredFieldsKeepsTheFirstSeventeen
     EXPECT_EQ(record.attr[11], 13 / 1024);
     EXPECT_EQ(record.attr[14], 16);
     // The uuid field swallows what follows it, but no more than the line holds.
-    EXPECT_TRUE(record.uuid.startsWith(QStringLiteral("17")));
+    EXPECT_TRUE(record.uuid.startsWith("17"));
     EXPECT_LE(record.uuid.size(), colonRecord(300).size());
 }
 
@@ -142,44 +142,44 @@ TEST(HostileLines, VeryLongNameIsTakenWhole)
 TEST(HostileLister, ShortAndOverlongDeviceLines)
 {
     DriveLine drive;
-    EXPECT_TRUE(parseDiskLine(QStringLiteral("DRIVE\tDISK"), drive));
+    EXPECT_TRUE(parseDiskLine("DRIVE\tDISK", drive));
     EXPECT_TRUE(drive.name.isEmpty());
     EXPECT_EQ(drive.size, 0u);
 
-    QStringList many = {QStringLiteral("PART"), QStringLiteral("/dev/sda"), QStringLiteral("5")};
+    QStringList many = {"PART", "/dev/sda", "5"};
     for (int i = 3; i < 300; ++i)
-        many << QStringLiteral("LVM");
-    const PartitionBasics basics = parsePartitionBasics(many.join(QLatin1Char('\t')));
+        many << "LVM";
+    const PartitionBasics basics = parsePartitionBasics(many.join('\t'));
     EXPECT_TRUE(basics.pvCandidate);
-    EXPECT_EQ(basics.system, QStringLiteral("LVM, LVM"));
+    EXPECT_EQ(basics.system, "LVM, LVM");
 }
 
 TEST(HostilePvdisplay, GarbageAndHugeTablesStaySane)
 {
-    const PvRecord none = parsePvDisplayColon({QString::fromLatin1(garbage()), QString(5000, QLatin1Char(':'))});
+    const PvRecord none = parsePvDisplayColon({QString::fromLatin1(garbage()), QString(5000, ':')});
     EXPECT_FALSE(none.noLabel);
     EXPECT_TRUE(none.vgName.isEmpty());
 
     QStringList lines = {QLatin1String(kLvTableHeader)};
     for (int i = 0; i < 300; ++i)
         lines << QStringLiteral("   /dev/vg/lv%1  1  1").arg(i);
-    lines << QString() << QStringLiteral("   /dev/vg/after  1  1");
+    lines << QString() << "   /dev/vg/after  1  1";
     const QStringList paths = lvPathsOfPvDisplay(lines);
     EXPECT_EQ(paths.size(), 300);
-    EXPECT_EQ(paths.last(), QStringLiteral("/dev/vg/lv299"));
+    EXPECT_EQ(paths.last(), "/dev/vg/lv299");
 }
 
 TEST(HostileHelpers, FindWordAndPrettifyOnOddText)
 {
     EXPECT_TRUE(findWord(QString::fromLatin1(garbage()), -1).isEmpty());
-    EXPECT_TRUE(findWord(QString(5000, QLatin1Char(' ')), 0).isEmpty());
+    EXPECT_TRUE(findWord(QString(5000, ' '), 0).isEmpty());
     const QChar lone[] = {QChar(0xd800), QChar('a'), QChar(0xdc00)};
     // Qt's regular expressions refuse text that is not valid UTF-16: such text has no words.
     // Tool output never holds it, as it is decoded from bytes first.
     EXPECT_TRUE(findWord(QString(lone, 3), 0).isEmpty());
-    EXPECT_EQ(findWord(QString::fromLocal8Bit("\xed\xa0\x80 a"), 0), QStringLiteral("a"));
+    EXPECT_EQ(findWord(QString::fromLocal8Bit("\xed\xa0\x80 a"), 0), "a");
     // One pass per sequence: a sequence that closes up around a removed one stays.
-    EXPECT_EQ(prettify_run_result(QStringLiteral("\033[1;3\033[1;33m3m")), QStringLiteral("\033[1;33m"));
+    EXPECT_EQ(prettify_run_result("\033[1;3\033[1;33m3m"), "\033[1;33m");
 }
 
 TEST(HostileHelpers, GetrematchOnLongSubjectCopiesInsideIt)

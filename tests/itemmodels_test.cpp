@@ -22,7 +22,7 @@ QStringList rowsOf(const QAbstractItemModel& model, const QModelIndex& parent = 
                          GroupPathRole, PhysicalVolumeRole})
             cells << first.data(role).toString();
         cells << QString::number(static_cast<int>(first.data(KindRole).value<StorageKind>()));
-        rows << cells.join(QStringLiteral(" | "));
+        rows << cells.join(" | ");
         rows += rowsOf(model, first);
     }
     return rows;
@@ -92,7 +92,7 @@ TEST_P(ItemModels, FollowEveryOperationRowByRow)
     char name[] = "itemmodels_test";
     char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
-    SimRoot sim(QStringLiteral("default"), GetParam());
+    SimRoot sim("default", GetParam());
     Roz roz;
     LogicalTreeModel logical(&roz);
     PhysicalTreeModel physical(&roz);

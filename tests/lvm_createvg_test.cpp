@@ -4,7 +4,7 @@
 
 namespace {
 
-const QString kParted = QStringLiteral("/sbin/parted");
+const QString kParted = "/sbin/parted";
 
 // One group already there, and two spare partitions for a new one.
 const char* const kMachine = R"({
@@ -19,7 +19,7 @@ const char* const kMachine = R"({
   "vgs": [{"name": "vg-old", "lvs": [{"name": "lv1", "sizeMiB": 256}]}]
 })";
 
-const QStringList kOptions = {QStringLiteral("-s"), QStringLiteral("8M"), QStringLiteral("-v")};
+const QStringList kOptions = {"-s", "8M", "-v"};
 
 QStringList createArgs(const QString& name, const QStringList& devices)
 {
@@ -34,7 +34,7 @@ protected:
         sim = SimRoot::fromJson(kMachine);
         lvm = std::make_unique<Lvm>();
         recordOutput(lvm.get(), &Lvm::output);
-        record(lvm.get(), &Lvm::oneVgAdded, QStringLiteral("oneVgAdded"));
+        record(lvm.get(), &Lvm::oneVgAdded, "oneVgAdded");
         sim->clearCalls();
     }
 
@@ -44,7 +44,7 @@ protected:
                     return call.value(0) == program && call.value(1) == firstArg;
                 }).isEmpty();
     }
-    QStringList stateGroupNames() const { return entryNames(sim->state().value(QStringLiteral("vgs")).toArray()); }
+    QStringList stateGroupNames() const { return entryNames(sim->state().value("vgs").toArray()); }
 
     std::unique_ptr<SimRoot> sim;
     std::unique_ptr<Lvm> lvm;
@@ -52,74 +52,71 @@ protected:
 
 TEST_F(CreateVg, FewerThanFiveEntriesAreRefusedBeforeAnyToolRuns)
 {
-    EXPECT_EQ(lvm->createVg(createArgs(QStringLiteral("vg-new"), {})), -1);
+    EXPECT_EQ(lvm->createVg(createArgs("vg-new", {})), -1);
     EXPECT_EQ(lvm->createVg({}), -1);
     EXPECT_TRUE(sim->calls().isEmpty());
-    EXPECT_EQ(events, (QStringList{QStringLiteral("output"), QStringLiteral("output")}));
-    EXPECT_EQ(outputs.first().count(QLatin1Char('\n')), 1);
+    EXPECT_EQ(events, (QStringList{"output", "output"}));
+    EXPECT_EQ(outputs.first().count('\n'), 1);
     EXPECT_EQ(lvm->vgCount(), 1u);
 }
 
 TEST_F(CreateVg, PreparesDevicesCreatesAndAnnouncesTheGroupThenKeepsTheLog)
 {
     // A first attempt that vgcreate refuses: the devices stay prepared, nothing is added.
-    sim->addFault(kLvm, {QStringLiteral("vgcreate")}, 5, QStringLiteral("vgcreate says no\n"), 1);
-    EXPECT_EQ(lvm->createVg(createArgs(QStringLiteral("vg.new"), {QStringLiteral("/dev/sda5")})), 5);
-    EXPECT_EQ(events, QStringList{QStringLiteral("output")});
-    EXPECT_TRUE(outputs.last().endsWith(QStringLiteral("vgcreate says no\n")));
+    sim->addFault(kLvm, {"vgcreate"}, 5, "vgcreate says no\n", 1);
+    EXPECT_EQ(lvm->createVg(createArgs("vg.new", {"/dev/sda5"})), 5);
+    EXPECT_EQ(events, QStringList{"output"});
+    EXPECT_TRUE(outputs.last().endsWith("vgcreate says no\n"));
     EXPECT_EQ(lvm->vgCount(), 1u);
     const QString firstLog = outputs.last();
     events.clear();
     sim->clearCalls();
 
-    const QStringList devices = {QStringLiteral("/dev/sda5"), QStringLiteral("/dev/sda6")};
-    ASSERT_EQ(lvm->createVg(createArgs(QStringLiteral("vg.new"), devices)), 0);
+    const QStringList devices = {"/dev/sda5", "/dev/sda6"};
+    ASSERT_EQ(lvm->createVg(createArgs("vg.new", devices)), 0);
     const QList<QStringList> calls = callsWhere(*sim, isToolChange);
     ASSERT_GE(calls.size(), 4);
-    EXPECT_EQ(calls.at(0), (QStringList{kParted, QStringLiteral("/dev/sda"), QStringLiteral("set"), QStringLiteral("5"),
-                                        QStringLiteral("lvm on")}));
-    EXPECT_EQ(calls.at(1), (QStringList{kParted, QStringLiteral("/dev/sda"), QStringLiteral("set"), QStringLiteral("6"),
-                                        QStringLiteral("lvm on")}));
-    EXPECT_EQ(calls.at(2),
-              (QStringList{kLvm, QStringLiteral("pvcreate"), QStringLiteral("-f"), QStringLiteral("-y")} + devices));
-    EXPECT_EQ(calls.at(3),
-              (QStringList{kLvm, QStringLiteral("vgcreate")} + createArgs(QStringLiteral("vg.new"), devices)));
+    EXPECT_EQ(calls.at(0), (QStringList{kParted, "/dev/sda", "set", "5", "lvm on"}));
+    EXPECT_EQ(calls.at(1), (QStringList{kParted, "/dev/sda", "set", "6", "lvm on"}));
+    EXPECT_EQ(calls.at(2), (QStringList{kLvm, "pvcreate", "-f", "-y"} + devices));
+    EXPECT_EQ(calls.at(3), (QStringList{kLvm, "vgcreate"} + createArgs("vg.new", devices)));
 
-    EXPECT_EQ(events,
-              (QStringList{QStringLiteral("oneVgAdded /dev/vg.new /dev/sda5,/dev/sda6"), QStringLiteral("output")}));
+    EXPECT_EQ(events, (QStringList{"oneVgAdded /dev/vg.new /dev/sda5,/dev/sda6", "output"}));
     EXPECT_TRUE(outputs.last().startsWith(firstLog));
     EXPECT_GT(outputs.last().size(), firstLog.size());
     ASSERT_EQ(lvm->vgCount(), 2u);
     Vg* added = lvm->getVg(1u);
-    EXPECT_EQ(added->name(), QStringLiteral("vg.new"));
-    EXPECT_EQ(added->pvString(), QStringLiteral("/dev/sda5:/dev/sda6"));
+    EXPECT_EQ(added->name(), "vg.new");
+    EXPECT_EQ(added->pvString(), "/dev/sda5:/dev/sda6");
     EXPECT_EQ(added->getAttribute(Vg::PeSizeMb), 8);
     EXPECT_EQ(added->lvCount(), 0u);
     EXPECT_TRUE(added->isActive());
-    EXPECT_TRUE(stateGroupNames().contains(QStringLiteral("vg.new")));
+    EXPECT_TRUE(stateGroupNames().contains("vg.new"));
 }
 
-TEST_F(CreateVg, FailedPartedStopsBeforePvcreate)
+// parted failing stops before pvcreate, pvcreate failing before vgcreate; the tool's words are kept.
+TEST_F(CreateVg, FailedPreparationStopsBeforeTheNextStep)
 {
-    sim->addFault(kParted, {}, 1, QStringLiteral("parted: no such partition\n"));
-    EXPECT_EQ(lvm->createVg(createArgs(QStringLiteral("vg-new"), {QStringLiteral("/dev/sda5")})), 1);
-    EXPECT_FALSE(ranProgram(kLvm, QStringLiteral("pvcreate")));
-    EXPECT_FALSE(ranProgram(kLvm, QStringLiteral("vgcreate")));
-    EXPECT_EQ(events, QStringList{QStringLiteral("output")});
-    EXPECT_TRUE(outputs.last().contains(QStringLiteral("parted: no such partition")));
-    EXPECT_EQ(lvm->vgCount(), 1u);
-    EXPECT_FALSE(stateGroupNames().contains(QStringLiteral("vg-new")));
-}
-
-TEST_F(CreateVg, FailedPvcreateStopsBeforeVgcreate)
-{
-    sim->addFault(kLvm, {QStringLiteral("pvcreate")}, 3, QStringLiteral("pvcreate: device busy\n"));
-    EXPECT_EQ(lvm->createVg(createArgs(QStringLiteral("vg-new"), {QStringLiteral("/dev/sda5")})), 3);
-    EXPECT_TRUE(ranProgram(kLvm, QStringLiteral("pvcreate")));
-    EXPECT_FALSE(ranProgram(kLvm, QStringLiteral("vgcreate")));
-    EXPECT_EQ(events, QStringList{QStringLiteral("output")});
-    EXPECT_TRUE(outputs.last().contains(QStringLiteral("pvcreate: device busy")));
-    EXPECT_EQ(lvm->vgCount(), 1u);
+    struct Case {
+        QString program, command, message;
+        int code;
+        bool pvcreateRan;
+    };
+    const Case cases[] = {{kParted, QString(), "parted: no such partition\n", 1, false},
+                          {kLvm, "pvcreate", "pvcreate: device busy\n", 3, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message.toStdString());
+        sim->addFault(c.program, c.command.isEmpty() ? QStringList() : QStringList{c.command}, c.code, c.message, 1);
+        sim->clearCalls();
+        events.clear();
+        EXPECT_EQ(lvm->createVg(createArgs("vg-new", {"/dev/sda5"})), c.code);
+        EXPECT_EQ(ranProgram(kLvm, "pvcreate"), c.pvcreateRan);
+        EXPECT_FALSE(ranProgram(kLvm, "vgcreate"));
+        EXPECT_EQ(events, QStringList{"output"});
+        EXPECT_TRUE(outputs.last().contains(c.message.trimmed()));
+        EXPECT_EQ(lvm->vgCount(), 1u);
+        EXPECT_FALSE(stateGroupNames().contains("vg-new"));
+    }
 }
 
 struct RefusedRequest {
@@ -132,19 +129,17 @@ struct RefusedRequest {
 // refused before anything runs, naming the device or value at fault.
 TEST_F(CreateVg, RequestsTheToolsWouldRefuseChangeNothing)
 {
-    const QString sda5 = QStringLiteral("/dev/sda5");
+    const QString sda5 = "/dev/sda5";
     const RefusedRequest cases[] = {
-        {"bad name", createArgs(QStringLiteral("a/b"), {sda5}), "\"a/b\" is not a valid volume group name"},
-        {"taken name", createArgs(QStringLiteral("vg-old"), {sda5}), "a volume group named vg-old already exists"},
-        {"extent size", QStringList{"-s3M", "", ""} + QStringList{QStringLiteral("vg-new"), sda5},
+        {"bad name", createArgs("a/b", {sda5}), "\"a/b\" is not a valid volume group name"},
+        {"taken name", createArgs("vg-old", {sda5}), "a volume group named vg-old already exists"},
+        {"extent size", QStringList{"-s3M", "", ""} + QStringList{"vg-new", sda5},
          "extent size 3M is not a power of two of at least 8 KiB"},
-        {"tiny extent", QStringList{"-s", "4k", ""} + QStringList{QStringLiteral("vg-new"), sda5},
+        {"tiny extent", QStringList{"-s", "4k", ""} + QStringList{"vg-new", sda5},
          "extent size 4k is not a power of two of at least 8 KiB"},
-        {"in a group", createArgs(QStringLiteral("vg-new"), {sda5, QStringLiteral("/dev/sda1")}),
-         "/dev/sda1 already belongs to volume group vg-old"},
-        {"mounted", createArgs(QStringLiteral("vg-new"), {QStringLiteral("/dev/sda7")}),
-         "/dev/sda7 is mounted on /data"},
-        {"twice", createArgs(QStringLiteral("vg-new"), {sda5, sda5}), "/dev/sda5 is named twice"},
+        {"in a group", createArgs("vg-new", {sda5, "/dev/sda1"}), "/dev/sda1 already belongs to volume group vg-old"},
+        {"mounted", createArgs("vg-new", {"/dev/sda7"}), "/dev/sda7 is mounted on /data"},
+        {"twice", createArgs("vg-new", {sda5, sda5}), "/dev/sda5 is named twice"},
     };
     for (const RefusedRequest& c : cases) {
         outputs.clear();
@@ -154,16 +149,15 @@ TEST_F(CreateVg, RequestsTheToolsWouldRefuseChangeNothing)
     }
     EXPECT_TRUE(sim->calls().isEmpty());
     EXPECT_EQ(lvm->vgCount(), 1u);
-    EXPECT_EQ(stateGroupOfPv(*sim, sda5), QStringLiteral("<no pv>"));
+    EXPECT_EQ(stateGroupOfPv(*sim, sda5), "<no pv>");
 }
 
 TEST_F(CreateVg, ExtendRefusesDevicesInAGroupMountedOrNamedTwice)
 {
     Vg* vg = lvm->getVg(0u);
-    recordOutput(vg, &Vg::output, QStringLiteral("vg output"));
-    const QString sda5 = QStringLiteral("/dev/sda5");
-    for (const QStringList& devices :
-         {QStringList{QStringLiteral("/dev/sda1")}, QStringList{QStringLiteral("/dev/sda7")}, QStringList{sda5, sda5}})
+    recordOutput(vg, &Vg::output, "vg output");
+    const QString sda5 = "/dev/sda5";
+    for (const QStringList& devices : {QStringList{"/dev/sda1"}, QStringList{"/dev/sda7"}, QStringList{sda5, sda5}})
         EXPECT_EQ(vg->extend(devices), -1) << qPrintable(devices.join(' '));
     EXPECT_EQ(outputs,
               (QStringList{"Volume group vg-old not extended: /dev/sda1 already belongs to volume group vg-old\n",
@@ -179,17 +173,17 @@ TEST(CreateVgFailure, PartitionsMadePhysicalVolumesAreReadAgain)
     auto sim = SimRoot::fromJson(kMachine);
     Roz roz;
     SignalLog log;
-    log.record(roz.getLvm(), &Lvm::onePvsChanged, QStringLiteral("onePvsChanged"));
-    sim->addFault(kLvm, {QStringLiteral("vgcreate")}, 5, QStringLiteral("vgcreate says no\n"));
-    EXPECT_EQ(roz.getLvm()->createVg(createArgs(QStringLiteral("vg-new"), {QStringLiteral("/dev/sda5")})), 5);
-    EXPECT_EQ(log.events, QStringList{QStringLiteral("onePvsChanged /dev/sda5")});
+    log.record(roz.getLvm(), &Lvm::onePvsChanged, "onePvsChanged");
+    sim->addFault(kLvm, {"vgcreate"}, 5, "vgcreate says no\n");
+    EXPECT_EQ(roz.getLvm()->createVg(createArgs("vg-new", {"/dev/sda5"})), 5);
+    EXPECT_EQ(log.events, QStringList{"onePvsChanged /dev/sda5"});
 
-    const Partition* live = roz.getHard()->getPv(QStringLiteral("/dev/sda5"));
+    const Partition* live = roz.getHard()->getPv("/dev/sda5");
     ASSERT_NE(live, nullptr);
     EXPECT_TRUE(live->isPv());
     EXPECT_TRUE(live->isAllocatable());
     Roz fresh;
-    const Partition* read = fresh.getHard()->getPv(QStringLiteral("/dev/sda5"));
+    const Partition* read = fresh.getHard()->getPv("/dev/sda5");
     EXPECT_EQ(live->getSystem(), read->getSystem());
     EXPECT_EQ(live->fstype(), read->fstype());
 }

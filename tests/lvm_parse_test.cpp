@@ -9,14 +9,14 @@ TEST(VgscanLineParse, FoundAndErrorLinesNameTheirGroupsOtherLinesNothing)
 {
     const VgscanLine line = parseVgscanLine("  Found volume group \"ubuntu-vg\" using metadata type lvm2");
     EXPECT_TRUE(line.isFound);
-    EXPECT_EQ(line.found, QStringLiteral("ubuntu-vg"));
+    EXPECT_EQ(line.found, "ubuntu-vg");
     EXPECT_FALSE(line.isUnreadable);
 
     const VgscanLine error = parseVgscanLine(
         "vgscan -- ERROR \"vg_broken\" can't get data of volume group \"vg.bad\" from physical volume(s)");
     EXPECT_FALSE(error.isFound);
     EXPECT_TRUE(error.isUnreadable);
-    EXPECT_EQ(error.unreadable, QStringLiteral("vg.bad"));
+    EXPECT_EQ(error.unreadable, "vg.bad");
 
     const VgscanLine other = parseVgscanLine("  Reading all physical volumes.  This may take a while...");
     EXPECT_FALSE(other.isFound);
@@ -38,7 +38,7 @@ TEST(VgdisplayRecordParse, FiguresConvertAndDivideWithoutOverflow)
     EXPECT_EQ(record.attr[13], 1024);
     EXPECT_EQ(record.attr[14], 100);
     EXPECT_EQ(record.attr[15], 400);
-    EXPECT_EQ(record.uuid, QStringLiteral("Zc5r-UUID-x"));
+    EXPECT_EQ(record.uuid, "Zc5r-UUID-x");
 
     const VgRecord small = parseVgdisplayRecord("vg:r/w:1:0:0:0:0:0:0:0:0:1024:512:2:0:2:u");
     EXPECT_EQ(small.attr[11], 0);
@@ -73,14 +73,14 @@ TEST(PvscanLineParse, PairsDeviceWithGroupAndSkipsVolumesWithoutOne)
 {
     const PvscanEntry entry = parsePvscanLine("  PV /dev/sda2   VG ubuntu-vg   lvm2 [<99.00 GiB / 0    free]");
     ASSERT_TRUE(entry.valid);
-    EXPECT_EQ(entry.device, QStringLiteral("/dev/sda2"));
-    EXPECT_EQ(entry.group, QStringLiteral("ubuntu-vg"));
+    EXPECT_EQ(entry.device, "/dev/sda2");
+    EXPECT_EQ(entry.group, "ubuntu-vg");
 
     // A group name ending in "VG" is not cut short.
     const PvscanEntry dataVg = parsePvscanLine("  PV /dev/sdb1\tVG dataVG\tlvm2 [10.00 GiB / 2.00 GiB free]");
     ASSERT_TRUE(dataVg.valid);
-    EXPECT_EQ(dataVg.device, QStringLiteral("/dev/sdb1"));
-    EXPECT_EQ(dataVg.group, QStringLiteral("dataVG"));
+    EXPECT_EQ(dataVg.device, "/dev/sdb1");
+    EXPECT_EQ(dataVg.group, "dataVG");
 
     EXPECT_FALSE(parsePvscanLine("  PV /dev/sdc1                      lvm2 [5.00 GiB]").valid);
     EXPECT_FALSE(parsePvscanLine("  Total: 2 [10 GiB] / in use: 2 [10 GiB] / in no VG: 0 [0   ]").valid);
@@ -90,8 +90,8 @@ TEST(LvscanLineParse, ReadsGroupNameAndRoleFromTheLastQuotedPath)
 {
     const LvscanEntry origin = parseLvscanLine("  ACTIVE   Original '/dev/my-vg/home.old' [1.00 GiB] inherit");
     ASSERT_TRUE(origin.valid);
-    EXPECT_EQ(origin.group, QStringLiteral("my-vg"));
-    EXPECT_EQ(origin.name, QStringLiteral("home.old"));
+    EXPECT_EQ(origin.group, "my-vg");
+    EXPECT_EQ(origin.name, "home.old");
     EXPECT_TRUE(origin.original);
     EXPECT_FALSE(origin.snapshot);
 
@@ -107,8 +107,8 @@ TEST(LvscanLineParse, ReadsGroupNameAndRoleFromTheLastQuotedPath)
 
     // The last quoted text is the path.
     const LvscanEntry entry = parseLvscanLine("  'junk' ACTIVE '/dev/vg0/lv01' [1.00 GiB]");
-    EXPECT_EQ(entry.group, QStringLiteral("vg0"));
-    EXPECT_EQ(entry.name, QStringLiteral("lv01"));
+    EXPECT_EQ(entry.group, "vg0");
+    EXPECT_EQ(entry.name, "lv01");
     EXPECT_FALSE(parseLvscanLine("  No volume groups found").valid);
 }
 
@@ -147,11 +147,11 @@ TEST(LvStatusLineParse, SkipsBlanksAndTabs)
 {
     QString status;
     ASSERT_TRUE(parseLvStatusLine("  LV Status              available", status));
-    EXPECT_EQ(status, QStringLiteral("available"));
+    EXPECT_EQ(status, "available");
     EXPECT_EQ(lvStatusValue(status), 1);
 
     ASSERT_TRUE(parseLvStatusLine("  LV Status\t\t suspended", status));
-    EXPECT_EQ(status, QStringLiteral("suspended"));
+    EXPECT_EQ(status, "suspended");
 
     ASSERT_TRUE(parseLvStatusLine("  LV Status \t NOT available", status));
     EXPECT_EQ(lvStatusValue(status), 0);
@@ -168,17 +168,15 @@ TEST(SnapshotStatusLines, RoleInactivityAndOrigin)
     EXPECT_FALSE(snapshotStatusMeansOrigin("  LV snapshot status     active destination for /dev/vg0/home"));
     EXPECT_TRUE(isInactiveSnapshotLine("  LV snapshot status     INACTIVE destination for home"));
 
-    EXPECT_EQ(originFromSnapshotStatusLine("  LV snapshot status     active destination for /dev/my-vg/home"),
-              QStringLiteral("home"));
+    EXPECT_EQ(originFromSnapshotStatusLine("  LV snapshot status     active destination for /dev/my-vg/home"), "home");
     EXPECT_EQ(originFromSnapshotStatusLine("  LV snapshot status     active destination for data.base+1"),
-              QStringLiteral("data.base+1"));
+              "data.base+1");
 }
 
 TEST(SnapshotListingLines, NameIsLastPathSectionOfFirstToken)
 {
-    EXPECT_EQ(snapshotNameFromListingLine("                         /dev/ubuntu-vg/snap.1 [active]"),
-              QStringLiteral("snap.1"));
-    EXPECT_EQ(snapshotNameFromListingLine("\t\tsnap-2 [active]"), QStringLiteral("snap-2"));
+    EXPECT_EQ(snapshotNameFromListingLine("                         /dev/ubuntu-vg/snap.1 [active]"), "snap.1");
+    EXPECT_EQ(snapshotNameFromListingLine("\t\tsnap-2 [active]"), "snap-2");
     EXPECT_TRUE(snapshotNameFromListingLine(" \t ").isEmpty());
     EXPECT_TRUE(isSnapshotListingEnd("  LV Status              available"));
 }
@@ -187,45 +185,44 @@ TEST(PhysicalVolumeLineParse, SkipsBlanksAndTabs)
 {
     QString device;
     ASSERT_TRUE(parsePhysicalVolumeLine("    Physical volume\t/dev/sda3", device));
-    EXPECT_EQ(device, QStringLiteral("/dev/sda3"));
+    EXPECT_EQ(device, "/dev/sda3");
     ASSERT_TRUE(parsePhysicalVolumeLine("    Physical volume     /dev/sdb1", device));
-    EXPECT_EQ(device, QStringLiteral("/dev/sdb1"));
+    EXPECT_EQ(device, "/dev/sdb1");
     EXPECT_FALSE(parsePhysicalVolumeLine("    Physical extents    0 to 255", device));
 }
 
 TEST(PvStringBuilding, DuplicateTestIsASubstringTest)
 {
     QString pvs;
-    appendPvOnce(pvs, QStringLiteral("/dev/hda3"));
-    appendPvOnce(pvs, QStringLiteral("/dev/hdb1"));
-    appendPvOnce(pvs, QStringLiteral("/dev/hda3"));
+    appendPvOnce(pvs, "/dev/hda3");
+    appendPvOnce(pvs, "/dev/hdb1");
+    appendPvOnce(pvs, "/dev/hda3");
     dropTrailingSeparator(pvs);
-    EXPECT_EQ(pvs, QStringLiteral("/dev/hda3:/dev/hdb1"));
+    EXPECT_EQ(pvs, "/dev/hda3:/dev/hdb1");
 
     QString contained;
-    appendPvOnce(contained, QStringLiteral("/dev/hda10"));
-    appendPvOnce(contained, QStringLiteral("/dev/hda1"));
+    appendPvOnce(contained, "/dev/hda10");
+    appendPvOnce(contained, "/dev/hda1");
     dropTrailingSeparator(contained);
-    EXPECT_EQ(contained, QStringLiteral("/dev/hda10"));
+    EXPECT_EQ(contained, "/dev/hda10");
 }
 
 TEST(MountTableMatch, DeviceMapperNameDoublesInnerHyphensAndAnyOfThreeNamesMatchesFirstEntryWinning)
 {
-    EXPECT_EQ(deviceMapperName(QStringLiteral("ubuntu-vg"), QStringLiteral("root")),
-              QStringLiteral("/dev/mapper/ubuntu--vg-root"));
-    EXPECT_EQ(deviceMapperName(QStringLiteral("vg0"), QStringLiteral("home")), QStringLiteral("/dev/mapper/vg0-home"));
+    EXPECT_EQ(deviceMapperName("ubuntu-vg", "root"), "/dev/mapper/ubuntu--vg-root");
+    EXPECT_EQ(deviceMapperName("vg0", "home"), "/dev/mapper/vg0-home");
 
     const QList<MountEntry> table = {
-        {QStringLiteral("/dev/sda1"), QStringLiteral("/boot"), QStringLiteral("ext4")},
-        {QStringLiteral("/dev/mapper/ubuntu--vg-root"), QStringLiteral("/"), QStringLiteral("ext4")},
-        {QStringLiteral("/dev/vg-a/home"), QStringLiteral("/home"), QStringLiteral("ext3")},
-        {QStringLiteral("/dev/mapper/vg-a-home"), QStringLiteral("/late"), QStringLiteral("ext3")},
-        {QStringLiteral("/dev/mapper/vg-b-data"), QStringLiteral("/data"), QStringLiteral("ext3")},
+        {"/dev/sda1", "/boot", "ext4"},
+        {"/dev/mapper/ubuntu--vg-root", "/", "ext4"},
+        {"/dev/vg-a/home", "/home", "ext3"},
+        {"/dev/mapper/vg-a-home", "/late", "ext3"},
+        {"/dev/mapper/vg-b-data", "/data", "ext3"},
     };
-    EXPECT_EQ(mountPointOf(table, QStringLiteral("ubuntu-vg"), QStringLiteral("root")), QStringLiteral("/"));
-    EXPECT_EQ(mountPointOf(table, QStringLiteral("vg-a"), QStringLiteral("home")), QStringLiteral("/home"));
-    EXPECT_EQ(mountPointOf(table, QStringLiteral("vg-b"), QStringLiteral("data")), QStringLiteral("/data"));
-    EXPECT_TRUE(mountPointOf(table, QStringLiteral("vg0"), QStringLiteral("root")).isNull());
+    EXPECT_EQ(mountPointOf(table, "ubuntu-vg", "root"), "/");
+    EXPECT_EQ(mountPointOf(table, "vg-a", "home"), "/home");
+    EXPECT_EQ(mountPointOf(table, "vg-b", "data"), "/data");
+    EXPECT_TRUE(mountPointOf(table, "vg0", "root").isNull());
 }
 
 } // namespace

@@ -25,51 +25,48 @@ ToleranceList classicTolerances()
 
     // affiliateLvPv appends ":" + path (so an empty list gains a leading ":"), discovery lists the
     // volumes in the order of the physical volume's extent table: same volumes, other text.
-    list.append({QStringLiteral("a partition's LV list may differ by a leading ':' and by order"),
+    list.append({"a partition's LV list may differ by a leading ':' and by order",
                  [](const ModelDifference& d, const ToleranceContext&) {
                      const QStringList parts = keyParts(d.key);
-                     return parts.value(0) == QLatin1String("part") && parts.value(2) == QLatin1String("lvString") &&
+                     return parts.value(0) == "part" && parts.value(2) == "lvString" &&
                             sortedPaths(d.live) == sortedPaths(d.fresh);
                  }});
 
     // An inactive snapshot's status line says INACTIVE, and then discovery does not read its
     // origin; the live model keeps the origin it knew (from the snapshot's creation, from before
     // the group's deactivation, or from a renamed origin) as long as that origin lists it.
-    list.append({QStringLiteral("an inactive snapshot's origin, unread by discovery, may be known live"),
+    list.append({"an inactive snapshot's origin, unread by discovery, may be known live",
                  [](const ModelDifference& d, const ToleranceContext& c) {
                      const QStringList parts = keyParts(d.key);
-                     if (parts.value(0) != QLatin1String("lv") || parts.value(3) != QLatin1String("original") ||
-                         !d.fresh.isEmpty() || d.live.isEmpty())
+                     if (parts.value(0) != "lv" || parts.value(3) != "original" || !d.fresh.isEmpty() ||
+                         d.live.isEmpty())
                          return false;
                      const QString originSnapshots =
                          c.fresh.value(QStringLiteral("lv/%1/%2/snapshots").arg(parts.value(1), d.live));
-                     return c.fresh.value(lvKey(parts, QStringLiteral("isActive"))) == QLatin1String("false") &&
-                            originSnapshots.split(QLatin1Char(',')).contains(parts.value(2));
+                     return c.fresh.value(lvKey(parts, "isActive")) == "false" &&
+                            originSnapshots.split(',').contains(parts.value(2));
                  }});
 
     // vgchange -ay prints no device numbers and the volumes are not read again: a volume the live
     // model never read active keeps -1:-1 and "unknown"; one it did gets back the minor it had,
     // while device-mapper hands out the lowest free minor at activation.
-    list.append({QStringLiteral("device numbers and file-system type of a volume activated by vgchange"),
+    list.append({"device numbers and file-system type of a volume activated by vgchange",
                  [](const ModelDifference& d, const ToleranceContext& c) {
                      const QStringList parts = keyParts(d.key);
-                     if (parts.value(0) != QLatin1String("lv"))
+                     if (parts.value(0) != "lv")
                          return false;
-                     const QString accessor = parts.mid(3).join(QLatin1Char('/'));
-                     const bool activatedLive =
-                         c.groupsActivatedLive.contains(
-                             c.fresh.value(QStringLiteral("vg/%1/uuid").arg(parts.value(1)))) &&
-                         c.fresh.value(lvKey(parts, QStringLiteral("isActive"))) == QLatin1String("true");
+                     const QString accessor = parts.mid(3).join('/');
+                     const bool activatedLive = c.groupsActivatedLive.contains(
+                                                    c.fresh.value(QStringLiteral("vg/%1/uuid").arg(parts.value(1)))) &&
+                                                c.fresh.value(lvKey(parts, "isActive")) == "true";
                      if (!activatedLive)
                          return false;
-                     const bool neverReadActive =
-                         c.live.value(lvKey(parts, QStringLiteral("attr/Major"))) == QLatin1String("-1") &&
-                         c.live.value(lvKey(parts, QStringLiteral("attr/Minor"))) == QLatin1String("-1") &&
-                         c.live.value(lvKey(parts, QStringLiteral("fstype"))) == QLatin1String("unknown");
+                     const bool neverReadActive = c.live.value(lvKey(parts, "attr/Major")) == "-1" &&
+                                                  c.live.value(lvKey(parts, "attr/Minor")) == "-1" &&
+                                                  c.live.value(lvKey(parts, "fstype")) == "unknown";
                      if (neverReadActive)
-                         return accessor == QLatin1String("attr/Major") || accessor == QLatin1String("attr/Minor") ||
-                                accessor == QLatin1String("fstype");
-                     return accessor == QLatin1String("attr/Minor");
+                         return accessor == "attr/Major" || accessor == "attr/Minor" || accessor == "fstype";
+                     return accessor == "attr/Minor";
                  }});
     return list;
 }
@@ -101,7 +98,6 @@ const char* const kSmallMachine = R"({
   ]
 })";
 
-// A few seeds per test case, each case its own process, so that ctest -j2 runs them side by side.
 // Every createVg and extend pauses half a second in pvcreate: the sequences stay short.
 constexpr int kSteps = 10;
 
@@ -191,19 +187,19 @@ TEST(ModelDump, ShowsEachChangeUnderItsAccessorsKey)
     Roz fresh;
     EXPECT_TRUE(compareDumps(dumpModel(live), dumpModel(fresh)).isEmpty());
 
-    Partition* sdb5 = live.getHard()->getPv(QStringLiteral("/dev/sdb5"));
-    sdb5->setSystem(QStringLiteral("8e"), QStringLiteral("Linux LVM"));
-    sdb5->setVgPath(QStringLiteral("/dev/x"));
-    sdb5->setLvs(QStringLiteral(":/dev/x/y"));
+    Partition* sdb5 = live.getHard()->getPv("/dev/sdb5");
+    sdb5->setSystem("8e", "Linux LVM");
+    sdb5->setVgPath("/dev/x");
+    sdb5->setLvs(":/dev/x/y");
     sdb5->setPv(false);
-    sdb5->setFstype(QStringLiteral("ext2"));
-    Lv* music = live.getLvm()->getVg(QStringLiteral("my-vg"))->getLv(QStringLiteral("music"));
+    sdb5->setFstype("ext2");
+    Lv* music = live.getLvm()->getVg("my-vg")->getLv("music");
     music->setStatus(0);
     music->setSize(4);
     music->setLe(5, 6);
     music->setSizeAtRead(7);
-    music->setOriginal(QStringLiteral("o"));
-    music->addSnapshot(QStringLiteral("s"));
+    music->setOriginal("o");
+    music->addSnapshot("s");
 
     QStringList keys;
     for (const ModelDifference& d : compareDumps(dumpModel(live), dumpModel(fresh)))
@@ -216,38 +212,29 @@ TEST(ModelDump, ShowsEachChangeUnderItsAccessorsKey)
                            "part/sdb5/lvString", "part/sdb5/system", "part/sdb5/vgPath", "vg/my-vg/isActive"}));
 }
 
-TEST(ModelSoakClassic, DefaultMachineSeeds1And2)
+// A few seeds per test case, each case its own process, so that ctest -j2 runs them side by side.
+struct SoakRun {
+    const char* name;
+    const char* machineJson; // nullptr: the shipped default machine
+    sim::ToolSet tools;
+    unsigned int firstSeed, lastSeed;
+};
+
+class ModelSoak : public ::testing::TestWithParam<SoakRun>
 {
-    soak(1);
-    soak(2);
+};
+
+TEST_P(ModelSoak, LiveModelEqualsAFreshDiscoveryAfterEveryStep)
+{
+    for (unsigned int seed = GetParam().firstSeed; seed <= GetParam().lastSeed; ++seed)
+        soak(seed, GetParam().machineJson, GetParam().tools);
 }
 
-TEST(ModelSoakClassic, DefaultMachineSeeds3And4)
-{
-    soak(3);
-    soak(4);
-}
-
-TEST(ModelSoakClassic, SmallMachineSeeds1And2)
-{
-    soak(1, kSmallMachine);
-    soak(2, kSmallMachine);
-}
-
-TEST(ModelSoakClassic, SmallMachineSeeds3And4)
-{
-    soak(3, kSmallMachine);
-    soak(4, kSmallMachine);
-}
-
-TEST(ModelSoakCurrent, DefaultMachineSeeds1To3)
-{
-    for (unsigned int seed = 1; seed <= 4; ++seed)
-        soak(seed, nullptr, sim::ToolSet::Current);
-}
-
-TEST(ModelSoakCurrent, SmallMachineSeeds1To3)
-{
-    for (unsigned int seed = 1; seed <= 4; ++seed)
-        soak(seed, kSmallMachine, sim::ToolSet::Current);
-}
+INSTANTIATE_TEST_SUITE_P(Seeds, ModelSoak,
+                         ::testing::Values(SoakRun{"ClassicDefault1And2", nullptr, sim::ToolSet::Classic, 1, 2},
+                                           SoakRun{"ClassicDefault3And4", nullptr, sim::ToolSet::Classic, 3, 4},
+                                           SoakRun{"ClassicSmall1And2", kSmallMachine, sim::ToolSet::Classic, 1, 2},
+                                           SoakRun{"ClassicSmall3And4", kSmallMachine, sim::ToolSet::Classic, 3, 4},
+                                           SoakRun{"CurrentDefault1To4", nullptr, sim::ToolSet::Current, 1, 4},
+                                           SoakRun{"CurrentSmall1To4", kSmallMachine, sim::ToolSet::Current, 1, 4}),
+                         [](const ::testing::TestParamInfo<SoakRun>& info) { return std::string(info.param.name); });

@@ -41,14 +41,14 @@ protected:
         QObject::connect(lvm(), &Lvm::oneLvResized, [add](const QString& p) { add("oneLvResized " + p); });
         for (Vg* g : lvm()->vgs()) {
             QObject::connect(g, &Vg::changed, [add, g] { add("changed " + g->path()); });
-            record(g, &Vg::renamedFrom, QStringLiteral("renamedFrom"));
-            record(g, &Vg::activationChanged, QStringLiteral("activationChanged"));
-            record(g, &Vg::resizabilityChanged, QStringLiteral("resizabilityChanged"));
+            record(g, &Vg::renamedFrom, "renamedFrom");
+            record(g, &Vg::activationChanged, "activationChanged");
+            record(g, &Vg::resizabilityChanged, "resizabilityChanged");
             QObject::connect(g, &Vg::lvAdded, [add](Lv* v) { add("lvAdded " + v->path()); });
             QObject::connect(g, &Vg::lvAboutToBeRemoved, [add](Lv* v) { add("lvAboutToBeRemoved " + v->path()); });
             for (Lv* v : g->lvs()) {
                 QObject::connect(v, &Lv::changed, [add, v] { add("changed " + v->path()); });
-                record(v, &Lv::renamedFrom, QStringLiteral("lvRenamedFrom"));
+                record(v, &Lv::renamedFrom, "lvRenamedFrom");
                 QObject::connect(v, &Lv::resized, [add, v] { add("resized " + v->path()); });
             }
         }
@@ -66,7 +66,7 @@ TEST_F(ModelTree, ParentIsTheOwnerAndFindChildrenSeesTheTree)
     EXPECT_EQ(vg->findChildren<Lv*>(), vg->lvs());
     EXPECT_EQ(roz->findChildren<Lv*>().size(), 2);
     EXPECT_EQ(roz->findChildren<Vg*>(), lvm()->vgs());
-    Disk* sda = roz->getHard()->getDisk(QStringLiteral("sda"));
+    Disk* sda = roz->getHard()->getDisk("sda");
     ASSERT_NE(sda, nullptr);
     EXPECT_EQ(sda->parent(), roz->getHard());
     EXPECT_EQ(sda->findChildren<Partition*>(), sda->partitions());
@@ -80,10 +80,10 @@ TEST_F(ModelTree, DeletionIsCleanWhicheverGoesFirst)
         auto machine = std::make_unique<Roz>();
         auto* receiver = new QObject;
         int heard = 0;
-        Vg* group = machine->getLvm()->getVg(QStringLiteral("vg00"));
+        Vg* group = machine->getLvm()->getVg("vg00");
         QObject::connect(group, &Vg::changed, receiver, [&heard] { ++heard; });
         QObject::connect(machine.get(), &QObject::destroyed, receiver, [&heard] { ++heard; });
-        QPointer<Lv> volume = group->getLv(QStringLiteral("data"));
+        QPointer<Lv> volume = group->getLv("data");
         if (receiverFirst)
             delete receiver;
         machine.reset();
@@ -175,23 +175,23 @@ TEST_F(ModelTree, SizesInBytesAndListsMatchTheOldAccessors)
     EXPECT_EQ(vg->getLv("data")->sizeBytes(), 256 * kMiB);
     EXPECT_EQ(vg->pvList(), (QStringList{"/dev/sda1", "/dev/sda2"}));
     EXPECT_EQ(vg->lvPaths(), (QStringList{"/dev/vg00/data", "/dev/vg00/logs"}));
-    Disk* sda = roz->getHard()->getDisk(QStringLiteral("sda"));
+    Disk* sda = roz->getHard()->getDisk("sda");
     EXPECT_EQ(sda->sizeBytes(), sda->getSize().toLongLong() * 1024);
-    Partition* sda1 = sda->getPartition(QStringLiteral("sda1"));
+    Partition* sda1 = sda->getPartition("sda1");
     EXPECT_EQ(sda1->sizeBytes(), 4194304LL * 1024);
-    sda1->setLvs(QStringLiteral(":/dev/vg00/data::/dev/vg00/logs:"));
+    sda1->setLvs(":/dev/vg00/data::/dev/vg00/logs:");
     EXPECT_EQ(sda1->lvList(), (QStringList{"/dev/vg00/data", "/dev/vg00/logs"}));
 }
 
 TEST_F(ModelTree, SettersAnnounceOnlyARealChange)
 {
-    Partition* sda5 = roz->getHard()->getPv(QStringLiteral("/dev/sda5"));
+    Partition* sda5 = roz->getHard()->getPv("/dev/sda5");
     int heard = 0;
     QObject::connect(sda5, &Partition::changed, [&heard] { ++heard; });
     sda5->setVgPath(sda5->getVgPath());
     sda5->setFstype(sda5->fstype());
     EXPECT_EQ(heard, 0);
-    sda5->setVgPath(QStringLiteral("/dev/vg00"));
+    sda5->setVgPath("/dev/vg00");
     sda5->setPv(true);
     EXPECT_EQ(heard, 2);
 }

@@ -6,7 +6,7 @@
 
 namespace {
 
-const QString kParted = QStringLiteral("/sbin/parted");
+const QString kParted = "/sbin/parted";
 constexpr qint64 kMiB = 1024 * 1024;
 
 class Typed : public ::testing::Test
@@ -14,9 +14,9 @@ class Typed : public ::testing::Test
 public: // the call tables reach the model through the fixture
     void SetUp() override
     {
-        sim = std::make_unique<SimRoot>(QStringLiteral("default"), sim::ToolSet::Classic);
+        sim = std::make_unique<SimRoot>("default", sim::ToolSet::Classic);
         roz = std::make_unique<Roz>();
-        myVg = roz->getLvm()->getVg(QStringLiteral("my-vg"));
+        myVg = roz->getLvm()->getVg("my-vg");
         ASSERT_NE(myVg, nullptr);
     }
 
@@ -149,7 +149,7 @@ TEST_F(Typed, BytesBecomeWholeMiBRoundedUpAndExtentsAreChecked)
         sim->clearCalls();
         EXPECT_EQ(createGroup(*roz->getLvm(), "g", {"/dev/sdc3"}, bytes).refused(), option.isEmpty());
         EXPECT_EQ(callsWhere(*sim, vgcreate).value(0).value(2), option);
-        if (Vg* made = roz->getLvm()->getVg(QStringLiteral("g")))
+        if (Vg* made = roz->getLvm()->getVg("g"))
             removeGroup(*made);
     }
 }

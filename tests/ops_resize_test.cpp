@@ -40,7 +40,7 @@ protected:
         if (!lv)
             return nullptr;
         recordOutput(lv, &Lv::output);
-        record(lv, &Lv::resizeLv, QStringLiteral("resizeLv"));
+        record(lv, &Lv::resizeLv, "resizeLv");
         return lv;
     }
 
@@ -48,18 +48,18 @@ protected:
     QList<QStringList> changeCalls() const
     {
         return callsWhere(*sim, [](const QStringList& call) {
-            return isToolChange(call) && (call.value(0) != kLvm || call.value(1) == QLatin1String("lvextend"));
+            return isToolChange(call) && (call.value(0) != kLvm || call.value(1) == "lvextend");
         });
     }
 };
 
 TEST_F(Resize, GrowingAnExt3OriginRunsTheChainAndBringsItsSnapshotsAlong)
 {
-    Lv* data = volume(QStringLiteral("data"));
+    Lv* data = volume("data");
     ASSERT_NE(data, nullptr);
     ASSERT_EQ(data->pvString(), "/dev/sda1");
 
-    EXPECT_EQ(data->resize({QStringLiteral(" -L4096 ")}), 0);
+    EXPECT_EQ(data->resize({" -L4096 "}), 0);
 
     EXPECT_EQ(changeCalls(), (QList<QStringList>{{kLvm, "lvextend", "-L4096", "/dev/vg00/data"},
                                                  {"/sbin/e2fsck", "-y", "-f", "/dev/vg00/data"},
@@ -71,7 +71,7 @@ TEST_F(Resize, GrowingAnExt3OriginRunsTheChainAndBringsItsSnapshotsAlong)
 
     EXPECT_EQ(data->getAttribute(Lv::Size), 4096);
     EXPECT_EQ(data->pvString(), "/dev/sda1:/dev/sda2");
-    Lv* snapshot = vg->getLv(QStringLiteral("snapdata"));
+    Lv* snapshot = vg->getLv("snapdata");
     EXPECT_EQ(snapshot->getAttribute(Lv::Size), 4096);
     EXPECT_EQ(snapshot->getAttribute(Lv::AllocatedLe), data->getAttribute(Lv::AllocatedLe));
     EXPECT_EQ(snapshot->getAttribute(Lv::CurrentLe), data->getAttribute(Lv::CurrentLe));
@@ -83,10 +83,10 @@ TEST_F(Resize, GrowingAnExt3OriginRunsTheChainAndBringsItsSnapshotsAlong)
 
 TEST_F(Resize, ReiserfsGrowsWithoutRepeatingLvextend)
 {
-    Lv* media = volume(QStringLiteral("media"));
+    Lv* media = volume("media");
     ASSERT_NE(media, nullptr);
 
-    EXPECT_EQ(media->resize({QStringLiteral("-L512")}), 0);
+    EXPECT_EQ(media->resize({"-L512"}), 0);
 
     EXPECT_EQ(changeCalls(), (QList<QStringList>{{kLvm, "lvextend", "-L512", "/dev/vg00/media"},
                                                  {"/sbin/resize_reiserfs", "-f", "-s", "512M", "/dev/vg00/media"}}));
@@ -118,7 +118,7 @@ TEST_P(ResizeWithoutFileSystemTool, GrowsOnlyTheVolumeAndSaysWhy)
     Lv* lv = volume(QString::fromLatin1(c.volume));
     ASSERT_NE(lv, nullptr);
 
-    EXPECT_EQ(lv->resize({QStringLiteral("-L256")}), c.result);
+    EXPECT_EQ(lv->resize({"-L256"}), c.result);
 
     EXPECT_EQ(changeCalls(), (QList<QStringList>{{kLvm, "lvextend", "-L256", lv->path()}}));
     EXPECT_EQ(lv->getAttribute(Lv::Size), 256);
@@ -142,9 +142,9 @@ TEST_P(FailedGrowth, RunsNoFileSystemToolAndCannotDamageTheFileSystem)
     Lv* lv = volume(name);
     ASSERT_NE(lv, nullptr);
     const QJsonObject before = stateLv(name);
-    sim->addFault(kLvm, {QStringLiteral("lvextend")}, 5, QStringLiteral("  Insufficient free space\n"));
+    sim->addFault(kLvm, {"lvextend"}, 5, "  Insufficient free space\n");
 
-    EXPECT_EQ(lv->resize({QStringLiteral("-L1024")}), 5);
+    EXPECT_EQ(lv->resize({"-L1024"}), 5);
 
     EXPECT_EQ(changeCalls(), (QList<QStringList>{{kLvm, "lvextend", "-L1024", lv->path()}}));
     EXPECT_EQ(events, (QStringList{"output", "output"}));
@@ -158,11 +158,11 @@ INSTANTIATE_TEST_SUITE_P(EachFileSystem, FailedGrowth, ::testing::Values("data",
 
 TEST_F(Resize, RetryAfterAFailedFileSystemStepFinishesIt)
 {
-    Lv* data = volume(QStringLiteral("data"));
+    Lv* data = volume("data");
     ASSERT_NE(data, nullptr);
-    sim->addFault(QStringLiteral("/sbin/resize2fs"), {}, 1, QStringLiteral("resize2fs: simulated failure\n"), 1);
+    sim->addFault("/sbin/resize2fs", {}, 1, "resize2fs: simulated failure\n", 1);
 
-    EXPECT_EQ(data->resize({QStringLiteral("-L512")}), 1);
+    EXPECT_EQ(data->resize({"-L512"}), 1);
     EXPECT_EQ(data->getAttribute(Lv::Size), 512);
     EXPECT_EQ(events, (QStringList{"resizeLv data /dev/sda1", "output", "output"}));
     EXPECT_EQ(stateLv("data").value("fsSizeKiB").toInteger(), 256 * kMiB);
@@ -170,7 +170,7 @@ TEST_F(Resize, RetryAfterAFailedFileSystemStepFinishesIt)
     // lvextend now refuses (the size is already there), yet the file system may safely follow.
     sim->clearCalls();
     events.clear();
-    EXPECT_EQ(data->resize({QStringLiteral("-L512")}), 0);
+    EXPECT_EQ(data->resize({"-L512"}), 0);
     EXPECT_EQ(changeCalls(), (QList<QStringList>{{kLvm, "lvextend", "-L512", "/dev/vg00/data"},
                                                  {"/sbin/e2fsck", "-y", "-f", "/dev/vg00/data"},
                                                  {"/sbin/resize2fs", "-f", "-F", "/dev/vg00/data", "512M"}}));
@@ -181,11 +181,11 @@ TEST_F(Resize, RetryAfterAFailedFileSystemStepFinishesIt)
 
 TEST_F(Resize, FailedCheckStopsBeforeResize2fs)
 {
-    Lv* data = volume(QStringLiteral("data"));
+    Lv* data = volume("data");
     ASSERT_NE(data, nullptr);
-    sim->addFault(QStringLiteral("/sbin/e2fsck"), {}, 8, QStringLiteral("e2fsck: simulated failure\n"));
+    sim->addFault("/sbin/e2fsck", {}, 8, "e2fsck: simulated failure\n");
 
-    EXPECT_EQ(data->resize({QStringLiteral("-L512")}), 8);
+    EXPECT_EQ(data->resize({"-L512"}), 8);
 
     EXPECT_EQ(changeCalls(), (QList<QStringList>{{kLvm, "lvextend", "-L512", "/dev/vg00/data"},
                                                  {"/sbin/e2fsck", "-y", "-f", "/dev/vg00/data"}}));
@@ -196,10 +196,9 @@ TEST_F(Resize, FailedCheckStopsBeforeResize2fs)
 
 TEST_F(Resize, MalformedSizeIsRefusedBeforeAnyTool)
 {
-    Lv* data = volume(QStringLiteral("data"));
+    Lv* data = volume("data");
     ASSERT_NE(data, nullptr);
-    const QList<QStringList> refused = {
-        {}, {QStringLiteral("-L")}, {QStringLiteral("  -L  ")}, {QStringLiteral("-Lbig")}};
+    const QList<QStringList> refused = {{}, {"-L"}, {"  -L  "}, {"-Lbig"}};
     for (const QStringList& args : refused) {
         events.clear();
         outputs.clear();
@@ -222,7 +221,7 @@ TEST_F(Resize, ShrinkRequestNeverReachesAFileSystemTool)
         const QJsonObject before = stateLv(lv->name());
         sim->clearCalls();
         outputs.clear();
-        EXPECT_NE(lv->resize({QStringLiteral("-L64")}), 0) << name;
+        EXPECT_NE(lv->resize({"-L64"}), 0) << name;
         EXPECT_EQ(changeCalls(), (QList<QStringList>{{kLvm, "lvextend", "-L64", lv->path()}})) << name;
         EXPECT_TRUE(outputs.value(1).endsWith(
             QStringLiteral("Dynamic Partition not resized: 64 MB is below its present size of %1 MB\n").arg(size)))
@@ -235,19 +234,18 @@ TEST_F(Resize, ShrinkRequestNeverReachesAFileSystemTool)
 // point-in-time copy and is never resized.
 TEST_F(Resize, SnapshotGrowsItsCopyOnWriteAreaOnly)
 {
-    Lv* snapshot = volume(QStringLiteral("snapdata"));
+    Lv* snapshot = volume("snapdata");
     ASSERT_NE(snapshot, nullptr);
-    const QJsonObject origin = stateLv(QStringLiteral("data"));
+    const QJsonObject origin = stateLv("data");
 
-    EXPECT_EQ(snapshot->resize({QStringLiteral("-L128")}), 0);
+    EXPECT_EQ(snapshot->resize({"-L128"}), 0);
     EXPECT_EQ(changeCalls(), (QList<QStringList>{{kLvm, "lvextend", "-L128", "/dev/vg00/snapdata"}}));
     EXPECT_EQ(events, (QStringList{"resizeLv snapdata /dev/sda1", "output", "output"}));
 
-    EXPECT_NE(snapshot->resize({QStringLiteral("-L100")}), 0);
-    EXPECT_TRUE(outputs.last().endsWith(
-        QStringLiteral("Dynamic Partition not resized: 100 MB is below its present size of 128 MB\n")));
-    EXPECT_EQ(stateLv(QStringLiteral("data")), origin);
-    EXPECT_FALSE(stateLv(QStringLiteral("snapdata")).value("damaged").toBool());
+    EXPECT_NE(snapshot->resize({"-L100"}), 0);
+    EXPECT_TRUE(outputs.last().endsWith("Dynamic Partition not resized: 100 MB is below its present size of 128 MB\n"));
+    EXPECT_EQ(stateLv("data"), origin);
+    EXPECT_FALSE(stateLv("snapdata").value("damaged").toBool());
 }
 
 } // namespace

@@ -37,8 +37,8 @@ protected:
             return;
         // The group deletes itself inside `removed` before later receivers hear it, so the removal
         // is observed through the manager's relay.
-        record(roz->getLvm(), &Lvm::oneVgRemoved, QStringLiteral("oneVgRemoved"));
-        group(QStringLiteral("vg00"));
+        record(roz->getLvm(), &Lvm::oneVgRemoved, "oneVgRemoved");
+        group("vg00");
         ASSERT_EQ(vg->lvCount(), 2u);
         sim->clearCalls();
     }
@@ -48,9 +48,9 @@ protected:
         Vg* found = roz->getLvm()->getVg(name);
         if (found) {
             recordOutput(found, &Vg::output);
-            record(found, &Vg::renamed, QStringLiteral("renamed"));
-            record(found, &Vg::extended, QStringLiteral("extended"));
-            record(found, &Vg::reduced, QStringLiteral("reduced"));
+            record(found, &Vg::renamed, "renamed");
+            record(found, &Vg::extended, "extended");
+            record(found, &Vg::reduced, "reduced");
         }
         return found;
     }
@@ -125,7 +125,7 @@ TEST_F(VgOperations, FreezeAndDefreezeSwitchResizabilityAndReReadIt)
 
 TEST_F(VgOperations, RemoveAnnouncesAfterOutputAndTheGroupIsGoneOnReturn)
 {
-    QPointer<Vg> empty = group(QStringLiteral("vgempty"));
+    QPointer<Vg> empty = group("vgempty");
     ASSERT_FALSE(empty.isNull());
     const uint groupsBefore = roz->getLvm()->vgCount();
     ASSERT_EQ(partition("/dev/sda3")->getVgPath(), "/dev/vgempty");
@@ -136,20 +136,20 @@ TEST_F(VgOperations, RemoveAnnouncesAfterOutputAndTheGroupIsGoneOnReturn)
     EXPECT_EQ(changeCalls(), (QList<QStringList>{{kLvm, "vgremove", "vgempty"}}));
     EXPECT_EQ(events, (QStringList{"output", "oneVgRemoved /dev/sda3"}));
     EXPECT_EQ(roz->getLvm()->vgCount(), groupsBefore - 1);
-    EXPECT_EQ(roz->getLvm()->getVg(QStringLiteral("vgempty")), nullptr);
+    EXPECT_EQ(roz->getLvm()->getVg("vgempty"), nullptr);
     EXPECT_EQ(partition("/dev/sda3")->getVgPath(), "");
     EXPECT_EQ(statePvGroup("/dev/sda3"), "");
 }
 
 TEST_F(VgOperations, RenameTakesTheSimplifiedNameEverywhere)
 {
-    ASSERT_EQ(vg->rename(QStringLiteral("  vg01 ")), 0);
+    ASSERT_EQ(vg->rename("  vg01 "), 0);
 
     EXPECT_EQ(changeCalls(), (QList<QStringList>{{kLvm, "vgrename", "vg00", "vg01"}}));
     EXPECT_EQ(events, (QStringList{"output", "renamed /dev/vg01 /dev/sda1,/dev/sda2"}));
     EXPECT_EQ(vg->name(), "vg01");
     EXPECT_EQ(vg->path(), "/dev/vg01");
-    EXPECT_EQ(vg->getLv(QStringLiteral("data"))->path(), "/dev/vg01/data");
+    EXPECT_EQ(vg->getLv("data")->path(), "/dev/vg01/data");
     EXPECT_EQ(partition("/dev/sda1")->getVgPath(), "/dev/vg01");
     EXPECT_EQ(partition("/dev/sda2")->getVgPath(), "/dev/vg01");
     EXPECT_TRUE(partition("/dev/sda1")->lvString().split(':').contains("/dev/vg01/data"));
@@ -159,7 +159,7 @@ TEST_F(VgOperations, RenameTakesTheSimplifiedNameEverywhere)
 TEST_F(VgOperations, ReduceAnnouncesTheCallersListAfterOutput)
 {
     const int totalPe = vg->getAttribute(Vg::TotalPe);
-    ASSERT_EQ(vg->reduce({QStringLiteral("/dev/sda2")}), 0);
+    ASSERT_EQ(vg->reduce({"/dev/sda2"}), 0);
 
     EXPECT_EQ(changeCalls(), (QList<QStringList>{{kLvm, "vgreduce", "vg00", "/dev/sda2"}}));
     EXPECT_EQ(events, (QStringList{"output", "reduced /dev/sda2"}));
@@ -178,7 +178,7 @@ TEST_F(VgOperations, ExtendAnnouncesBeforeOutputAndKeepsEarlierTranscript)
 {
     const int totalPe = vg->getAttribute(Vg::TotalPe);
     ASSERT_FALSE(partition("/dev/sda5")->isPv());
-    ASSERT_EQ(vg->extend({QStringLiteral("/dev/sda5")}), 0);
+    ASSERT_EQ(vg->extend({"/dev/sda5"}), 0);
 
     EXPECT_EQ(changeCalls(), (QList<QStringList>{{"/sbin/parted", "/dev/sda", "set", "5", "lvm on"},
                                                  {kLvm, "pvcreate", "-f", "-y", "/dev/sda5"},
@@ -194,7 +194,7 @@ TEST_F(VgOperations, ExtendAnnouncesBeforeOutputAndKeepsEarlierTranscript)
     EXPECT_EQ(statePvGroup("/dev/sda5"), "vg00");
 
     events.clear();
-    ASSERT_EQ(vg->extend({QStringLiteral("/dev/sda6")}), 0);
+    ASSERT_EQ(vg->extend({"/dev/sda6"}), 0);
     EXPECT_EQ(events, (QStringList{"extended /dev/vg00 /dev/sda6", "output"}));
     ASSERT_EQ(outputs.size(), 2);
     EXPECT_TRUE(outputs.at(1).startsWith(outputs.at(0)));
@@ -204,9 +204,9 @@ TEST_F(VgOperations, ExtendAnnouncesBeforeOutputAndKeepsEarlierTranscript)
 
 TEST_F(VgOperations, ExtendWhosePvPreparationFailsRunsNoVgextend)
 {
-    sim->addFault(kLvm, {QStringLiteral("pvcreate")}, 3, QStringLiteral("pvcreate refused\n"));
+    sim->addFault(kLvm, {"pvcreate"}, 3, "pvcreate refused\n");
 
-    EXPECT_EQ(vg->extend({QStringLiteral("/dev/sda5")}), 3);
+    EXPECT_EQ(vg->extend({"/dev/sda5"}), 3);
 
     for (const QStringList& call : sim->calls())
         EXPECT_NE(call.value(1), "vgextend");
@@ -237,7 +237,7 @@ class VgOperationFailure : public VgOperations, public ::testing::WithParamInter
 TEST_P(VgOperationFailure, LeavesModelAndMachineUnchangedWithOnlyOutput)
 {
     const FailingOperation& op = GetParam();
-    sim->addFault(kLvm, op.faultPrefix, 5, QStringLiteral("  simulated refusal\n"));
+    sim->addFault(kLvm, op.faultPrefix, 5, "  simulated refusal\n");
     const QJsonObject stateBefore = sim->state();
     const QString nameBefore = vg->name();
     const QString pvsBefore = vg->pvString();

@@ -56,9 +56,9 @@ ToolRun run(const QString& program, const QStringList& args, const QString& lvmS
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("LVM_SUPPRESS_FD_WARNINGS"), QStringLiteral("1"));
+    env.insert("LVM_SUPPRESS_FD_WARNINGS", "1");
     if (!lvmSystemDir.isEmpty())
-        env.insert(QStringLiteral("LVM_SYSTEM_DIR"), lvmSystemDir);
+        env.insert("LVM_SYSTEM_DIR", lvmSystemDir);
     process.setProcessEnvironment(env);
     process.setStandardInputFile(QProcess::nullDevice());
     process.start(program, args);
@@ -134,20 +134,19 @@ bool processAlive(const QString& pidFile)
 // Loop devices and /dev group folders left by runs of this test that died without cleaning up.
 void removeLeftovers()
 {
-    const ToolRun list = run(QStringLiteral("/usr/sbin/losetup"), {"--list", "--json", "--output", "NAME,BACK-FILE"});
-    const QJsonArray loops = QJsonDocument::fromJson(list.out.toUtf8())[QStringLiteral("loopdevices")].toArray();
+    const ToolRun list = run("/usr/sbin/losetup", {"--list", "--json", "--output", "NAME,BACK-FILE"});
+    const QJsonArray loops = QJsonDocument::fromJson(list.out.toUtf8())["loopdevices"].toArray();
     for (const QJsonValue& loop : loops) {
-        const QString file = loop[QStringLiteral("back-file")].toString();
-        const QRegularExpressionMatch folder =
-            QRegularExpression(QStringLiteral("^(/tmp/dovo-reallvm-[^/]+)/")).match(file);
+        const QString file = loop["back-file"].toString();
+        const QRegularExpressionMatch folder = QRegularExpression("^(/tmp/dovo-reallvm-[^/]+)/").match(file);
         if (!folder.hasMatch() || (QFile::exists(file) && processAlive(folder.captured(1) + "/owner.pid")))
             continue;
-        say(QStringLiteral("detaching %1, left by a dead run (%2)").arg(loop[QStringLiteral("name")].toString(), file));
-        run(QStringLiteral("/usr/sbin/losetup"), {"-d", loop[QStringLiteral("name")].toString()});
+        say(QStringLiteral("detaching %1, left by a dead run (%2)").arg(loop["name"].toString(), file));
+        run("/usr/sbin/losetup", {"-d", loop["name"].toString()});
         QDir(folder.captured(1)).removeRecursively();
     }
-    const QRegularExpression tagged(QStringLiteral("-dvr(\\d+)$"));
-    for (const QString& entry : QDir(QStringLiteral("/dev")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    const QRegularExpression tagged("-dvr(\\d+)$");
+    for (const QString& entry : QDir("/dev").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         const QRegularExpressionMatch match = tagged.match(entry);
         if (match.hasMatch() && kill(match.captured(1).toInt(), 0) != 0 && errno == ESRCH)
             QDir(QStringLiteral("/dev/") + entry).removeRecursively();
@@ -179,7 +178,7 @@ public:
     QJsonArray report(const QString& command, const QString& fields) const
     {
         const ToolRun result = lvm({command, "--reportformat", "json", "--units", "k", "--nosuffix", "-o", fields});
-        const QJsonArray reports = QJsonDocument::fromJson(result.out.toUtf8())[QStringLiteral("report")].toArray();
+        const QJsonArray reports = QJsonDocument::fromJson(result.out.toUtf8())["report"].toArray();
         return reports.isEmpty() ? QJsonArray() : reports.first().toObject().begin()->toArray();
     }
     QString calls() const
@@ -219,7 +218,7 @@ public:
                            "\t\t\t\torigin = \"%2\"\n\t\t\t\tcow_store = \"%3\"\n\t\t\t}\n\t\t}\n")
                 .arg(originExtents)
                 .arg(origin, cow);
-        const qsizetype end = text.lastIndexOf(QStringLiteral("\t}\n\n}"));
+        const qsizetype end = text.lastIndexOf("\t}\n\n}");
         if (end < 0)
             return false;
         text.insert(end, snapshot);
@@ -233,8 +232,8 @@ public:
     {
         if (m_folder.isEmpty())
             return;
-        for (const QJsonValue& vg : report(QStringLiteral("vgs"), QStringLiteral("vg_name")))
-            lvm({"vgremove", "-ff", vg[QStringLiteral("vg_name")].toString()});
+        for (const QJsonValue& vg : report("vgs", "vg_name"))
+            lvm({"vgremove", "-ff", vg["vg_name"].toString()});
         runPlan();
         installPlan({});
         say(QStringLiteral("cleaned up: groups removed, PV labels wiped, %1 loop device(s) detached, %2 and %3 "
@@ -249,13 +248,13 @@ private:
     QString whyNot()
     {
         if (geteuid() != 0)
-            return QStringLiteral("not root");
+            return "not root";
         m_lvm = firstExisting({"/usr/sbin/lvm", "/sbin/lvm"});
         if (m_lvm.isEmpty() || !QFile::exists(m_losetup))
-            return QStringLiteral("lvm or losetup is missing (install lvm2, util-linux)");
+            return "lvm or losetup is missing (install lvm2, util-linux)";
         if (!QFile::exists(QStringLiteral(DOVO_FAKE_DIR "/realtool")))
-            return QStringLiteral("the realtool wrapper was not built");
-        const ToolRun dm = run(QStringLiteral("/usr/sbin/dmsetup"), {"version"});
+            return "the realtool wrapper was not built";
+        const ToolRun dm = run("/usr/sbin/dmsetup", {"version"});
         say(QStringLiteral("device-mapper: /proc/modules %1; dmsetup version %2")
                 .arg(QFile::exists("/proc/modules") ? QStringLiteral("present")
                                                     : QStringLiteral("absent (no lsmod possible)"),
@@ -297,10 +296,10 @@ private:
         for (int i = 0; i < wholeMb.size(); ++i) {
             m_whole << attach(m_folder + QStringLiteral("/whole%1.img").arg(i), wholeMb.at(i), false);
             if (m_whole.last().isEmpty())
-                return QStringLiteral("losetup could not attach a loop device");
+                return "losetup could not attach a loop device";
         }
         if (!partsMb.isEmpty() && !partition(partsMb))
-            return QStringLiteral("the partitioned loop device could not be made");
+            return "the partitioned loop device could not be made";
         writeRoot();
         updatePlan();
         say(QStringLiteral("created %1: loop devices %2, partitioned %3 (%4 partitions), root %5")
@@ -322,7 +321,7 @@ private:
             args << "mkpart"
                  << "primary" << QStringLiteral("%1MiB").arg(start)
                  << QStringLiteral("%1MiB").arg(start + partsMb.at(i));
-        if (m_disk.isEmpty() || run(QStringLiteral("/usr/sbin/parted"), args).code != 0)
+        if (m_disk.isEmpty() || run("/usr/sbin/parted", args).code != 0)
             return false;
         for (int wait = 0; wait < 40 && !QFile::exists(part(int(partsMb.size()))); ++wait)
             usleep(50000);
@@ -346,7 +345,7 @@ private:
                                   "activation { udev_sync = 0 udev_rules = 0 monitoring = 0 }\n"
                                   "backup { backup = 0 archive = 0 backup_dir = \"%2/backup\" archive_dir = "
                                   "\"%2/archive\" }\n")
-                       .arg(accepted.join(QStringLiteral(", ")), base)
+                       .arg(accepted.join(", "), base)
                        .toUtf8());
         QFile(root() + "/proc/self/mounts").open(QIODevice::WriteOnly);
         for (const char* program : kWrapped) {
@@ -378,7 +377,7 @@ private:
         installPlan(plan);
     }
 
-    const QString m_losetup = QStringLiteral("/usr/sbin/losetup");
+    const QString m_losetup = "/usr/sbin/losetup";
     QString m_tag;
     QString m_skip;
     QString m_lvm;
@@ -434,7 +433,6 @@ void expectModelMatches(Roz& roz, const RealMachine& machine, const QString& whe
     const QString fault = QLatin1String(kLibraryFault) + when + QStringLiteral(": ");
     Lvm* lvm = roz.getLvm();
     EXPECT_EQ(lvm->vgCount(), uint(vgs.size())) << qPrintable(fault) << "group count";
-    int checkedVolumes = 0;
     for (const QJsonValue& row : vgs) {
         const QString name = row["vg_name"].toString();
         Vg* vg = lvm->hasVg(name) ? lvm->getVg(name) : nullptr;
@@ -454,7 +452,7 @@ void expectModelMatches(Roz& roz, const RealMachine& machine, const QString& whe
         EXPECT_EQ(sorted(vg->pvString().split(QLatin1Char(':'))), sorted(groupPvs)) << qPrintable(fault + name);
         const QMap<QString, RealVolume>& real = volumes.value(name);
         EXPECT_EQ(vg->lvCount(), uint(real.size())) << qPrintable(fault + name) << " volume count";
-        for (auto it = real.cbegin(); it != real.cend(); ++it, ++checkedVolumes) {
+        for (auto it = real.cbegin(); it != real.cend(); ++it) {
             Lv* lv = vg->hasLv(it.key()) ? vg->getLv(it.key()) : nullptr;
             if (!lv) {
                 ADD_FAILURE() << qPrintable(fault) << "no volume " << qPrintable(name + "/" + it.key());
@@ -492,11 +490,6 @@ void expectModelMatches(Roz& roz, const RealMachine& machine, const QString& whe
                 << qPrintable(fault) << "no whole-device disk for " << qPrintable(device);
         }
     }
-    say(QStringLiteral("%1: checked %2 group(s), %3 volume(s), %4 physical volume(s) against lvm vgs/lvs/pvs")
-            .arg(when)
-            .arg(vgs.size())
-            .arg(checkedVolumes)
-            .arg(pvs.size()));
 }
 
 #define SKIP_UNLESS_READY(machine)                                                                                     \
@@ -563,14 +556,11 @@ TEST(RealLvm, ModelMatchesGroupsBuiltWithTheRealTools)
     ASSERT_TRUE(machine.writeSnapshot(spanned, "home.x-1+", "cow+3", 10)) << "snapshot metadata not restored";
     const QJsonArray all = machine.report("lvs", "lv_name,vg_name,origin,devices");
     EXPECT_EQ(rowNamed(all, "lv_name", "cow+3")["origin"].toString(), "home.x-1+");
-    say(QStringLiteral("built %1 (span-2. over %2 and %3, cow+3 a snapshot of home.x-1+ written through "
-                       "vgcfgrestore) and %4 on %5")
-            .arg(spanned, machine.whole(0), machine.whole(1), onPartition, machine.part(1)));
 
     RootGuard guard(machine.root());
     Roz roz;
     EXPECT_TRUE(roz.problems().isEmpty()) << kLibraryFault << qPrintable(roz.problems().join('\n'));
-    expectModelMatches(roz, machine, QStringLiteral("model built on the root"));
+    expectModelMatches(roz, machine, "model built on the root");
 }
 
 TEST(RealLvm, LibraryOperationsChangeTheRealMetadata)
@@ -616,8 +606,6 @@ TEST(RealLvm, LibraryOperationsChangeTheRealMetadata)
     EXPECT_EQ(resizable(), "-");
     EXPECT_OPERATION(log, vg->defreeze(), 0);
     EXPECT_EQ(resizable(), "z");
-    say(QStringLiteral("createVg on %1 and %2, extend/reduce %3, rename to %4, freeze/defreeze: checked in pvs/vgs")
-            .arg(machine.whole(0), machine.part(1), machine.part(3), renamed));
 
     // No device-mapper, no node: the volume is made, its file system cannot be.
     EXPECT_OPERATION(log, vg->createLv({"ext3", "-L", "8M", "-nnofs.a-1+", renamed}), 256);
@@ -634,7 +622,6 @@ TEST(RealLvm, LibraryOperationsChangeTheRealMetadata)
             .arg(plainResize)
             .arg(log.text.trimmed().section(QLatin1Char('\n'), -1)));
     EXPECT_EQ(volumeMb(renamed, "plain.3+"), 16);
-    say(QStringLiteral("createLv ext3 (no node: 256) and none, Lv rename, lvextend to 16 MB: checked in lvs"));
 
     // A volume whose path leads to a partition of the test: mke2fs, e2fsck and resize2fs run for real.
     machine.linkVolume(renamed, "fs.x+1", machine.part(2));
@@ -651,23 +638,19 @@ TEST(RealLvm, LibraryOperationsChangeTheRealMetadata)
     };
     EXPECT_EQ(field("Block count") * field("Block size"), 24 << 20) << "resize2fs did not shrink the file system";
     const QString calls = machine.calls();
-    for (const QString& expected :
-         {QStringLiteral("mke2fs -j /dev/%1/fs.x+1"), QStringLiteral("e2fsck -y -f /dev/%1/fs.x+1"),
-          QStringLiteral("resize2fs -f -F /dev/%1/fs.x+1 24M")})
+    for (const QString expected :
+         {"mke2fs -j /dev/%1/fs.x+1", "e2fsck -y -f /dev/%1/fs.x+1", "resize2fs -f -F /dev/%1/fs.x+1 24M"})
         EXPECT_TRUE(calls.contains(expected.arg(renamed))) << qPrintable(expected.arg(renamed)) << " not run";
     EXPECT_FALSE(calls.contains("refused")) << qPrintable(calls);
-    say(QStringLiteral("file-system tools through /dev/%1/fs.x+1 -> %2: model fstype %3, dumpe2fs %4 MB")
-            .arg(renamed, machine.part(2), formatted->fstype())
-            .arg(field("Block count") * field("Block size") >> 20));
 
     log.text.clear();
     EXPECT_NE(vg->activate(), 0) << kLibraryFault << "activation is disabled, yet activate reported success";
     say(QStringLiteral("activate without device-mapper, last line: %1").arg(log.text.trimmed().section('\n', -1)));
     {
         Roz fresh;
-        expectModelMatches(fresh, machine, QStringLiteral("fresh model after the operations"));
+        expectModelMatches(fresh, machine, "fresh model after the operations");
     }
-    expectModelMatches(roz, machine, QStringLiteral("live model after the operations"));
+    expectModelMatches(roz, machine, "live model after the operations");
 
     for (const char* name : {"nofs.a-1+", "plain.3+", "fs.x+1"}) {
         Lv* lv = log.follow(vg->hasLv(name) ? vg->getLv(name) : nullptr);
@@ -681,7 +664,6 @@ TEST(RealLvm, LibraryOperationsChangeTheRealMetadata)
     EXPECT_OPERATION(log, whole->remove(), 0);
     EXPECT_TRUE(machine.report("vgs", "vg_name").isEmpty());
     EXPECT_EQ(lvm->vgCount(), 0u) << kLibraryFault;
-    say(QStringLiteral("Lv::remove x3 and Vg::remove x2: lvs and vgs are empty"));
 }
 
 } // namespace

@@ -6,7 +6,7 @@ namespace {
 
 QStringList splitPaths(const QString& text)
 {
-    return text.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    return text.split(':', Qt::SkipEmptyParts);
 }
 
 Lv* findLv(Lvm* lvm, const QString& lvPath)
@@ -73,10 +73,10 @@ protected:
     {
         sim = std::make_unique<SimRoot>();
         roz = std::make_unique<Roz>();
-        ASSERT_NE(roz->getLvm()->getVg(QStringLiteral("my-vg")), nullptr);
+        ASSERT_NE(roz->getLvm()->getVg("my-vg"), nullptr);
     }
     Partition* pv(const char* path) { return roz->getHard()->getPv(QString::fromLatin1(path)); }
-    Vg* myVg() { return roz->getLvm()->getVg(QStringLiteral("my-vg")); }
+    Vg* myVg() { return roz->getLvm()->getVg("my-vg"); }
     QStringList lvsOn(const char* path) { return splitPaths(pv(path)->lvString()); }
 
     std::unique_ptr<SimRoot> sim;
@@ -89,18 +89,17 @@ TEST_F(RozFacade, TreesAgreeAfterConstructionWithTheLogicalTreeReadFirst)
 {
     expectTreesAgree(*roz);
     EXPECT_EQ(roz->getHard()->diskCount(), 3u);
-    EXPECT_EQ(pv("/dev/sdc1")->getVgPath(), QStringLiteral("/dev/vgbroken"));
-    EXPECT_TRUE(roz->getLvm()->errorVgName().contains(QStringLiteral("vgbroken")));
+    EXPECT_EQ(pv("/dev/sdc1")->getVgPath(), "/dev/vgbroken");
+    EXPECT_TRUE(roz->getLvm()->errorVgName().contains("vgbroken"));
 
     // The logical tree is read before the lister runs.
     const QStringList lines = sim->callLines();
-    const qsizetype firstLister =
-        lines.indexOf(QStringLiteral("/usr/lib/vururer/lib/veziva.cli dev lsdev -C -c storage"));
+    const qsizetype firstLister = lines.indexOf("/usr/lib/vururer/lib/veziva.cli dev lsdev -C -c storage");
     ASSERT_GE(firstLister, 0);
     for (qsizetype i = firstLister; i < lines.size(); ++i) {
         const QString& line = lines.at(i);
-        EXPECT_FALSE(line.contains(QStringLiteral(" vgscan")) || line.contains(QStringLiteral(" lvscan")) ||
-                     line.contains(QStringLiteral(" lvdisplay")) || line.contains(QStringLiteral(" vgdisplay")))
+        EXPECT_FALSE(line.contains(" vgscan") || line.contains(" lvscan") || line.contains(" lvdisplay") ||
+                     line.contains(" vgdisplay"))
             << line.toStdString();
     }
 }
@@ -108,33 +107,33 @@ TEST_F(RozFacade, TreesAgreeAfterConstructionWithTheLogicalTreeReadFirst)
 TEST_F(RozFacade, DestructionDeletesLvmThenHard)
 {
     QStringList order;
-    QObject::connect(roz->getLvm(), &QObject::destroyed, [&order] { order.append(QStringLiteral("lvm")); });
-    QObject::connect(roz->getHard(), &QObject::destroyed, [&order] { order.append(QStringLiteral("hard")); });
+    QObject::connect(roz->getLvm(), &QObject::destroyed, [&order] { order.append("lvm"); });
+    QObject::connect(roz->getHard(), &QObject::destroyed, [&order] { order.append("hard"); });
     roz.reset();
-    EXPECT_EQ(order, (QStringList{QStringLiteral("lvm"), QStringLiteral("hard")}));
+    EXPECT_EQ(order, (QStringList{"lvm", "hard"}));
 }
 
 TEST_F(RozFacade, EachLvmSignalReachesItsAffiliation)
 {
     Lvm* lvm = roz->getLvm();
-    const QStringList sdb5 = {QStringLiteral("/dev/sdb5")};
-    emit lvm->oneVgAdded(QStringLiteral("/dev/a"), sdb5);
-    EXPECT_EQ(pv("/dev/sdb5")->getVgPath(), QStringLiteral("/dev/a"));
+    const QStringList sdb5 = {"/dev/sdb5"};
+    emit lvm->oneVgAdded("/dev/a", sdb5);
+    EXPECT_EQ(pv("/dev/sdb5")->getVgPath(), "/dev/a");
     emit lvm->oneVgRemoved(sdb5);
     EXPECT_TRUE(pv("/dev/sdb5")->isAllocatable());
-    emit lvm->oneVgExtended(QStringLiteral("/dev/b"), sdb5);
-    EXPECT_EQ(pv("/dev/sdb5")->getVgPath(), QStringLiteral("/dev/b"));
-    emit lvm->oneLvAdded(QStringLiteral("/dev/b/x"), sdb5);
-    EXPECT_EQ(pv("/dev/sdb5")->lvString(), QStringLiteral(":/dev/b/x"));
-    emit lvm->oneVgRenamed(QStringLiteral("/dev/c"), sdb5);
-    EXPECT_EQ(pv("/dev/sdb5")->getVgPath(), QStringLiteral("/dev/c"));
-    EXPECT_EQ(pv("/dev/sdb5")->lvString(), QStringLiteral("/dev/c/x"));
-    emit lvm->oneLvRenamed(QStringLiteral("/dev/c/y"), QStringLiteral("/dev/c/x"), sdb5);
-    EXPECT_EQ(pv("/dev/sdb5")->lvString(), QStringLiteral("/dev/c/y"));
-    emit lvm->oneLvResized(QStringLiteral("/dev/c/y"), {}, sdb5);
+    emit lvm->oneVgExtended("/dev/b", sdb5);
+    EXPECT_EQ(pv("/dev/sdb5")->getVgPath(), "/dev/b");
+    emit lvm->oneLvAdded("/dev/b/x", sdb5);
+    EXPECT_EQ(pv("/dev/sdb5")->lvString(), ":/dev/b/x");
+    emit lvm->oneVgRenamed("/dev/c", sdb5);
+    EXPECT_EQ(pv("/dev/sdb5")->getVgPath(), "/dev/c");
+    EXPECT_EQ(pv("/dev/sdb5")->lvString(), "/dev/c/x");
+    emit lvm->oneLvRenamed("/dev/c/y", "/dev/c/x", sdb5);
+    EXPECT_EQ(pv("/dev/sdb5")->lvString(), "/dev/c/y");
+    emit lvm->oneLvResized("/dev/c/y", {}, sdb5);
     EXPECT_EQ(pv("/dev/sdb5")->lvString(), QString());
-    emit lvm->oneLvAdded(QStringLiteral("/dev/c/z"), sdb5);
-    emit lvm->oneLvRemoved(QStringLiteral("/dev/c/z"), sdb5);
+    emit lvm->oneLvAdded("/dev/c/z", sdb5);
+    emit lvm->oneLvRemoved("/dev/c/z", sdb5);
     EXPECT_EQ(pv("/dev/sdb5")->lvString(), QString());
     emit lvm->oneVgReduced(sdb5);
     EXPECT_TRUE(pv("/dev/sdb5")->isAllocatable());
@@ -168,14 +167,14 @@ TEST(RozResize, AffiliatesAddedPvsInOrderBeforeReleasingOldOnes)
         MessageCapture capture;
         roz.slotOneLvResized(QString::fromLatin1(c.lv), c.now, c.before);
         EXPECT_EQ(capture.debugLines(), c.debug);
-        EXPECT_EQ(roz.getHard()->getPv(QStringLiteral("/dev/sdb2"))->lvString(),
-                  QStringLiteral("/dev/my-vg/snap1:/dev/my-vg/music:/dev/my-vg/scratch_1"));
+        EXPECT_EQ(roz.getHard()->getPv("/dev/sdb2")->lvString(),
+                  "/dev/my-vg/snap1:/dev/my-vg/music:/dev/my-vg/scratch_1");
     }
 }
 
 TEST_F(RozFacade, LvRenameReachesEveryPvOfTheVolume)
 {
-    ASSERT_EQ(myVg()->getLv(QStringLiteral("music"))->rename(QStringLiteral("tunes-2.0")), 0);
+    ASSERT_EQ(myVg()->getLv("music")->rename("tunes-2.0"), 0);
     EXPECT_EQ(lvsOn("/dev/sda5"), (QStringList{"/dev/my-vg/home", "/dev/my-vg/home.daily", "/dev/my-vg/tunes-2.0"}));
     EXPECT_EQ(lvsOn("/dev/sdb2"), (QStringList{"/dev/my-vg/snap1", "/dev/my-vg/tunes-2.0", "/dev/my-vg/scratch_1"}));
     expectTreesAgree(*roz);
@@ -185,7 +184,7 @@ TEST_F(RozFacade, LvRemoveDropsItFromItsPvAndTheAccessorsKeepTheirTrees)
 {
     Lvm* lvm = roz->getLvm();
     Hard* hard = roz->getHard();
-    ASSERT_EQ(myVg()->getLv(QStringLiteral("scratch_1"))->remove(), 0);
+    ASSERT_EQ(myVg()->getLv("scratch_1")->remove(), 0);
     EXPECT_EQ(lvsOn("/dev/sdb2"), (QStringList{"/dev/my-vg/snap1", "/dev/my-vg/music"}));
     expectTreesAgree(*roz);
     EXPECT_EQ(roz->getLvm(), lvm);
@@ -194,13 +193,12 @@ TEST_F(RozFacade, LvRemoveDropsItFromItsPvAndTheAccessorsKeepTheirTrees)
 
 TEST_F(RozFacade, SnapshotIsListedOnThePvHoldingIt)
 {
-    Lv* scratch = myVg()->getLv(QStringLiteral("scratch_1"));
-    ASSERT_EQ(
-        scratch->createSnapshot({QStringLiteral("-s"), QStringLiteral("-nscratch.snap"), QStringLiteral("-L64M")}), 0);
-    Lv* snap = myVg()->getLv(QStringLiteral("scratch.snap"));
+    Lv* scratch = myVg()->getLv("scratch_1");
+    ASSERT_EQ(scratch->createSnapshot({"-s", "-nscratch.snap", "-L64M"}), 0);
+    Lv* snap = myVg()->getLv("scratch.snap");
     ASSERT_NE(snap, nullptr);
     ASSERT_FALSE(snap->pvString().isEmpty());
-    EXPECT_TRUE(lvsOn("/dev/sdb2").contains(QStringLiteral("/dev/my-vg/scratch.snap")));
+    EXPECT_TRUE(lvsOn("/dev/sdb2").contains("/dev/my-vg/scratch.snap"));
     expectTreesAgree(*roz);
 }
 
@@ -212,17 +210,15 @@ TEST_F(RozFacade, CreatedGroupThenRemovedLeavesItsPartitionAPhysicalVolume)
     const auto expectPhysicalVolume = [this](const QString& vgPath) {
         Partition* sdc3 = pv("/dev/sdc3");
         EXPECT_EQ(sdc3->getVgPath(), vgPath);
-        EXPECT_EQ(sdc3->getSystem(), QStringLiteral("Linux LVM, LVM"));
+        EXPECT_EQ(sdc3->getSystem(), "Linux LVM, LVM");
         EXPECT_TRUE(sdc3->isPv());
-        EXPECT_EQ(sdc3->fstype(), QStringLiteral("LVM2"));
+        EXPECT_EQ(sdc3->fstype(), "LVM2");
         expectTreesAgree(*roz);
     };
-    ASSERT_EQ(roz->getLvm()->createVg({QStringLiteral("-s"), QStringLiteral("8M"), QStringLiteral("-v"),
-                                       QStringLiteral("vg-new"), QStringLiteral("/dev/sdc3")}),
-              0);
-    expectPhysicalVolume(QStringLiteral("/dev/vg-new"));
+    ASSERT_EQ(roz->getLvm()->createVg({"-s", "8M", "-v", "vg-new", "/dev/sdc3"}), 0);
+    expectPhysicalVolume("/dev/vg-new");
 
-    Vg* created = roz->getLvm()->getVg(QStringLiteral("vg-new"));
+    Vg* created = roz->getLvm()->getVg("vg-new");
     ASSERT_NE(created, nullptr);
     ASSERT_EQ(created->remove(), 0);
     expectPhysicalVolume(QString());
@@ -230,31 +226,31 @@ TEST_F(RozFacade, CreatedGroupThenRemovedLeavesItsPartitionAPhysicalVolume)
 
 TEST_F(RozFacade, GroupRenameRewritesGroupAndVolumePaths)
 {
-    ASSERT_EQ(myVg()->rename(QStringLiteral("data.vg")), 0);
-    EXPECT_EQ(pv("/dev/sda5")->getVgPath(), QStringLiteral("/dev/data.vg"));
-    EXPECT_EQ(pv("/dev/sdb2")->getVgPath(), QStringLiteral("/dev/data.vg"));
+    ASSERT_EQ(myVg()->rename("data.vg"), 0);
+    EXPECT_EQ(pv("/dev/sda5")->getVgPath(), "/dev/data.vg");
+    EXPECT_EQ(pv("/dev/sdb2")->getVgPath(), "/dev/data.vg");
     EXPECT_EQ(lvsOn("/dev/sda5"), (QStringList{"/dev/data.vg/home", "/dev/data.vg/home.daily", "/dev/data.vg/music"}));
     expectTreesAgree(*roz);
 }
 
 TEST_F(RozFacade, ExtendReduceAndGrowFollowThePvs)
 {
-    ASSERT_EQ(myVg()->extend({QStringLiteral("/dev/sdb5")}), 0);
-    EXPECT_EQ(pv("/dev/sdb5")->getVgPath(), QStringLiteral("/dev/my-vg"));
+    ASSERT_EQ(myVg()->extend({"/dev/sdb5"}), 0);
+    EXPECT_EQ(pv("/dev/sdb5")->getVgPath(), "/dev/my-vg");
     expectTreesAgree(*roz);
 
     // Larger than what is free on sdb2, so the volume spills onto sdb5.
-    Lv* scratch = myVg()->getLv(QStringLiteral("scratch_1"));
-    ASSERT_EQ(scratch->resize({QStringLiteral("-L36000")}), 0);
-    ASSERT_TRUE(splitPaths(scratch->pvString()).contains(QStringLiteral("/dev/sdb5")));
-    EXPECT_TRUE(lvsOn("/dev/sdb5").contains(QStringLiteral("/dev/my-vg/scratch_1")));
-    EXPECT_TRUE(lvsOn("/dev/sdb2").contains(QStringLiteral("/dev/my-vg/scratch_1")));
+    Lv* scratch = myVg()->getLv("scratch_1");
+    ASSERT_EQ(scratch->resize({"-L36000"}), 0);
+    ASSERT_TRUE(splitPaths(scratch->pvString()).contains("/dev/sdb5"));
+    EXPECT_TRUE(lvsOn("/dev/sdb5").contains("/dev/my-vg/scratch_1"));
+    EXPECT_TRUE(lvsOn("/dev/sdb2").contains("/dev/my-vg/scratch_1"));
     expectTreesAgree(*roz);
 
-    ASSERT_EQ(myVg()->getLv(QStringLiteral("scratch_1"))->remove(), 0);
-    EXPECT_FALSE(lvsOn("/dev/sdb5").contains(QStringLiteral("/dev/my-vg/scratch_1")));
-    ASSERT_EQ(myVg()->reduce({QStringLiteral("/dev/sdb5")}), 0);
+    ASSERT_EQ(myVg()->getLv("scratch_1")->remove(), 0);
+    EXPECT_FALSE(lvsOn("/dev/sdb5").contains("/dev/my-vg/scratch_1"));
+    ASSERT_EQ(myVg()->reduce({"/dev/sdb5"}), 0);
     EXPECT_TRUE(pv("/dev/sdb5")->isAllocatable());
-    EXPECT_EQ(pv("/dev/sdb5")->getSystem(), QStringLiteral("Linux LVM, LVM"));
+    EXPECT_EQ(pv("/dev/sdb5")->getSystem(), "Linux LVM, LVM");
     expectTreesAgree(*roz);
 }

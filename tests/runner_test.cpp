@@ -18,18 +18,19 @@ namespace {
 
 QString printer()
 {
-    return FakeRoot::fakePath(QStringLiteral("fake_printer"));
+    return FakeRoot::fakePath("fake_printer");
 }
 
 TEST(Runcmd, InterleavesOutputAndErrorInWriteOrderAndReturnsExitCode)
 {
     MessageCapture capture;
-    QString output = QStringLiteral("old text");
+    QString output = "old text";
     const QStringList args{"out", "x", "err", "y", "out", "z", "exit", "3"};
     EXPECT_EQ(runcmd(printer(), args, output), 3);
-    EXPECT_EQ(output, QStringLiteral("xyz"));
-    EXPECT_EQ(capture.countDebug(QStringLiteral("we are going to execute: ") + printer() + " out x err y out z exit 3"), 1);
-    EXPECT_EQ(capture.countDebug(QStringLiteral("runcmd ret: 3")), 1);
+    EXPECT_EQ(output, "xyz");
+    EXPECT_EQ(capture.countDebug(QStringLiteral("we are going to execute: ") + printer() + " out x err y out z exit 3"),
+              1);
+    EXPECT_EQ(capture.countDebug("runcmd ret: 3"), 1);
 }
 
 TEST(Runcmd, ProgramKilledBySignalReturnsRawStatusWithoutRetLine)
@@ -37,49 +38,49 @@ TEST(Runcmd, ProgramKilledBySignalReturnsRawStatusWithoutRetLine)
     MessageCapture capture;
     QString output;
     EXPECT_EQ(runcmd(printer(), {"out", "before", "kill", "9"}, output), 9);
-    EXPECT_EQ(output, QStringLiteral("before"));
+    EXPECT_EQ(output, "before");
     for (const QString& line : capture.debugLines())
-        EXPECT_FALSE(line.startsWith(QStringLiteral("runcmd ret:"))) << line.toStdString();
+        EXPECT_FALSE(line.startsWith("runcmd ret:")) << line.toStdString();
 }
 
 TEST(Runcmd, MissingProgramGives255AndEmptyOutput)
 {
     MessageCapture capture;
-    QString output = QStringLiteral("stale");
-    EXPECT_EQ(runcmd(QStringLiteral("/nonexistent/dovododuzu-tool"), {"a"}, output), 255);
+    QString output = "stale";
+    EXPECT_EQ(runcmd("/nonexistent/dovododuzu-tool", {"a"}, output), 255);
     EXPECT_TRUE(output.isEmpty());
-    EXPECT_EQ(capture.countDebug(QStringLiteral("runcmd ret: 255")), 1);
+    EXPECT_EQ(capture.countDebug("runcmd ret: 255"), 1);
 }
 
 TEST(Runcmd, EmptyArgumentListPassesOnlyTheProgramPath)
 {
     FakeRoot root;
-    root.install(QStringLiteral("/sbin/echoargs"), QStringLiteral("fake_printer"));
+    root.install("/sbin/echoargs", "fake_printer");
     QString output;
     // With no arguments the printer does nothing; give it one through a second run to see argv.
-    EXPECT_EQ(runcmd(QStringLiteral("/sbin/echoargs"), {}, output), 0);
+    EXPECT_EQ(runcmd("/sbin/echoargs", {}, output), 0);
     EXPECT_TRUE(output.isEmpty());
-    EXPECT_EQ(runcmd(QStringLiteral("/sbin/echoargs"), {"argv"}, output), 0);
+    EXPECT_EQ(runcmd("/sbin/echoargs", {"argv"}, output), 0);
     EXPECT_EQ(output, QStringLiteral("[%1/sbin/echoargs]\n[argv]\n").arg(root.root()));
 }
 
 TEST(Runcmd, SystemRootPrefixesTheProgramButNotTheTexts)
 {
     FakeRoot root;
-    root.install(QStringLiteral("/sbin/lvm.static"), QStringLiteral("fake_printer"));
+    root.install("/sbin/lvm.static", "fake_printer");
     MessageCapture capture;
     QString output;
-    EXPECT_EQ(runcmd(QStringLiteral("/sbin/lvm.static"), {"argv", "/dev/hda1"}, output), 0);
+    EXPECT_EQ(runcmd("/sbin/lvm.static", {"argv", "/dev/hda1"}, output), 0);
     EXPECT_TRUE(output.startsWith(QStringLiteral("[%1/sbin/lvm.static]\n").arg(root.root())));
-    EXPECT_TRUE(output.contains(QStringLiteral("[/dev/hda1]")));
-    EXPECT_EQ(capture.countDebug(QStringLiteral("we are going to execute: /sbin/lvm.static argv /dev/hda1")), 1);
+    EXPECT_TRUE(output.contains("[/dev/hda1]"));
+    EXPECT_EQ(capture.countDebug("we are going to execute: /sbin/lvm.static argv /dev/hda1"), 1);
 }
 
 TEST(Runcmd, ArgumentsWithBlanksAndShellCharactersReachTheProgramUnchanged)
 {
     QString output;
     EXPECT_EQ(runcmd(printer(), {"line", "lvm on", "line", "$(rm -rf x); `id` | > *"}, output), 0);
-    EXPECT_EQ(output, QStringLiteral("lvm on\n$(rm -rf x); `id` | > *\n"));
+    EXPECT_EQ(output, "lvm on\n$(rm -rf x); `id` | > *\n");
 }
 
 TEST(Runcmd, CollectsSeveralMegabytesWithoutDeadlock)
@@ -87,14 +88,14 @@ TEST(Runcmd, CollectsSeveralMegabytesWithoutDeadlock)
     QString output;
     EXPECT_EQ(runcmd(printer(), {"big", "6000000", "err", "end", "exit", "7"}, output), 7);
     EXPECT_EQ(output.size(), 6000003);
-    EXPECT_TRUE(output.endsWith(QStringLiteral("xend")));
+    EXPECT_TRUE(output.endsWith("xend"));
 }
 
 TEST(Runcmd, NulByteIsDroppedAndTheTextAfterItKept)
 {
     QString output;
     EXPECT_EQ(runcmd(printer(), {"nul"}, output), 0);
-    EXPECT_EQ(output, QStringLiteral("abcd"));
+    EXPECT_EQ(output, "abcd");
 }
 
 void onAlarm(int) {}
@@ -115,7 +116,7 @@ TEST(Runcmd, SurvivesInterruptingSignals)
     setitimer(ITIMER_REAL, &off, nullptr);
     sigaction(SIGALRM, &previous, nullptr);
     EXPECT_EQ(result, 4);
-    EXPECT_EQ(output, QStringLiteral("ab"));
+    EXPECT_EQ(output, "ab");
 }
 
 // A caller holding descriptors without close-on-exec (a GUI's display socket, files): the child
@@ -128,34 +129,34 @@ TEST(Runcmd, ChildGetsOnlyItsThreeStandardStreams)
     ASSERT_EQ(runcmd(printer(), {"fds"}, output), 0);
     ::close(inherited);
     QStringList descriptors;
-    for (const QString& line : output.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        descriptors << line.section(QLatin1Char(' '), 0, 0);
+    for (const QString& line : output.split('\n', Qt::SkipEmptyParts))
+        descriptors << line.section(' ', 0, 0);
     descriptors.sort();
     EXPECT_EQ(descriptors, (QStringList{"0", "1", "2"})) << qPrintable(output);
 }
 
 TEST(CommandLine, SplitsAtBlanksAndReadsTheRedirection)
 {
-    const ToolCommand discard = parseCommandLine(QStringLiteral("/sbin/lvm.static vgdisplay -c  vg00 2>/dev/null"));
-    EXPECT_EQ(discard.program, QStringLiteral("/sbin/lvm.static"));
+    const ToolCommand discard = parseCommandLine("/sbin/lvm.static vgdisplay -c  vg00 2>/dev/null");
+    EXPECT_EQ(discard.program, "/sbin/lvm.static");
     EXPECT_EQ(discard.args, (QStringList{"vgdisplay", "-c", "vg00"}));
     EXPECT_EQ(discard.errors, ErrorStream::Discard);
 
-    const ToolCommand merge = parseCommandLine(QStringLiteral("/sbin/lvm.static lvscan -D 2>&1"));
+    const ToolCommand merge = parseCommandLine("/sbin/lvm.static lvscan -D 2>&1");
     EXPECT_EQ(merge.args, (QStringList{"lvscan", "-D"}));
     EXPECT_EQ(merge.errors, ErrorStream::Merge);
 
-    const ToolCommand plain = parseCommandLine(QStringLiteral("/usr/lib/vururer/lib/veziva.cli dev lsdev -C -c storage"));
+    const ToolCommand plain = parseCommandLine("/usr/lib/vururer/lib/veziva.cli dev lsdev -C -c storage");
     EXPECT_EQ(plain.args.size(), 5);
     EXPECT_EQ(plain.errors, ErrorStream::Inherit);
 }
 
 TEST(ToolStream, ReadsLinesAsAFixedBufferWouldAndHonoursTheErrorStream)
 {
-    const QString longLine(1022, QLatin1Char('a'));
-    const QString longer(1500, QLatin1Char('b'));
-    ToolStream stream(ToolCommand{printer(), {"line", "one", "err", "E", "line", longLine, "line", longer, "out", "tail"},
-                                  ErrorStream::Merge});
+    const QString longLine(1022, 'a');
+    const QString longer(1500, 'b');
+    ToolStream stream(ToolCommand{
+        printer(), {"line", "one", "err", "E", "line", longLine, "line", longer, "out", "tail"}, ErrorStream::Merge});
     QList<QByteArray> lines;
     QByteArray line;
     while (stream.readLine(line))
@@ -175,7 +176,7 @@ TEST(ToolStream, ReadsLinesAsAFixedBufferWouldAndHonoursTheErrorStream)
 
 TEST(ToolStream, UnstartableProgramIsEmptyOutput)
 {
-    ToolStream stream(QStringLiteral("/nonexistent/tool arg 2>&1"));
+    ToolStream stream("/nonexistent/tool arg 2>&1");
     QByteArray line;
     EXPECT_FALSE(stream.readLine(line));
 }

@@ -15,12 +15,12 @@
 namespace {
 
 struct CurrentRoot : SimRoot {
-    CurrentRoot() : SimRoot(QStringLiteral("default"), sim::ToolSet::Current) {}
+    CurrentRoot() : SimRoot("default", sim::ToolSet::Current) {}
 };
 
 ToolRun lvm2(const SimRoot& sim, const QStringList& args)
 {
-    return runTool(sim, QStringLiteral("/sbin/lvm"), args);
+    return runTool(sim, "/sbin/lvm", args);
 }
 
 QJsonObject parsed(const ToolRun& r)

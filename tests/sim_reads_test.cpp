@@ -14,8 +14,7 @@ TEST(SimReads, VgscanPrintsItsHeaderAndTheUnreadableGroupOnStandardError)
     const ToolRun r = lvm(sim, {"vgscan"});
     EXPECT_EQ(r.code, 0);
     EXPECT_TRUE(r.out.startsWith("  Reading all physical volumes.  This may take a while...\n"));
-    static const QRegularExpression errorLine(
-        QStringLiteral("vgscan -- ERROR \"(.*)\" can't get data of volume group \"(.*)\".*$"));
+    static const QRegularExpression errorLine("vgscan -- ERROR \"(.*)\" can't get data of volume group \"(.*)\".*$");
     const auto m = errorLine.match(r.err);
     ASSERT_TRUE(m.hasMatch()) << r.err.toStdString();
     EXPECT_EQ(m.captured(2), "vgbroken");
@@ -36,7 +35,7 @@ TEST(SimReads, VgdisplayColonRecordAndTheInactiveGroupAnswer)
 
     const ToolRun inactive = lvm(sim, {"vgdisplay", "-c", "vg.backup"});
     EXPECT_NE(inactive.code, 0);
-    static const QRegularExpression tryD(QStringLiteral("^vgdisplay -- \"[^\"]*\" is NOT active; try -D"));
+    static const QRegularExpression tryD("^vgdisplay -- \"[^\"]*\" is NOT active; try -D");
     EXPECT_TRUE(tryD.match(inactive.outLines().value(0)).hasMatch()) << inactive.out.toStdString();
 
     const QStringList d = lvm(sim, {"vgdisplay", "-c", "-D", "vg.backup"}).out.trimmed().split(':');
@@ -87,7 +86,7 @@ TEST(SimReads, LvdisplayColonFormAndTheNotActiveRetry)
 
     const ToolRun plain = lvm(sim, {"lvdisplay", "-c", "/dev/vg.backup/archive"});
     EXPECT_TRUE(plain.outLines().value(0).contains("is not active")) << "on stdout, which the colon read keeps";
-    for (const QString& form : {QString(), QStringLiteral("-m"), QStringLiteral("-v")}) {
+    for (const QString& form : {QString(), QString("-m"), QString("-v")}) {
         QStringList args{"lvdisplay"};
         if (!form.isEmpty())
             args << form;

@@ -50,95 +50,82 @@ TEST(Chomp, CutsAtTheFirstNewlineOnly)
     EXPECT_STREQ(noNewline, "plain");
 }
 
-TEST(Getrematch, ReturnsTheRequestedGroupAndCutsTheSubject)
+// Each requested group is cut out of the subject and copied; a group that took no part gives null,
+// and no match or a bad pattern leaves the subject and both out-parameters alone.
+TEST(Getrematch, CopiesRequestedGroupsCutsTheSubjectAndLeavesAllAloneWithoutAMatch)
 {
-    char line[] = "  Found volume group \"vg01\" using metadata type lvm2";
-    char* name = nullptr;
-    EXPECT_EQ(getrematch(line, "Found (\\w*) group \"(.*)\"", nullptr, &name), 1);
-    ASSERT_NE(name, nullptr);
-    EXPECT_STREQ(name, "vg01");
-    EXPECT_STREQ(line, "  Found volume group \"vg01");
-    std::free(name);
-}
-
-TEST(Getrematch, GreedyGroupRunsToTheLastQuote)
-{
-    char line[] = "Found volume group \"a\" and \"b\"";
-    char* name = nullptr;
-    ASSERT_EQ(getrematch(line, "Found (\\w*) group \"(.*)\"", nullptr, &name), 1);
-    EXPECT_STREQ(name, "a\" and \"b");
-    std::free(name);
-}
-
-TEST(Getrematch, WithoutOutParametersLeavesTheSubjectAlone)
-{
-    char line[] = "vgdisplay -- \"vg01\" is NOT active; try -D";
-    EXPECT_EQ(getrematch(line, "^vgdisplay -- \"[^\"]*\" is NOT active; try -D", nullptr, nullptr), 1);
-    EXPECT_STREQ(line, "vgdisplay -- \"vg01\" is NOT active; try -D");
-}
-
-TEST(Getrematch, NoMatchTouchesNothing)
-{
-    char line[] = "nothing here";
-    char* first = reinterpret_cast<char*>(0x1);
-    char* second = reinterpret_cast<char*>(0x2);
-    EXPECT_EQ(getrematch(line, "PV (.*)VG (.*)lvm", &first, &second), 0);
-    EXPECT_EQ(first, reinterpret_cast<char*>(0x1));
-    EXPECT_EQ(second, reinterpret_cast<char*>(0x2));
-    EXPECT_STREQ(line, "nothing here");
-}
-
-TEST(Getrematch, GroupThatTookNoPartIsNull)
-{
-    char line[] = "ab";
-    char* first = nullptr;
-    char* second = reinterpret_cast<char*>(0x2);
-    EXPECT_EQ(getrematch(line, "(a)(x)?b", &first, &second), 1);
-    EXPECT_STREQ(first, "a");
-    EXPECT_EQ(second, nullptr);
-    std::free(first);
-}
-
-TEST(Getrematch, BadPatternIsNoMatch)
-{
-    char line[] = "abc";
-    char* first = nullptr;
-    EXPECT_EQ(getrematch(line, "(unclosed", &first, nullptr), 0);
-    EXPECT_EQ(first, nullptr);
+    const char* const kUntouched = "<untouched>";
+    const char* const kFound = "Found (\\w*) group \"(.*)\"";
+    struct Case {
+        const char *line, *pattern;
+        bool askFirst, askSecond;
+        int result;
+        const char *first, *second, *lineAfter; // nullptr: a null group
+    };
+    const Case cases[] = {
+        {"  Found volume group \"vg01\" using metadata type lvm2", kFound, false, true, 1, kUntouched, "vg01",
+         "  Found volume group \"vg01"},
+        // The greedy group runs to the last quote.
+        {"Found volume group \"a\" and \"b\"", kFound, false, true, 1, kUntouched, "a\" and \"b",
+         "Found volume group \"a\" and \"b"},
+        {"vgdisplay -- \"vg01\" is NOT active; try -D", "^vgdisplay -- \"[^\"]*\" is NOT active; try -D", false, false,
+         1, kUntouched, kUntouched, "vgdisplay -- \"vg01\" is NOT active; try -D"},
+        {"nothing here", "PV (.*)VG (.*)lvm", true, true, 0, kUntouched, kUntouched, "nothing here"},
+        {"ab", "(a)(x)?b", true, true, 1, "a", nullptr, "a"},
+        {"abc", "(unclosed", true, true, 0, kUntouched, kUntouched, "abc"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        QByteArray line(c.line);
+        char* marker = const_cast<char*>(kUntouched);
+        char* first = marker;
+        char* second = marker;
+        EXPECT_EQ(getrematch(line.data(), c.pattern, c.askFirst ? &first : nullptr, c.askSecond ? &second : nullptr),
+                  c.result);
+        for (auto [got, want] : {std::pair{first, c.first}, std::pair{second, c.second}}) {
+            if (want == kUntouched || !want)
+                EXPECT_EQ(got, want);
+            else
+                EXPECT_STREQ(got, want);
+            if (got && got != marker)
+                std::free(got);
+        }
+        EXPECT_STREQ(line.constData(), c.lineAfter);
+    }
 }
 
 TEST(FindWord, WordsAreRunsOfLettersDigitsAndUnderscores)
 {
-    const QString text = QStringLiteral("  lv01   vg01 (3)");
-    EXPECT_EQ(findWord(text, 0), QStringLiteral("lv01"));
-    EXPECT_EQ(findWord(text, 1), QStringLiteral("vg01"));
-    EXPECT_EQ(findWord(text, 2), QStringLiteral("3"));
+    const QString text = "  lv01   vg01 (3)";
+    EXPECT_EQ(findWord(text, 0), "lv01");
+    EXPECT_EQ(findWord(text, 1), "vg01");
+    EXPECT_EQ(findWord(text, 2), "3");
     EXPECT_TRUE(findWord(text, 3).isEmpty());
     EXPECT_TRUE(findWord(text, -1).isEmpty());
-    EXPECT_EQ(findWord(QStringLiteral("/dev/my-vg/data_1"), 2), QStringLiteral("vg"));
-    EXPECT_EQ(findWord(QStringLiteral("/dev/my-vg/data_1"), 3), QStringLiteral("data_1"));
+    EXPECT_EQ(findWord("/dev/my-vg/data_1", 2), "vg");
+    EXPECT_EQ(findWord("/dev/my-vg/data_1", 3), "data_1");
 }
 
 TEST(QuorVerifyCN, AcceptsExactlyTheAllowedCharacters)
 {
-    EXPECT_EQ(QuorVerifyCN(QStringLiteral("vg_01.data-2+x")), 0);
+    EXPECT_EQ(QuorVerifyCN("vg_01.data-2+x"), 0);
     EXPECT_EQ(QuorVerifyCN(QString()), 0);
     for (const char* bad : {"vg 01", "vg/01", "vg:01", "vg\t", "$(id)"})
         EXPECT_EQ(QuorVerifyCN(QString::fromLatin1(bad)), -1) << bad;
-    EXPECT_EQ(QuorVerifyCN(QStringLiteral("d\u00e4ta")), -1);
-    EXPECT_EQ(QuorVerifyCN(QStringLiteral("\u0430bc")), -1); // Cyrillic a
+    EXPECT_EQ(QuorVerifyCN("d\u00e4ta"), -1);
+    EXPECT_EQ(QuorVerifyCN("\u0430bc"), -1); // Cyrillic a
 }
 
 TEST(Prettify, RemovesTheKnownSequencesOnly)
 {
-    const QString plain = QStringLiteral("Setting up volume group: done\n");
+    const QString plain = "Setting up volume group: done\n";
     EXPECT_EQ(prettify_run_result(plain), plain);
 
-    const QString status = QStringLiteral("Activating\033[60G\033[1;32mOK\033[0;39m");
-    EXPECT_EQ(prettify_run_result(status), QStringLiteral("Activating    OK"));
+    const QString status = "Activating\033[60G\033[1;32mOK\033[0;39m";
+    EXPECT_EQ(prettify_run_result(status), "Activating    OK");
 
     for (const char* code : {"\033[1;33m", "\033[1;31m", "\033[1;39m", "\033[0;33m", "\033[0;32m", "\033[0;31m"})
-        EXPECT_EQ(prettify_run_result(QStringLiteral("a") + QLatin1String(code) + "b"), QStringLiteral("ab"));
+        EXPECT_EQ(prettify_run_result(QStringLiteral("a") + QLatin1String(code) + "b"), "ab");
 
     for (const char* kept : {"\033[0m", "\033[1;34m", "\033[61G", "\033", "\033[x"}) {
         const QString text = QStringLiteral("a") + QLatin1String(kept) + "b";
