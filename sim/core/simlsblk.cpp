@@ -3,6 +3,7 @@
 #include "simtools.h"
 
 #include <QCryptographicHash>
+#include <QVariant>
 
 #include <functional>
 
