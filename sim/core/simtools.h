@@ -63,7 +63,9 @@ void runTool(Machine& machine, const QString& tool, const QStringList& args, Out
 // The LVM tool and the others, one function each (same contract as runTool).
 int runLvm(Machine& m, const QStringList& args, Output& o, bool* changed);
 int runLvmRead(const QString& command, Machine& m, const QStringList& args, Output& o);
-int runLvmChange(const QString& command, Machine& m, const QStringList& args, Output& o, bool* changed);
+// Changes of PVs and groups (simlvmgroups.cpp) and of volumes (simlvmvolumes.cpp).
+int runLvmGroupChange(const QString& command, Machine& m, const QStringList& args, Output& o, bool* changed);
+int runLvmVolumeChange(const QString& command, Machine& m, const QStringList& args, Output& o, bool* changed);
 // Today's tools: lvm's 2.03 reads (JSON reports), lsblk and blkid (util-linux 2.38).
 int runLvmCurrentRead(const QString& command, Machine& m, const QStringList& args, Output& o);
 int runLsblk(const Machine& m, const QStringList& args, Output& o);
