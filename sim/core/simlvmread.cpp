@@ -1,5 +1,6 @@
 // The LVM tool's read commands: vgscan, vgdisplay, pvscan, lvscan, lvdisplay, pvdisplay, version,
-// printed in the shape of LVM2 2.02-era output.
+// printed in the shape of LVM2 2.02-era output; and the LVM tool itself (runLvm), which hands a
+// command to the reads of the machine's tool set or to the changes both sets share.
 #include "simtools.h"
 
 #include <algorithm>
