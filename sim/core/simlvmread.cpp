@@ -1,5 +1,6 @@
 // The LVM tool's read commands: vgscan, vgdisplay, pvscan, lvscan, lvdisplay, pvdisplay, version,
-// printed in the shape of LVM2 2.02-era output.
+// printed in the shape of LVM2 2.02-era output; and the LVM tool itself (runLvm), which hands a
+// command to the reads of the machine's tool set or to the changes both sets share.
 #include "simtools.h"
 
 #include <algorithm>
@@ -554,9 +555,12 @@ int runLvm(Machine& m, const QStringList& args, Output& o, bool* changed)
     const int read = isCurrent(m) ? runLvmCurrentRead(command, m, rest, o) : runLvmRead(command, m, rest, o);
     if (read >= 0)
         return read;
-    const int change = runLvmChange(command, m, rest, o, changed);
-    if (change >= 0)
-        return change;
+    const int groupChange = runLvmGroupChange(command, m, rest, o, changed);
+    if (groupChange >= 0)
+        return groupChange;
+    const int volumeChange = runLvmVolumeChange(command, m, rest, o, changed);
+    if (volumeChange >= 0)
+        return volumeChange;
     if (isCurrent(m))
         return o.fail(2, QStringLiteral("  No such command.  Try 'lvm help'."));
     return o.fail(3, QStringLiteral("  No such command '%1'.  Try 'help'.").arg(command));

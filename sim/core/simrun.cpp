@@ -1,7 +1,7 @@
 // One run of a simulated tool inside a root, and the generator of large machine descriptions.
 #include "simrun.h"
 
-#include "simfs.h"
+#include "simrootdir.h"
 #include "simstore.h"
 
 #include <QJsonArray>

@@ -1,9 +1,8 @@
 // The simulated machine's state: disks, partitions, physical volumes, groups, volumes, faults,
-// with its JSON form and the extent bookkeeping every change command relies on.
+// with the extent bookkeeping every change command relies on (its JSON form: simjson.h).
 #ifndef DOVODODUZU_SIM_SIMSTATE_H
 #define DOVODODUZU_SIM_SIMSTATE_H
 
-#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -143,11 +142,6 @@ struct Machine {
     QString mtab() const;
 };
 
-// The JSON form is both the state file and the machine description; a description may leave out
-// UUIDs, PV extent counts and segment placement, which normalize() fills in.
-QJsonObject toJson(const Machine& machine);
-std::optional<Machine> fromJson(const QJsonObject& json, QString* error);
-bool normalize(Machine& machine, QString* error);
 // Gives every active volume without a device-mapper minor the lowest free one (in listed order,
 // as device-mapper hands them out at activation) and takes it from every inactive volume.
 void assignDeviceMinors(Machine& machine);

@@ -2,7 +2,7 @@
 // none of them reached through a link below the root.
 #include "simstore.h"
 
-#include "simfs.h"
+#include "simrootdir.h"
 
 #include <QDir>
 #include <QFile>

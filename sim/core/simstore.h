@@ -3,7 +3,7 @@
 #ifndef DOVODODUZU_SIM_SIMSTORE_H
 #define DOVODODUZU_SIM_SIMSTORE_H
 
-#include "simstate.h"
+#include "simjson.h"
 
 #include <QList>
 #include <QString>

@@ -9,14 +9,6 @@
 
 namespace sim {
 
-int runParted(Machine& m, const QStringList& args, Output& o, bool* changed);
-int runMkfs(const QString& tool, Machine& m, const QStringList& args, Output& o, bool* changed);
-int runLs(Machine& m, const QStringList& args, Output& o);
-int runMount(Machine& m, const QStringList& args, Output& o);
-int runE2fsck(Machine& m, const QStringList& args, Output& o, bool* changed);
-int runResize(const QString& tool, Machine& m, const QStringList& args, Output& o, bool* changed);
-int runLister(Machine& m, const QStringList& args, Output& o);
-
 QByteArray Output::stdoutText() const
 {
     QByteArray text;
@@ -41,33 +33,28 @@ QString say(const Machine& m, const Phrase& phrase)
 
 void runTool(Machine& m, const QString& tool, const QStringList& args, Output& o, bool* changed)
 {
+    using Handler = int (*)(Machine&, const QStringList&, Output&, bool*);
+    static const QMap<QString, Handler> handlers{{QStringLiteral("/sbin/lvm"), runLvm},
+                                                 {QStringLiteral("/sbin/lvm.static"), runLvm},
+                                                 {QStringLiteral("/sbin/parted"), runParted},
+                                                 {QStringLiteral("/usr/lib/vururer/lib/veziva.cli"), runLister},
+                                                 {QStringLiteral("/bin/lsblk"), runLsblk},
+                                                 {QStringLiteral("/sbin/blkid"), runBlkid},
+                                                 {QStringLiteral("/sbin/mke2fs"), runMke2fs},
+                                                 {QStringLiteral("/sbin/mkreiserfs"), runMkreiserfs},
+                                                 {QStringLiteral("/sbin/e2fsck"), runE2fsck},
+                                                 {QStringLiteral("/sbin/resize2fs"), runResize2fs},
+                                                 {QStringLiteral("/sbin/resize_reiserfs"), runResizeReiserfs},
+                                                 {QStringLiteral("/bin/mount"), runMount},
+                                                 {QStringLiteral("/bin/ls"), runLs}};
     *changed = false;
-    int code = 0;
+    const Handler handler = handlers.value(tool);
     if (!toolPaths(m.tools).contains(tool))
-        code = o.fail(127, QStringLiteral("%1: No such file or directory").arg(tool));
-    else if (tool == QLatin1String("/sbin/lvm") || tool == QLatin1String("/sbin/lvm.static"))
-        code = runLvm(m, args, o, changed);
-    else if (tool == QLatin1String("/bin/lsblk"))
-        code = runLsblk(m, args, o);
-    else if (tool == QLatin1String("/sbin/blkid"))
-        code = runBlkid(m, args, o);
-    else if (tool == QLatin1String("/sbin/parted"))
-        code = runParted(m, args, o, changed);
-    else if (tool == QLatin1String("/sbin/mke2fs") || tool == QLatin1String("/sbin/mkreiserfs"))
-        code = runMkfs(tool, m, args, o, changed);
-    else if (tool == QLatin1String("/bin/ls"))
-        code = runLs(m, args, o);
-    else if (tool == QLatin1String("/bin/mount"))
-        code = runMount(m, args, o);
-    else if (tool == QLatin1String("/sbin/e2fsck"))
-        code = runE2fsck(m, args, o, changed);
-    else if (tool == QLatin1String("/sbin/resize2fs") || tool == QLatin1String("/sbin/resize_reiserfs"))
-        code = runResize(tool, m, args, o, changed);
-    else if (tool == QLatin1String("/usr/lib/vururer/lib/veziva.cli"))
-        code = runLister(m, args, o);
+        o.exitCode = o.fail(127, QStringLiteral("%1: No such file or directory").arg(tool));
+    else if (!handler)
+        o.exitCode = o.fail(127, QStringLiteral("%1: not simulated").arg(tool));
     else
-        code = o.fail(127, QStringLiteral("%1: not simulated").arg(tool));
-    o.exitCode = code;
+        o.exitCode = handler(m, args, o, changed);
 }
 
 Options parseOptions(const QStringList& args, const QString& withValue, const QString& flags,

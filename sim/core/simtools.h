@@ -60,14 +60,31 @@ void pvSegmentMap(const Vg& g, const Pv& p, Output& o);
 // was modified and must be written back; the exit code is in output.exitCode.
 void runTool(Machine& machine, const QString& tool, const QStringList& args, Output& output, bool* changed);
 
-// The LVM tool and the others, one function each (same contract as runTool).
+// One simulated program each (runTool's contract; the exit code is returned). Tools that only
+// read never set *changed.
+// The LVM tool (simlvmread.cpp), both /sbin/lvm.static and today's /sbin/lvm.
 int runLvm(Machine& m, const QStringList& args, Output& o, bool* changed);
+// Disk tools: parted and the device lister (simdisktools.cpp), lsblk and blkid (simutillinux.cpp).
+int runParted(Machine& m, const QStringList& args, Output& o, bool* changed);
+int runLister(Machine& m, const QStringList& args, Output& o, bool* changed);
+int runLsblk(Machine& m, const QStringList& args, Output& o, bool* changed);
+int runBlkid(Machine& m, const QStringList& args, Output& o, bool* changed);
+// File-system tools (simfstools.cpp).
+int runMke2fs(Machine& m, const QStringList& args, Output& o, bool* changed);
+int runMkreiserfs(Machine& m, const QStringList& args, Output& o, bool* changed);
+int runE2fsck(Machine& m, const QStringList& args, Output& o, bool* changed);
+int runResize2fs(Machine& m, const QStringList& args, Output& o, bool* changed);
+int runResizeReiserfs(Machine& m, const QStringList& args, Output& o, bool* changed);
+int runMount(Machine& m, const QStringList& args, Output& o, bool* changed);
+int runLs(Machine& m, const QStringList& args, Output& o, bool* changed);
+
+// The LVM tool's commands by name; each returns -1 for a command it does not know.
 int runLvmRead(const QString& command, Machine& m, const QStringList& args, Output& o);
-int runLvmChange(const QString& command, Machine& m, const QStringList& args, Output& o, bool* changed);
-// Today's tools: lvm's 2.03 reads (JSON reports), lsblk and blkid (util-linux 2.38).
+// Today's reads: lvm 2.03's displays and JSON reports.
 int runLvmCurrentRead(const QString& command, Machine& m, const QStringList& args, Output& o);
-int runLsblk(const Machine& m, const QStringList& args, Output& o);
-int runBlkid(const Machine& m, const QStringList& args, Output& o);
+// Changes of PVs and groups (simlvmgroups.cpp) and of volumes (simlvmvolumes.cpp).
+int runLvmGroupChange(const QString& command, Machine& m, const QStringList& args, Output& o, bool* changed);
+int runLvmVolumeChange(const QString& command, Machine& m, const QStringList& args, Output& o, bool* changed);
 
 // A volume has a device node while it and its group are active.
 bool lvActive(const Vg& g, const Lv& v);

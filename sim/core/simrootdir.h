@@ -1,7 +1,7 @@
 // Files below a simulated root, reached without following a symbolic link at any component below
 // the root, so that nothing the simulator writes or replaces can land outside it.
-#ifndef DOVODODUZU_SIM_SIMFS_H
-#define DOVODODUZU_SIM_SIMFS_H
+#ifndef DOVODODUZU_SIM_SIMROOTDIR_H
+#define DOVODODUZU_SIM_SIMROOTDIR_H
 
 #include <QByteArray>
 #include <QString>

@@ -3,6 +3,7 @@
 #include "simtools.h"
 
 #include <QCryptographicHash>
+#include <QVariant>
 
 #include <functional>
 
@@ -161,7 +162,9 @@ QStringList allDevicePaths(const Machine& m)
     return paths;
 }
 
-int blkid(const Machine& m, const QStringList& args, Output& o)
+} // namespace
+
+int runBlkid(Machine& m, const QStringList& args, Output& o, bool*)
 {
     const QMap<QString, QChar> longNames{{"output", QLatin1Char('o')},
                                          {"match-tag", QLatin1Char('s')},
@@ -200,6 +203,8 @@ int blkid(const Machine& m, const QStringList& args, Output& o)
     o.out(blocks.join(format == QLatin1String("export") ? QStringLiteral("\n") : QString()));
     return blocks.isEmpty() ? 2 : 0;
 }
+
+namespace {
 
 // ---- lsblk ----
 
@@ -490,7 +495,9 @@ QList<Node> flattened(const QList<Node>& nodes)
     return flat;
 }
 
-int lsblk(const Machine& m, const QStringList& args, Output& o)
+} // namespace
+
+int runLsblk(Machine& m, const QStringList& args, Output& o, bool*)
 {
     const QMap<QString, QChar> longNames{
         {"json", QLatin1Char('J')},  {"bytes", QLatin1Char('b')},  {"output", QLatin1Char('o')},
@@ -547,8 +554,6 @@ int lsblk(const Machine& m, const QStringList& args, Output& o)
     return missing == 0 ? 0 : roots.isEmpty() ? 32 : 64;
 }
 
-} // namespace
-
 QString probedType(const Machine& m, const QString& device)
 {
     return probed(m, findDevice(m, device));
@@ -559,16 +564,6 @@ QString probedUuid(const Machine& m, const QString& device)
     const BlockDevice d = findDevice(m, device);
     const QString type = probed(m, d);
     return type.isEmpty() ? QString() : fsUuid(m, d, type);
-}
-
-int runLsblk(const Machine& m, const QStringList& args, Output& o)
-{
-    return lsblk(m, args, o);
-}
-
-int runBlkid(const Machine& m, const QStringList& args, Output& o)
-{
-    return blkid(m, args, o);
 }
 
 } // namespace sim

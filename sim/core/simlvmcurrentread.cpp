@@ -1,5 +1,5 @@
-// Today's LVM tool (/sbin/lvm, LVM2 2.03): its display and scan commands in 2.03's layout, the JSON
-// reports, and the change commands shared with the classic tool.
+// Today's LVM tool's reads (/sbin/lvm, LVM2 2.03): its display and scan commands in 2.03's layout,
+// and the JSON reports (simlvmreport.cpp). The change commands are shared with the classic tool.
 #include "simlvmreport.h"
 
 namespace sim {

@@ -1,6 +1,6 @@
-// The simulated machine's other tools: parted, mke2fs, mkreiserfs, ls, mount, e2fsck, resize2fs,
-// resize_reiserfs and the device lister veziva.cli. parted, mount and the e2fsprogs answer as their
-// current releases do on a machine with today's tool set.
+// The simulated file-system tools: mke2fs, mkreiserfs, e2fsck, resize2fs, resize_reiserfs, ls and
+// mount (guessing a file-system type). The e2fsprogs and mount answer as their current releases do
+// on a machine with today's tool set.
 #include "simtools.h"
 
 namespace sim {
@@ -106,64 +106,6 @@ QString e2fsprogsHeader(const Machine& m, const QString& tool)
     return QStringLiteral("%1 %2").arg(tool, say(m, {"1.38 (30-Jun-2005)", "1.47.0 (5-Feb-2023)"}));
 }
 
-// ---- parted ----
-
-int partedPrint(const Disk& disk, Output& o);
-
-int parted(Machine& m, const QStringList& args, Output& o, bool* changed)
-{
-    QStringList words;
-    bool script = false;
-    for (const QString& a : args) {
-        if (a == QLatin1String("-s") || a == QLatin1String("--script"))
-            script = true;
-        else
-            words << a;
-    }
-    if (words.isEmpty())
-        return o.fail(1, QStringLiteral("Error: No device given."));
-    const QString diskPath = words.takeFirst();
-    const Disk* disk = m.disk(diskPath);
-    if (!disk)
-        return o.fail(1, QStringLiteral("Error: Could not stat device %1 - No such file or directory.").arg(diskPath));
-    // "lvm on" may come as one entry or two.
-    QStringList rest;
-    for (const QString& w : words)
-        rest += w.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (isCurrent(m) && rest == QStringList{QStringLiteral("print")})
-        return partedPrint(*disk, o);
-    if (rest.isEmpty() || rest.first() != QLatin1String("set"))
-        return o.fail(1, QStringLiteral("Error: Unknown command \"%1\".").arg(rest.value(0)));
-    const bool stateGiven = rest.size() == 4 && (rest[3] == QLatin1String("on") || rest[3] == QLatin1String("off"));
-    if (!stateGiven && !(isCurrent(m) && rest.size() == 3))
-        return o.fail(1, QStringLiteral("Error: Expecting a partition number, a flag and a state (on/off)."));
-    bool ok = false;
-    const int number = rest[1].toInt(&ok);
-    Partition* part = ok ? m.partition(QStringLiteral("%1%2").arg(diskPath).arg(number)) : nullptr;
-    if (!part)
-        return o.fail(1, QStringLiteral("Error: Partition doesn't exist."));
-    const QString flag = rest[2];
-    static const QStringList known{"boot", "lba", "root", "swap", "hidden", "raid", "lvm", "hp-service"};
-    if (!known.contains(flag))
-        return o.fail(1, say(m, {"Error: Unknown flag \"%1\".", "parted: invalid token: %1"}).arg(flag));
-    // parted 3.5 takes the flag on an extended partition without a word and leaves it unchanged.
-    if (part->system == QLatin1String("extended"))
-        return isCurrent(m)
-                   ? 0
-                   : o.fail(1,
-                            QStringLiteral("Error: The flag '%1' is not available for extended partitions.").arg(flag));
-    if (flag != QLatin1String("lvm"))
-        return 0;
-    // Without a state parted 3.5 toggles the flag.
-    const bool on = rest.size() == 3 ? part->tag.isEmpty() : rest[3] == QLatin1String("on");
-    if (isCurrent(m) && !script)
-        o.err(QStringLiteral("Information: You may need to update /etc/fstab.\n\n"));
-    part->system = on ? QStringLiteral("Linux LVM") : QStringLiteral("Linux");
-    part->tag = on ? QStringLiteral("LVM") : QString();
-    *changed = true;
-    return 0;
-}
-
 // ---- mke2fs, mkreiserfs ----
 
 int mkfsRefusal(const Machine& m, const Device& d, const QString& path, const QString& program, Output& o)
@@ -244,7 +186,9 @@ void mke2fsCurrentReport(const QString& type, qint64 count, const QString& uuid,
     o.outLine(QString());
 }
 
-int mke2fs(Machine& m, const QStringList& args, Output& o, bool* changed)
+} // namespace
+
+int runMke2fs(Machine& m, const QStringList& args, Output& o, bool* changed)
 {
     const Options opts = parseOptions(args, QStringLiteral("bLmtTNiIgOE"), QStringLiteral("jqFnvSc"));
     o.errLine(e2fsprogsHeader(m, QStringLiteral("mke2fs")));
@@ -274,7 +218,7 @@ int mke2fs(Machine& m, const QStringList& args, Output& o, bool* changed)
     return 0;
 }
 
-int mkreiserfs(Machine& m, const QStringList& args, Output& o, bool* changed)
+int runMkreiserfs(Machine& m, const QStringList& args, Output& o, bool* changed)
 {
     const Options opts = parseOptions(args, QStringLiteral("bshjlu"), QStringLiteral("fqd"));
     o.errLine(QStringLiteral("mkreiserfs 3.6.19 (2003 www.namesys.com)"));
@@ -311,6 +255,8 @@ int mkreiserfs(Machine& m, const QStringList& args, Output& o, bool* changed)
     return 0;
 }
 
+namespace {
+
 // ---- ls, mount ----
 
 bool pathExists(Machine& m, const QString& path)
@@ -329,7 +275,9 @@ bool pathExists(Machine& m, const QString& path)
     return false;
 }
 
-int ls(Machine& m, const QStringList& args, Output& o)
+} // namespace
+
+int runLs(Machine& m, const QStringList& args, Output& o, bool*)
 {
     int code = 0;
     for (const QString& a : args) {
@@ -345,6 +293,8 @@ int ls(Machine& m, const QStringList& args, Output& o)
     return code;
 }
 
+namespace {
+
 QString guessFstype(const Device& d)
 {
     if (!d.exists || !d.isFsCarrier())
@@ -359,7 +309,9 @@ QString guessFstype(const Device& d)
     return type;
 }
 
-int mount(Machine& m, const QStringList& args, Output& o)
+} // namespace
+
+int runMount(Machine& m, const QStringList& args, Output& o, bool*)
 {
     if (args.isEmpty()) {
         for (const QString& line : m.mtab().split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
@@ -380,6 +332,8 @@ int mount(Machine& m, const QStringList& args, Output& o)
     return o.fail(1, say(m, {"mount: only --guess-fstype and the listing are simulated",
                              "mount: only the listing is simulated"}));
 }
+
+namespace {
 
 // ---- e2fsck ----
 
@@ -430,7 +384,9 @@ int e2fsckRefusal(const Machine& m, const Device& d, const QString& path, Output
     return o.exitCode = 8;
 }
 
-int e2fsck(Machine& m, const QStringList& args, Output& o, bool* changed)
+} // namespace
+
+int runE2fsck(Machine& m, const QStringList& args, Output& o, bool* changed)
 {
     const Options opts = parseOptions(args, QStringLiteral("bBjlLCE"), QStringLiteral("yfnpvFtcDk"));
     o.errLine(e2fsprogsHeader(m, QStringLiteral("e2fsck")));
@@ -479,6 +435,8 @@ int e2fsck(Machine& m, const QStringList& args, Output& o, bool* changed)
     return d.needsRepair() ? 4 : repair ? 1 : 0;
 }
 
+namespace {
+
 // ---- resize2fs, resize_reiserfs ----
 
 // Applies a resize: records the new size; past the end of the device the file system is damaged.
@@ -487,7 +445,9 @@ void applyResize(Device& d, qint64 newKiB)
     d.setFs(d.fstype(), newKiB, d.damaged() || newKiB > d.sizeKiB);
 }
 
-int resize2fs(Machine& m, const QStringList& args, Output& o, bool* changed)
+} // namespace
+
+int runResize2fs(Machine& m, const QStringList& args, Output& o, bool* changed)
 {
     const Options opts = parseOptions(args, QStringLiteral("d"), QStringLiteral("fFpPM"));
     o.errLine(e2fsprogsHeader(m, QStringLiteral("resize2fs")));
@@ -557,7 +517,7 @@ int resize2fs(Machine& m, const QStringList& args, Output& o, bool* changed)
     return 0;
 }
 
-int resizeReiserfs(Machine& m, const QStringList& args, Output& o, bool* changed)
+int runResizeReiserfs(Machine& m, const QStringList& args, Output& o, bool* changed)
 {
     const Options opts = parseOptions(args, QStringLiteral("sjB"), QStringLiteral("fvqc"));
     o.errLine(QStringLiteral("resize_reiserfs 3.6.19 (2003 www.namesys.com)\n"));
@@ -612,178 +572,6 @@ int resizeReiserfs(Machine& m, const QStringList& args, Output& o, bool* changed
     applyResize(d, newKiB);
     *changed = true;
     return 0;
-}
-
-// ---- the device lister ----
-
-// Where each partition starts, in 512-byte sectors: primaries one after another from sector 63,
-// logical ones inside the extended partition, each 63 sectors after the previous one's end.
-QList<qint64> startSectors(const Disk& d)
-{
-    QList<qint64> starts;
-    qint64 cursor = 63, logicalCursor = 0;
-    for (const Partition& p : d.partitions) {
-        qint64 start = 0;
-        if (p.number <= 4) {
-            start = cursor;
-            cursor = start + p.sizeKiB * 2;
-            if (p.system == QLatin1String("extended"))
-                logicalCursor = start;
-        } else {
-            start = logicalCursor + 63;
-            logicalCursor = start + p.sizeKiB * 2;
-        }
-        starts << start;
-    }
-    return starts;
-}
-
-// parted's compact unit: three significant figures in the largest SI unit of which there are ten.
-QString compactSize(qint64 bytes)
-{
-    static const QList<QPair<qint64, const char*>> units{
-        {1000LL * 1000 * 1000 * 1000, "TB"}, {1000LL * 1000 * 1000, "GB"}, {1000LL * 1000, "MB"}, {1000, "kB"}};
-    for (const auto& [size, name] : units) {
-        if (bytes >= 10 * size) {
-            const double value = double(bytes) / double(size);
-            return QString::number(value, 'f', value < 100 ? 1 : 0) + QLatin1String(name);
-        }
-    }
-    return QString::number(bytes) + QLatin1Char('B');
-}
-
-QString partedFilesystem(const QString& fstype)
-{
-    const QString lower = fstype.toLower();
-    if (lower.startsWith(QLatin1String("fat")))
-        return lower;
-    if (lower.contains(QLatin1String("swap")))
-        return QStringLiteral("linux-swap(v1)");
-    return lower == QLatin1String("lvm2") ? QString() : lower;
-}
-
-// parted 3.5's "print" of an msdos disk.
-int partedPrint(const Disk& disk, Output& o)
-{
-    const QString path = QStringLiteral("/dev/") + disk.name;
-    if (disk.kind != QLatin1String("DISK") || disk.partitions.isEmpty())
-        return o.fail(1, QStringLiteral("Error: %1: unrecognised disk label").arg(path));
-    o.outLine(QStringLiteral("Model: %1 (scsi)").arg(disk.model));
-    o.outLine(QStringLiteral("Disk %1: %2").arg(path, compactSize(disk.sizeKiB * 1024)));
-    o.outLine(QStringLiteral("Sector size (logical/physical): 512B/512B"));
-    o.outLine(QStringLiteral("Partition Table: msdos"));
-    o.outLine(QStringLiteral("Disk Flags: "));
-    o.outLine(QString());
-    QList<QStringList> rows{{"Number", "Start", "End", "Size", "Type", "File system", "Flags"}};
-    const QList<qint64> starts = startSectors(disk);
-    for (int i = 0; i < disk.partitions.size(); ++i) {
-        const Partition& p = disk.partitions[i];
-        const bool extended = p.system == QLatin1String("extended");
-        const qint64 start = starts[i] * 512, size = p.sizeKiB * 1024;
-        rows << QStringList{QString::number(p.number).rightJustified(2),
-                            compactSize(start),
-                            compactSize(start + size - 1),
-                            compactSize(size),
-                            extended       ? QStringLiteral("extended")
-                            : p.number > 4 ? QStringLiteral("logical")
-                                           : QStringLiteral("primary"),
-                            extended ? QString() : partedFilesystem(p.fstype),
-                            p.tag == QLatin1String("LVM") ? QStringLiteral("lvm") : QString()};
-    }
-    QList<qsizetype> widths(rows.first().size(), 0);
-    for (const QStringList& row : rows)
-        for (int c = 0; c < row.size(); ++c)
-            widths[c] = std::max(widths[c], row[c].size());
-    for (const QStringList& row : rows) {
-        QString line;
-        for (int c = 0; c < row.size(); ++c)
-            line += row[c].leftJustified(widths[c]) + QStringLiteral("  ");
-        o.outLine(line.trimmed().prepend(line.startsWith(QLatin1Char(' ')) ? QStringLiteral(" ") : QString()));
-    }
-    o.outLine(QString());
-    return 0;
-}
-
-QString typeId(const QString& system)
-{
-    static const QMap<QString, QString> ids{
-        {"Linux", "0x83"},     {"Linux swap", "0x82"}, {"extended", "0x05"},        {"Linux LVM", "0x8e"},
-        {"HPFS/NTFS", "0x07"}, {"W95 FAT32", "0x0b"},  {"W95 FAT32 (LBA)", "0x0c"}, {"W95 FAT16 (LBA)", "0x0e"}};
-    return ids.value(system, QStringLiteral("0x83"));
-}
-
-int lister(Machine& m, const QStringList& args, Output& o)
-{
-    const QStringList expected{"dev", "lsdev"};
-    if (args.mid(0, 2) != expected)
-        return o.fail(2, QStringLiteral("veziva.cli: usage: veziva.cli dev lsdev [-C] [-c CLASS]"));
-    const Options opts = parseOptions(args.mid(2), QStringLiteral("c"), QStringLiteral("C"));
-    if (!opts.error.isEmpty())
-        return o.fail(2, QStringLiteral("veziva.cli: %1").arg(opts.error));
-    if (opts.has(QLatin1Char('c')) && opts.value(QLatin1Char('c')) != QLatin1String("storage"))
-        return 0;
-    o.outLine(QStringLiteral("CTRL\tIDE\tide0\tIntel Corporation 82801G (ICH7 Family) IDE Controller\t0000:00:1f.1"));
-    o.outLine(QStringLiteral(
-        "CTRL\tSATA\tscsi0\tIntel Corporation 82801GR/GH (ICH7 Family) SATA AHCI Controller\t0000:00:1f.2"));
-    for (const Disk& d : m.disks) {
-        o.outLine(QStringLiteral("DRIVE\t%1\t%2\t%3\t/dev/%2\t%4\t512").arg(d.kind, d.name, d.model).arg(d.sizeKiB));
-        const QList<qint64> starts = startSectors(d);
-        for (int i = 0; i < d.partitions.size(); ++i) {
-            const Partition& p = d.partitions[i];
-            const qint64 start = starts[i];
-            QString line = QStringLiteral("PART\t/dev/%1\t%2\t%3\t%4\t%5\t%6\t%7\t%8\t%9\t%10")
-                               .arg(d.name)
-                               .arg(p.number)
-                               .arg(start)
-                               .arg(start + p.sizeKiB * 2 - 1)
-                               .arg(typeId(p.system), p.system, p.fstype)
-                               .arg(p.sizeKiB)
-                               .arg(p.fsUsedKiB)
-                               .arg(p.label);
-            if (!p.tag.isEmpty())
-                line += QLatin1Char('\t') + p.tag;
-            o.outLine(line);
-        }
-    }
-    return 0;
-}
-
-} // namespace
-
-int runParted(Machine& m, const QStringList& args, Output& o, bool* changed)
-{
-    return parted(m, args, o, changed);
-}
-
-int runMkfs(const QString& tool, Machine& m, const QStringList& args, Output& o, bool* changed)
-{
-    return tool.endsWith(QLatin1String("mke2fs")) ? mke2fs(m, args, o, changed) : mkreiserfs(m, args, o, changed);
-}
-
-int runLs(Machine& m, const QStringList& args, Output& o)
-{
-    return ls(m, args, o);
-}
-
-int runMount(Machine& m, const QStringList& args, Output& o)
-{
-    return mount(m, args, o);
-}
-
-int runE2fsck(Machine& m, const QStringList& args, Output& o, bool* changed)
-{
-    return e2fsck(m, args, o, changed);
-}
-
-int runResize(const QString& tool, Machine& m, const QStringList& args, Output& o, bool* changed)
-{
-    return tool.endsWith(QLatin1String("resize2fs")) ? resize2fs(m, args, o, changed)
-                                                     : resizeReiserfs(m, args, o, changed);
-}
-
-int runLister(Machine& m, const QStringList& args, Output& o)
-{
-    return lister(m, args, o);
 }
 
 } // namespace sim

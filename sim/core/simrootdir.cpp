@@ -1,5 +1,5 @@
 // Files below a simulated root, opened step by step from the root without following any link.
-#include "simfs.h"
+#include "simrootdir.h"
 
 #include <QDir>
 #include <QFile>
