@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the project and runs the whole test suite (ctest -j2) on the simulated machine, twice: a
-# normal build and an AddressSanitizer + UndefinedBehaviorSanitizer build; then a short fuzz pass
-# over every parser and an end-to-end leak check under valgrind.
+# normal build, whose shared library must export the public API only, and an AddressSanitizer +
+# UndefinedBehaviorSanitizer build; then a short fuzz pass over every parser and an end-to-end leak
+# check under valgrind.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -10,6 +11,8 @@ started=$SECONDS
 build=${BUILD_DIR:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build" -j2
+# The shared library exports the public classes and functions and nothing else.
+scripts/check-exports.sh "$build/src/dovododuzu.di.1"
 ctest --test-dir "$build" -j2 --output-on-failure
 
 asan=${ASAN_BUILD_DIR:-build-asan}

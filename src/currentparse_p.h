@@ -11,8 +11,6 @@
 
 #include <optional>
 
-#include "dovododuzu_export.h"
-
 // Sizes are whole KiB and counts plain figures; a field that is missing, empty or unreadable reads 0
 // unless its comment says otherwise. An unreadable field also adds a line to the report's problems.
 
@@ -99,16 +97,16 @@ struct LvmReport {
 // Reads the standard output of "lvm fullreport --reportformat json", with or without "--units k
 // --nosuffix". Text around the JSON document is passed over; whatever could be read is returned even
 // when the document is broken, and every fault becomes one line of `problems`.
-DOVODODUZU_EXPORT LvmReport parseLvmFullReport(const QByteArray& json);
+LvmReport parseLvmFullReport(const QByteArray& json);
 
 // The devices of the physical volumes holding the volume `lvUuid` (see ReportLv::pvPaths).
-DOVODODUZU_EXPORT QStringList pvPathsOf(const LvmReport& report, const QString& lvUuid);
+QStringList pvPathsOf(const LvmReport& report, const QString& lvUuid);
 
 // A size as LVM prints it, in whole KiB: a bare number is KiB ("303104.00"); a number with a unit
 // letter is converted ("296.00m", "0 ", "512b"). Lower-case units are powers of 1024, upper-case ones
 // powers of 1000 as LVM's "--units" uses them ("B" and "S" are bytes and sectors either way); a value
 // that is not a whole KiB is rounded to the nearest. Nothing for empty text or text that is no size.
-DOVODODUZU_EXPORT std::optional<qint64> parseSizeKiB(const QString& text);
+std::optional<qint64> parseSizeKiB(const QString& text);
 
 // One device of lsblk's listing.
 struct BlockDevice {
@@ -128,19 +126,19 @@ struct BlockDevice {
 // or "--list", into one list in document order (a child right after its parent). A device with two
 // parents (a volume across two disks) appears once under each. Faults become lines of `problems`
 // ("lsblk: ..."), which may be null.
-DOVODODUZU_EXPORT QList<BlockDevice> parseLsblkJson(const QByteArray& json, QStringList* problems);
+QList<BlockDevice> parseLsblkJson(const QByteArray& json, QStringList* problems);
 
 // The number of partition `name` of device `parentName`: the parent's name, an optional "p", then
 // digits ("sda5" of "sda" -> 5, "nvme0n1p3" of "nvme0n1" -> 3); -1 when the names do not fit that.
-DOVODODUZU_EXPORT int partitionNumberFromNames(const QString& name, const QString& parentName);
+int partitionNumberFromNames(const QString& name, const QString& parentName);
 
 // A device path cut before its trailing number: "/dev/sdb12" -> ("/dev/sdb", 12). A "p" before the
 // number goes too when the text before it ends in a digit ("/dev/nvme0n1p3" -> ("/dev/nvme0n1", 3));
 // a path without trailing digits gives (path, -1).
-DOVODODUZU_EXPORT QPair<QString, int> splitTrailingNumber(const QString& devicePath);
+QPair<QString, int> splitTrailingNumber(const QString& devicePath);
 
 // The file-system type blkid found on each device ("TYPE"), by device path, from "blkid -o export"
 // or blkid's default form ("/dev/x: UUID=\"...\" TYPE=\"ext4\""). Devices without a type are absent.
-DOVODODUZU_EXPORT QHash<QString, QString> parseBlkidTypes(const QByteArray& text);
+QHash<QString, QString> parseBlkidTypes(const QByteArray& text);
 
 #endif

@@ -9,7 +9,6 @@
 #include <QStringList>
 
 #include "currentparse_p.h"
-#include "dovododuzu_export.h"
 #include "records_p.h"
 #include "toolstream_p.h"
 
@@ -24,20 +23,20 @@ struct CurrentSnapshot {
 };
 
 // The argument vectors of the three runs (program path without the system root first).
-DOVODODUZU_EXPORT ToolCommand lvmReportCommand();
-DOVODODUZU_EXPORT ToolCommand lsblkCommand();
-DOVODODUZU_EXPORT ToolCommand blkidCommand(const QStringList& devices);
+ToolCommand lvmReportCommand();
+ToolCommand lsblkCommand();
+ToolCommand blkidCommand(const QStringList& devices);
 
 // Runs lvm, lsblk and blkid once each (blkid only when there is a device to ask about) and reads
 // the mount table.
-DOVODODUZU_EXPORT CurrentSnapshot readCurrentSnapshot();
+CurrentSnapshot readCurrentSnapshot();
 
 // While a scope is open, every read of every scope comes from the one snapshot the outermost
 // scope holds; nothing is run before a part of it is asked for. A partial scope reads only what is
 // asked: lvmReport() the lvm report (and mount table), volumes() that and blkid on the volumes,
 // snapshot() everything. A whole scope reads everything at its first use, so a discovery of both
 // trees takes three runs. Not for use across threads.
-class DOVODODUZU_EXPORT CurrentReadScope
+class CurrentReadScope
 {
 public:
     enum class Reading { Partial, Whole };

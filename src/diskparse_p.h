@@ -6,7 +6,6 @@
 #include <QString>
 #include <QStringList>
 
-#include "dovododuzu_export.h"
 #include "toolstream_p.h"
 
 // The device lister's command line; its standard error is left to the caller.
@@ -16,10 +15,10 @@ inline constexpr char kDeviceListerCommand[] = "/usr/lib/vururer/lib/veziva.cli 
 inline constexpr char kLvTableHeader[] = "LV Name                   LE of LV  PE for LV";
 
 // A line split at every tab; empty fields count (two tabs in a row give an empty field).
-DOVODODUZU_EXPORT QStringList splitAtTabs(const QString& line);
+QStringList splitAtTabs(const QString& line);
 
 // Field `index` of a split line, or an empty string when the line is shorter.
-DOVODODUZU_EXPORT QString fieldAt(const QStringList& fields, int index);
+QString fieldAt(const QStringList& fields, int index);
 
 struct DriveLine {
     QString name;           // as printed, white space not yet simplified
@@ -27,14 +26,14 @@ struct DriveLine {
 };
 
 // True for a "DRIVE" line of kind "DISK"; fills `drive` from fields 2 and 5.
-DOVODODUZU_EXPORT bool parseDiskLine(const QString& line, DriveLine& drive);
+bool parseDiskLine(const QString& line, DriveLine& drive);
 
 // Partition name of a "PART" line: the part of field 1 after its last "/", then field 2.
-DOVODODUZU_EXPORT QString partitionNameOf(const QStringList& fields);
+QString partitionNameOf(const QStringList& fields);
 
 // True when the lister line is a partition of the disk `diskName` (name contained in the
 // partition name) and not an "extended" one; `partitionName` receives the name.
-DOVODODUZU_EXPORT bool takePartitionLine(const QString& line, const QString& diskName, QString& partitionName);
+bool takePartitionLine(const QString& line, const QString& diskName, QString& partitionName);
 
 // What a partition's device line says about it.
 struct PartitionBasics {
@@ -45,7 +44,7 @@ struct PartitionBasics {
     QString fstype;           // may be null: the lister's own type is not to be trusted
 };
 
-DOVODODUZU_EXPORT PartitionBasics parsePartitionBasics(const QString& deviceLine);
+PartitionBasics parsePartitionBasics(const QString& deviceLine);
 
 // The answer of "pvdisplay -c <path>".
 struct PvRecord {
@@ -57,14 +56,14 @@ struct PvRecord {
 // Reads the one record in the output lines of "pvdisplay -c": the first line that either reports
 // a missing label or starts with a device path. Lines before it (warnings, "... is a new physical
 // volume of ...") are passed over; output with neither reads as empty.
-DOVODODUZU_EXPORT PvRecord parsePvDisplayColon(const QStringList& lines);
+PvRecord parsePvDisplayColon(const QStringList& lines);
 
 // One row of the "pvdisplay -v" LV table: the logical volume's path.
-DOVODODUZU_EXPORT QString lvPathOfTableRow(const QString& row);
+QString lvPathOfTableRow(const QString& row);
 
 // Follows "pvdisplay -v" output line by line and collects the LV table's paths; stops wanting
 // lines once the table has ended, so the caller need not read further.
-class DOVODODUZU_EXPORT LvTableScanner
+class LvTableScanner
 {
 public:
     // Takes one line; false once the table is over (further lines would be ignored).
@@ -78,10 +77,10 @@ private:
 };
 
 // The LV paths of a whole "pvdisplay -v" output.
-DOVODODUZU_EXPORT QStringList lvPathsOfPvDisplay(const QStringList& lines);
+QStringList lvPathsOfPvDisplay(const QStringList& lines);
 
 // The first mount-table entry whose device field, split at "/", has `name` as part 2
 // ("/dev/hda1" -> "hda1"); null when none does.
-DOVODODUZU_EXPORT const MountEntry* findMountEntry(const QList<MountEntry>& table, const QString& name);
+const MountEntry* findMountEntry(const QList<MountEntry>& table, const QString& name);
 
 #endif

@@ -6,7 +6,6 @@
 #include <QList>
 #include <QString>
 
-#include "dovododuzu_export.h"
 #include "toolstream_p.h"
 
 // The fixed POSIX extended patterns the line parsers hand to getrematch.
@@ -29,17 +28,17 @@ struct VgscanLine {
     bool isUnreadable = false;
     QString unreadable;
 };
-DOVODODUZU_EXPORT VgscanLine parseVgscanLine(const QByteArray& line);
+VgscanLine parseVgscanLine(const QByteArray& line);
 
 // The first line of "vgdisplay -c" saying the group must be read with "-D".
-DOVODODUZU_EXPORT bool isVgNotActiveLine(const QByteArray& line);
+bool isVgNotActiveLine(const QByteArray& line);
 
 // The colon record of "vgdisplay -c": sixteen figures indexed as Vg::Attribute, and the UUID.
 struct VgRecord {
     int attr[16] = {};
     QString uuid;
 };
-DOVODODUZU_EXPORT VgRecord parseVgdisplayRecord(const QByteArray& line);
+VgRecord parseVgdisplayRecord(const QByteArray& line);
 
 // One "pvscan" line that pairs a physical volume with its group.
 struct PvscanEntry {
@@ -47,7 +46,7 @@ struct PvscanEntry {
     QString device;
     QString group;
 };
-DOVODODUZU_EXPORT PvscanEntry parsePvscanLine(const QByteArray& line);
+PvscanEntry parsePvscanLine(const QByteArray& line);
 
 // One "lvscan" line: the volume's group and name from its quoted path, and its snapshot role.
 struct LvscanEntry {
@@ -57,7 +56,7 @@ struct LvscanEntry {
     bool original = false;
     bool snapshot = false;
 };
-DOVODODUZU_EXPORT LvscanEntry parseLvscanLine(const QByteArray& line);
+LvscanEntry parseLvscanLine(const QByteArray& line);
 
 // The colon record of "lvdisplay -c"; size already in MB.
 struct LvRecord {
@@ -73,42 +72,42 @@ struct LvRecord {
     int minor = 0;
     bool found = false; // the line was a volume's record at all
 };
-DOVODODUZU_EXPORT LvRecord parseLvdisplayRecord(const QByteArray& line);
+LvRecord parseLvdisplayRecord(const QByteArray& line);
 
 // A snapshot's "COW-table LE" line: the extents of its copy-on-write area.
-DOVODODUZU_EXPORT bool parseCowTableLeLine(const QByteArray& line, int& extents);
+bool parseCowTableLeLine(const QByteArray& line, int& extents);
 
 // "lvdisplay" says a volume "is not active" and must be read with "-D".
-DOVODODUZU_EXPORT bool isLvNotActiveLine(const QByteArray& line);
+bool isLvNotActiveLine(const QByteArray& line);
 
 // The text after "LV Status" and the blanks behind it; false for any other line.
-DOVODODUZU_EXPORT bool parseLvStatusLine(const QByteArray& line, QString& statusText);
+bool parseLvStatusLine(const QByteArray& line, QString& statusText);
 // 0 for a status text holding "NOT", else 1.
-DOVODODUZU_EXPORT int lvStatusValue(const QString& statusText);
+int lvStatusValue(const QString& statusText);
 
 // Lines of "lvdisplay -v" around the snapshot links.
-DOVODODUZU_EXPORT bool isSnapshotStatusLine(const QByteArray& line);
+bool isSnapshotStatusLine(const QByteArray& line);
 // True when the snapshot-status line makes the volume an origin rather than a snapshot.
-DOVODODUZU_EXPORT bool snapshotStatusMeansOrigin(const QByteArray& line);
-DOVODODUZU_EXPORT bool isInactiveSnapshotLine(const QByteArray& line);
+bool snapshotStatusMeansOrigin(const QByteArray& line);
+bool isInactiveSnapshotLine(const QByteArray& line);
 // The "Status" line that ends an origin's listing of its snapshots.
-DOVODODUZU_EXPORT bool isSnapshotListingEnd(const QByteArray& line);
+bool isSnapshotListingEnd(const QByteArray& line);
 // A snapshot's name from an origin's listing line ("/dev/vg0/snap1 [active]" -> "snap1").
-DOVODODUZU_EXPORT QString snapshotNameFromListingLine(const QByteArray& line);
+QString snapshotNameFromListingLine(const QByteArray& line);
 // The origin's name from a snapshot's status line ("... destination for /dev/vg0/home" -> "home").
-DOVODODUZU_EXPORT QString originFromSnapshotStatusLine(const QByteArray& line);
+QString originFromSnapshotStatusLine(const QByteArray& line);
 
 // The device after "Physical volume" and the blanks behind it; false for any other line.
-DOVODODUZU_EXPORT bool parsePhysicalVolumeLine(const QByteArray& line, QString& device);
+bool parsePhysicalVolumeLine(const QByteArray& line, QString& device);
 // Appends `device` and ":" unless the string holds it already (as a substring).
-DOVODODUZU_EXPORT void appendPvOnce(QString& pvString, const QString& device);
+void appendPvOnce(QString& pvString, const QString& device);
 // Drops the trailing ":" of a string built by appending "device:".
-DOVODODUZU_EXPORT void dropTrailingSeparator(QString& pvString);
+void dropTrailingSeparator(QString& pvString);
 
 // The device-mapper name of a volume as the kernel writes it: inner hyphens doubled.
-DOVODODUZU_EXPORT QString deviceMapperName(const QString& vgName, const QString& lvName);
+QString deviceMapperName(const QString& vgName, const QString& lvName);
 // The directory of the first mount-table entry naming the volume by its path or by its
 // device-mapper name (doubled or plain hyphens); null when none does.
-DOVODODUZU_EXPORT QString mountPointOf(const QList<MountEntry>& table, const QString& vgName, const QString& lvName);
+QString mountPointOf(const QList<MountEntry>& table, const QString& vgName, const QString& lvName);
 
 #endif

@@ -10,8 +10,6 @@
 
 #include <sys/types.h>
 
-#include "dovododuzu_export.h"
-
 // What becomes of a started program's standard error.
 enum class ErrorStream {
     Merge,   // into the same pipe as standard output ("2>&1")
@@ -31,10 +29,10 @@ constexpr int kMaxLineLength = 1022;
 // Turns a command line such as "/sbin/lvm.static vgdisplay -c  vg00 2>/dev/null" into an
 // argument vector: split at blanks (empty words dropped), a final "2>&1" or "2>/dev/null" read as
 // the error-stream choice. No shell ever sees it.
-DOVODODUZU_EXPORT ToolCommand parseCommandLine(const QString& commandLine);
+ToolCommand parseCommandLine(const QString& commandLine);
 
 // The path a program or file of the machine really has: systemRoot() + path.
-DOVODODUZU_EXPORT QString hostPath(const QString& path);
+QString hostPath(const QString& path);
 
 struct SpawnedProcess {
     pid_t pid = -1;
@@ -46,13 +44,13 @@ struct SpawnedProcess {
 
 // Starts the program with posix_spawn: standard output (and standard error as asked) into a new
 // close-on-exec pipe, standard input from /dev/null, the environment inherited.
-DOVODODUZU_EXPORT SpawnedProcess spawnTool(const ToolCommand& command);
+SpawnedProcess spawnTool(const ToolCommand& command);
 
 // Waits for a child, retrying on EINTR; returns the wait status, or -1.
-DOVODODUZU_EXPORT int waitForChild(pid_t pid);
+int waitForChild(pid_t pid);
 
 // A running program's output read line by line, like popen/fgets/pclose without a shell.
-class DOVODODUZU_EXPORT ToolStream
+class ToolStream
 {
 public:
     explicit ToolStream(const QString& commandLine);
@@ -81,7 +79,7 @@ private:
 };
 
 // Every line of a command's output, each cut as ToolStream::readLine cuts it.
-DOVODODUZU_EXPORT QList<QByteArray> readToolLines(const QString& commandLine);
+QList<QByteArray> readToolLines(const QString& commandLine);
 
 // The lines of a read the model cannot do without, and a one-line account of what went wrong
 // (empty when nothing did): a program that could not be started, was killed, or exited non-zero.
@@ -89,7 +87,7 @@ struct CheckedLines {
     QList<QByteArray> lines;
     QString problem;
 };
-DOVODODUZU_EXPORT CheckedLines readToolLinesChecked(const QString& commandLine);
+CheckedLines readToolLinesChecked(const QString& commandLine);
 
 // A program's whole output, uncut (a JSON report's lines are far longer than a line read takes),
 // its wait status (-1 when none ran) and the same account of what went wrong.
@@ -98,10 +96,10 @@ struct CheckedOutput {
     int status = -1;
     QString problem;
 };
-DOVODODUZU_EXPORT CheckedOutput readToolOutputChecked(const ToolCommand& command);
+CheckedOutput readToolOutputChecked(const ToolCommand& command);
 
 // The account readToolLinesChecked gives for a command's start error and wait status.
-DOVODODUZU_EXPORT QString readProblem(const ToolCommand& command, int startError, int status);
+QString readProblem(const ToolCommand& command, int startError, int status);
 
 struct MountEntry {
     QString device;
@@ -111,9 +109,9 @@ struct MountEntry {
 
 // The entries of the mount table ("/etc/mtab" under the system root, else "/proc/self/mounts"), in
 // table order; empty when neither can be opened.
-DOVODODUZU_EXPORT QList<MountEntry> readMountTable();
+QList<MountEntry> readMountTable();
 
 // Prints Qt's non-fatal assertion line "ASSERT: \"cond\" in source (line)" and carries on.
-DOVODODUZU_EXPORT void assertWarning(const char* condition, const char* source, int line);
+void assertWarning(const char* condition, const char* source, int line);
 
 #endif
