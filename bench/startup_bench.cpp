@@ -191,7 +191,8 @@ void BM_ChangeAndRefresh(benchmark::State& state)
         state.ResumeTiming();
     }
     static const char* const kChanges[] = {"Lv rename", "Vg freeze", "Lv resize"};
-    state.SetLabel(std::string(kChanges[state.range(1)]) + (tools == sim::ToolSet::Current ? ", current" : ", classic"));
+    state.SetLabel(std::string(kChanges[state.range(1)]) +
+                   (tools == sim::ToolSet::Current ? ", current" : ", classic"));
     state.counters["programs"] = programs / static_cast<double>(state.iterations());
     state.counters["failures"] = failures;
 }

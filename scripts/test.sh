@@ -8,6 +8,9 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 started=$SECONDS
 
+# Every C++ file as clang-format (the checked-in .clang-format) lays it out.
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+
 build=${BUILD_DIR:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build" -j2

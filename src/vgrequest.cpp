@@ -69,7 +69,10 @@ qint64 extentSizeKiB(const QString& text)
     if (!match.hasMatch())
         return -1;
     const QChar unit = match.captured(3).isEmpty() ? QLatin1Char('m') : match.captured(3).at(0).toLower();
-    const qint64 factor = unit == QLatin1Char('k') ? 1 : unit == QLatin1Char('m') ? 1024 : unit == QLatin1Char('g') ? 1024 * 1024 : qint64(1024) * 1024 * 1024;
+    const qint64 factor = unit == QLatin1Char('k')   ? 1
+                          : unit == QLatin1Char('m') ? 1024
+                          : unit == QLatin1Char('g') ? 1024 * 1024
+                                                     : qint64(1024) * 1024 * 1024;
     const QString whole = match.captured(1);
     const QString fraction = match.captured(2);
     if (whole.size() > 12 || fraction.size() > 6)

@@ -12,7 +12,8 @@ int main(int argc, char** argv)
     Lvm* lvm = roz.getLvm();
     for (uint i = 0; i < lvm->vgCount(); ++i) {
         Vg* vg = lvm->getVg(i);
-        std::printf("group %s: %d MiB, %u volumes\n", qPrintable(vg->path()), vg->getAttribute(Vg::SizeMb), vg->lvCount());
+        std::printf("group %s: %d MiB, %u volumes\n", qPrintable(vg->path()), vg->getAttribute(Vg::SizeMb),
+                    vg->lvCount());
     }
     Hard* hard = roz.getHard();
     for (uint i = 0; i < hard->diskCount(); ++i) {

@@ -71,7 +71,8 @@ int main(int argc, char** argv)
             const long total = std::atol(value);
             std::string block(65536, 'x');
             for (long done = 0; done < total; done += static_cast<long>(block.size()))
-                writeAll(1, block.data(), static_cast<size_t>(std::min<long>(static_cast<long>(block.size()), total - done)));
+                writeAll(1, block.data(),
+                         static_cast<size_t>(std::min<long>(static_cast<long>(block.size()), total - done)));
             ++i;
         } else if (action == "nul") {
             writeAll(1, "ab\0cd", 5);

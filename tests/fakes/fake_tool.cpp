@@ -1,11 +1,11 @@
 // A stand-in for parted and lvm.static in the physical-volume tests: logs each run under its root
 // and ends with the exit codes scripted for it.
 #include <cstdio>
-#include <sys/stat.h>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
