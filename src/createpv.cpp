@@ -55,7 +55,7 @@ Placement currentPlaces(const QStringList& devices)
         PartitionPlace place;
         if (row.type == QLatin1String("part") && row.partitionNumber >= 0)
             place = {QStringLiteral("/dev/") + row.parentName, QString::number(row.partitionNumber)};
-        placement.places.insert(row.path.isEmpty() ? QStringLiteral("/dev/") + row.name : row.path, place);
+        placement.places.insert(devicePath(row), place);
     }
     for (const QString& device : devices) {
         if (placement.places.contains(device))

@@ -66,11 +66,6 @@ bool blkidFoundNothing(const CheckedOutput& output)
            output.bytes.trimmed().isEmpty();
 }
 
-QString devicePath(const BlockDevice& device)
-{
-    return device.path.isEmpty() ? QStringLiteral("/dev/") + device.name : device.path;
-}
-
 // Every disk and partition lsblk listed, each once.
 QStringList listedDevices(const CurrentSnapshot& snapshot)
 {
@@ -284,6 +279,11 @@ const BlockDevice* findBlockDevice(const QList<BlockDevice>& devices, const QStr
             return &device;
     }
     return nullptr;
+}
+
+QString devicePath(const BlockDevice& device)
+{
+    return device.path.isEmpty() ? QStringLiteral("/dev/") + device.name : device.path;
 }
 
 bool isPublicVolume(const ReportLv& lv)

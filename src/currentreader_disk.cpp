@@ -17,11 +17,6 @@ bool isType(const BlockDevice& device, const char* type)
     return device.type == QLatin1String(type);
 }
 
-QString pathOf(const BlockDevice& device)
-{
-    return device.path.isEmpty() ? QStringLiteral("/dev/") + device.name : device.path;
-}
-
 bool isPhysicalVolume(const CurrentSnapshot& snapshot, const QString& path)
 {
     return findReportPv(snapshot.report, path) || snapshot.fsTypes.value(path) == QLatin1String(kLvmMemberType);
@@ -41,7 +36,7 @@ bool isDisk(const CurrentSnapshot& snapshot, const BlockDevice& device)
     if (isType(device, "disk"))
         return true;
     return isType(device, "loop") &&
-           (holdsPartitions(snapshot.devices, device.name) || isPhysicalVolume(snapshot, pathOf(device)));
+           (holdsPartitions(snapshot.devices, device.name) || isPhysicalVolume(snapshot, devicePath(device)));
 }
 
 // The container of logical partitions: its MBR type, or without one (no udev) the 1 KiB the

@@ -57,6 +57,9 @@ const ReportLv* findReportLv(const LvmReport& report, const QString& vgName, con
 const ReportPv* findReportPv(const LvmReport& report, const QString& device);
 const BlockDevice* findBlockDevice(const QList<BlockDevice>& devices, const QString& name);
 
+// The device's path as lsblk gives it, else "/dev/" + its name.
+QString devicePath(const BlockDevice& device);
+
 // Volumes a volume group shows as its own: hidden ones (mirror images, pool parts, "[name]") left out.
 bool isPublicVolume(const ReportLv& lv);
 

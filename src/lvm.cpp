@@ -22,13 +22,6 @@ constexpr int kAddVgCheckLine = 1496;
 constexpr int kCreateVgNameIndex = 3;
 constexpr int kCreateVgFirstDevice = 4;
 
-// A group made or renamed takes the place a discovery would give it.
-void sortAsReported(QList<Vg*>& groups)
-{
-    std::stable_sort(groups.begin(), groups.end(),
-                     [](const Vg* a, const Vg* b) { return Reader::listedBefore(a->name(), b->name()); });
-}
-
 } // namespace
 
 Lvm::Lvm(QObject* parent, const char* name) : QObject(parent)
@@ -66,7 +59,7 @@ void Lvm::addVg(const QString& vgName)
     if (!vg)
         qt_check_pointer("lvmdrive", kAddVgCheckLine);
     connect(vg, &Vg::removed, this, &Lvm::slotRemoveVg);
-    connect(vg, &Vg::renamed, this, [this] { sortAsReported(vgList); });
+    connect(vg, &Vg::renamed, this, [this] { Reader::sortAsListed(vgList); });
     connect(vg, &Vg::renamed, this, &Lvm::oneVgRenamed);
     connect(vg, &Vg::extended, this, &Lvm::oneVgExtended);
     connect(vg, &Vg::reduced, this, &Lvm::oneVgReduced);
@@ -181,7 +174,7 @@ int Lvm::createVg(const QStringList& args)
     if (result == 0) {
         Reader::Scope scope;
         addVg(args.at(kCreateVgNameIndex));
-        sortAsReported(vgList);
+        Reader::sortAsListed(vgList);
         emit oneVgAdded(QStringLiteral("/dev/") + args.at(kCreateVgNameIndex), devices);
         if (Vg* added = getVg(args.at(kCreateVgNameIndex).simplified()))
             emit vgAdded(added);

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
+
 #include "currentreader_p.h"
 #include "records_p.h"
 
@@ -29,6 +31,13 @@ private:
 // classic set keeps the order things were made in. True when `a` goes before `b` in a listing
 // of the tool set in use.
 bool listedBefore(const QString& a, const QString& b);
+
+// Sorts objects that have a name() into the order a listing of the tool set in use gives them.
+template <class T> void sortAsListed(QList<T*>& objects)
+{
+    std::stable_sort(objects.begin(), objects.end(),
+                     [](const T* a, const T* b) { return listedBefore(a->name(), b->name()); });
+}
 
 GroupListing readGroupListing();
 GroupRecord readGroupFigures(const QString& vgName);

@@ -29,14 +29,6 @@ Lv* originOf(Vg& vg, const Lv& snapshot, const QString& listedName)
     return nullptr;
 }
 
-// Today's report lists a group's volumes by name; a volume made or renamed takes the place a
-// discovery would give it.
-void sortAsReported(QList<Lv*>& lvs)
-{
-    std::stable_sort(lvs.begin(), lvs.end(),
-                     [](const Lv* a, const Lv* b) { return Reader::listedBefore(a->name(), b->name()); });
-}
-
 constexpr qint64 kMiB = 1024 * 1024;
 
 } // namespace
@@ -288,7 +280,7 @@ void Vg::slotNewLv(const QString& lvName, bool bOriginal, bool bSnapshot)
         }
     }
 
-    sortAsReported(m_lvs);
+    Reader::sortAsListed(m_lvs);
     Lv* added = getLv(newName);
     if (!added)
         return;
@@ -338,7 +330,7 @@ void Vg::dropLv(const QString& lvName)
 void Vg::slotRenameLv(const QString& newLvName, const QString& oldLvName)
 {
     Reader::Scope scope;
-    sortAsReported(m_lvs);
+    Reader::sortAsListed(m_lvs);
     Lv* lv = getLv(newLvName);
     if (!lv)
         return;
