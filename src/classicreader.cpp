@@ -2,6 +2,8 @@
 // its own runs of "/sbin/lvm.static" (volumes also with "/bin/mount --guess-fstype").
 #include "classicreader_p.h"
 
+#include "jobrunner_p.h"
+
 #include "lvmparse_p.h"
 #include "toolstream_p.h"
 #include "utils.h"
@@ -211,7 +213,10 @@ VolumeRecord readVolume(const QString& vgName, const QString& lvName, bool wasOr
     ToolStream verbose(lvdisplayCommand("/sbin/lvm.static lvdisplay -v %1 %2 2>&1", opt, volumePath));
     readSnapshotLinks(verbose, volumePath, wasOrigin, wasSnapshot, record);
     // The verbose stream stays open across the file-system probe.
-    runcmd(QStringLiteral("/bin/mount"), {QStringLiteral("--guess-fstype"), volumePath}, record.fstype);
+    {
+        ReadingStep reading;
+        runcmd(QStringLiteral("/bin/mount"), {QStringLiteral("--guess-fstype"), volumePath}, record.fstype);
+    }
     record.fstype = record.fstype.trimmed();
     verbose.close();
     return record;

@@ -2,6 +2,7 @@
 #include "harddrive.h"
 
 #include "changehold_p.h"
+#include "jobrunner_p.h"
 #include "reader_p.h"
 #include "toolstream_p.h"
 #include "utils.h"
@@ -14,6 +15,15 @@ Hard::Hard(QObject* parent, const char* objectName) : QObject(parent)
         setObjectName(QString::fromLatin1(objectName));
     findDisk();
     MyDebug(QStringLiteral("=====D=I=S=K=S====&=====P=A=R=T=I=T=I=O=N=S======="));
+}
+
+Hard::Hard(QObject* parent, EmptyTag) : QObject(parent) {}
+
+void Hard::clear()
+{
+    const QList<Disk*> disks = std::exchange(m_disks, {});
+    qDeleteAll(disks);
+    m_problems.clear();
 }
 
 Hard::~Hard()
@@ -40,6 +50,7 @@ void Hard::addDisk(const QString& name, unsigned long size)
     m_disks.append(disk);
     forgetWhenDestroyed(disk);
     disk->findPartition();
+    JobRunner::breathe();
 }
 
 // A subtree deleted from outside leaves the registry too.

@@ -155,6 +155,10 @@ public:
 
 private:
     friend class HardChangeHold;
+    friend class Roz;
+    enum class EmptyTag { Empty };
+    Hard(QObject* parent, EmptyTag); // reads nothing
+    void clear();                    // every disk deleted, the problems forgotten
     // While held, every partition's changed() waits for the last release; the facade holds the
     // tree for each logical change it carries over.
     void holdChanges();

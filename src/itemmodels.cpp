@@ -215,6 +215,7 @@ void StorageTreeModel::scheduleRefresh()
 void StorageTreeModel::followChanges()
 {
     constexpr auto unique = Qt::UniqueConnection;
+    connect(m_roz, &Roz::discovered, this, &StorageTreeModel::scheduleRefresh, unique);
     Lvm* lvm = m_roz->getLvm();
     connect(lvm, &Lvm::output, this, &StorageTreeModel::scheduleRefresh, unique);
     connect(lvm, &Lvm::oneVgAdded, this, &StorageTreeModel::scheduleRefresh, unique);

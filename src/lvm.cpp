@@ -2,6 +2,7 @@
 #include "lvmdrive.h"
 
 #include "createpv_p.h"
+#include "jobrunner_p.h"
 #include "pathlist_p.h"
 #include "programs_p.h"
 #include "reader_p.h"
@@ -32,11 +33,21 @@ Lvm::Lvm(QObject* parent, const char* name) : QObject(parent)
     MyDebug(QStringLiteral("=======V=G=S====&======L=V=S============="));
 }
 
+Lvm::Lvm(QObject* parent, EmptyTag) : QObject(parent) {}
+
 Lvm::~Lvm()
 {
     // First to last, as the groups were added, before anything of the manager goes.
     const QList<Vg*> groups = std::exchange(vgList, {});
     qDeleteAll(groups);
+}
+
+void Lvm::clear()
+{
+    while (!vgList.isEmpty())
+        deleteVg(0);
+    m_problems.clear();
+    errorVgList.clear();
 }
 
 void Lvm::findVg()
@@ -74,6 +85,7 @@ void Lvm::addVg(const QString& vgName)
     connect(vg, &QObject::destroyed, this,
             [this](QObject* gone) { vgList.removeIf([gone](Vg* v) { return v == gone; }); });
     vg->findLv();
+    JobRunner::breathe();
 }
 
 bool Lvm::hasVg(const QString& vgName)

@@ -355,6 +355,12 @@ signals:
     void vgAboutToBeRemoved(Vg* vg);
 
 private:
+    friend class Roz;
+    enum class EmptyTag { Empty };
+    // Reads nothing; the facade fills it with findVg() in a discovery job.
+    Lvm(QObject* parent, EmptyTag);
+    // Every group removed, each announced by vgAboutToBeRemoved; the problems forgotten.
+    void clear();
     void deleteVg(qsizetype index);
     QString createVgProblem(const QStringList& args);
 

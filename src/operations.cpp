@@ -2,6 +2,7 @@
 // from the programs it started.
 #include "operations.h"
 
+#include "jobrunner_p.h"
 #include "runlog_p.h"
 #include "safety.h"
 #include "utils.h"
@@ -78,6 +79,8 @@ OperationResult refusal(const QString& reason)
 template <class Sender>
 OperationResult carryOut(Sender& sender, const std::function<int()>& call, const QString& firstStep)
 {
+    if (JobRunner::mayStart(true) == StartRefusal::Reentered)
+        return refusal(QStringLiteral("A job is running: ask for this change as a job"));
     QString transcript;
     const QMetaObject::Connection connection =
         QObject::connect(&sender, &Sender::output, [&transcript](const QString& text) { transcript = text; });

@@ -3,6 +3,7 @@
 
 #include "changehold_p.h"
 #include "currentreader_p.h"
+#include "jobrunner_p.h"
 
 namespace {
 
@@ -29,8 +30,25 @@ Roz::Roz(QObject* parent, const char* name) : QObject(parent)
         lvm = new Lvm(this);
         hard = new Hard(this);
     }
-
     // Made last, so that no notice reaches the physical tree while either tree is being built.
+    followLogicalChanges();
+}
+
+Roz::Roz(Start start, QObject* parent) : QObject(parent)
+{
+    if (start == Start::Discover) {
+        CurrentReadScope scope(CurrentReadScope::Reading::Whole);
+        lvm = new Lvm(this);
+        hard = new Hard(this);
+    } else {
+        lvm = new Lvm(this, Lvm::EmptyTag::Empty);
+        hard = new Hard(this, Hard::EmptyTag::Empty);
+    }
+    followLogicalChanges();
+}
+
+void Roz::followLogicalChanges()
+{
     connect(lvm, &Lvm::oneVgAdded, this, &Roz::slotOneVgAdded);
     connect(lvm, &Lvm::oneVgRemoved, this, &Roz::slotOneVgRemoved);
     connect(lvm, &Lvm::oneVgRenamed, this, &Roz::slotOneVgRenamed);
@@ -43,11 +61,58 @@ Roz::Roz(QObject* parent, const char* name) : QObject(parent)
     connect(lvm, &Lvm::onePvsChanged, this, &Roz::slotOnePvsChanged);
 }
 
-// The logical tree first, as before; both go before anything of the facade does.
+// The logical tree first, as before; both go before anything of the facade does. A job running
+// on this thread may be inside either tree: they then go when it has ended.
 Roz::~Roz()
 {
-    delete lvm.data();
-    delete hard.data();
+    for (QObject* tree : {static_cast<QObject*>(lvm.data()), static_cast<QObject*>(hard.data())}) {
+        if (!tree)
+            continue;
+        if (JobRunner::busy()) {
+            tree->disconnect(this);
+            tree->setParent(nullptr);
+        }
+        JobRunner::deleteWhenIdle(tree);
+    }
+}
+
+Job* Roz::discover()
+{
+    return JobRunner::enqueue(
+        tr("Discovery"), this, nullptr,
+        [self = QPointer<Roz>(this), logical = lvm.data(), physical = hard.data()] {
+            return discoverInto(self, logical, physical);
+        },
+        true);
+}
+
+Job* Roz::submit(const QString& title, QObject* target, std::function<OperationResult()> change)
+{
+    return JobRunner::enqueue(title, this, target, std::move(change), false);
+}
+
+// Runs across waits for programs, during which the Roz may be deleted: the trees then live on
+// until the job has ended, and nothing of the Roz is touched once `self` is null.
+OperationResult Roz::discoverInto(const QPointer<Roz>& self, Lvm* logical, Hard* physical)
+{
+    logical->clear();
+    physical->clear();
+    {
+        CurrentReadScope scope(CurrentReadScope::Reading::Whole);
+        logical->findVg();
+        physical->findDisk();
+    }
+    for (Vg* vg : logical->vgs()) {
+        if (self)
+            emit logical->vgAdded(vg);
+    }
+    if (!self)
+        return {};
+    emit self->discovered();
+    const QStringList found = logical->problems() + physical->problems();
+    if (found.isEmpty())
+        return {true, QString(), 0, QString()};
+    return {false, QStringLiteral("read"), -1, found.first()};
 }
 
 Lvm* Roz::getLvm()

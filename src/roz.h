@@ -8,8 +8,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 #include "dovododuzu_export.h"
 #include "harddrive.h"
+#include "jobs.h"
 #include "lvmdrive.h"
 #include "utils.h"
 
@@ -21,14 +24,36 @@ class DOVODODUZU_EXPORT Roz : public QObject
     Q_OBJECT
 
 public:
+    enum class Start {
+        Discover, // read the machine now, blocking the caller, as the other constructor does
+        Empty     // nothing read: fill it with discover()
+    };
+
+    // Reads the machine, blocking the caller until both trees are built.
     explicit Roz(QObject* parent = nullptr, const char* name = nullptr);
+    explicit Roz(Start start, QObject* parent = nullptr);
+    // May be deleted while one of its jobs runs: the trees then go when that job has ended.
     ~Roz() override;
+
+    // A job that reads the whole machine into this Roz: the trees are emptied (each group
+    // announced by Lvm::vgAboutToBeRemoved), then filled (Lvm::vgAdded for each group), then
+    // discovered() is emitted. Its result is ok when nothing went wrong reading; else
+    // failedStep "read" and the first of problems() as message.
+    Job* discover();
+    // A job that runs `change` (one of the typed calls of operations.h, or several) on this Roz's
+    // objects. `target`, when given, is the object the change is made on: the job is refused
+    // when it is gone by the time the job starts. Changes queue behind each other.
+    Job* submit(const QString& title, QObject* target, std::function<OperationResult()> change);
 
     Lvm* getLvm();
     Hard* getHard();
     // Everything that went wrong while the machine was read: the logical tree's problems, then
     // the physical tree's. A model with problems may be incomplete; never take it as the machine.
     QStringList problems() const;
+
+signals:
+    // A discovery job has filled the trees anew.
+    void discovered();
 
 public slots:
     void slotOneVgAdded(const QString& vgPath, const QStringList& listPv);
@@ -44,6 +69,9 @@ public slots:
     void slotOnePvsChanged(const QStringList& listPv);
 
 private:
+    void followLogicalChanges();
+    static OperationResult discoverInto(const QPointer<Roz>& self, Lvm* logical, Hard* physical);
+
     QPointer<Lvm> lvm;
     QPointer<Hard> hard;
 };

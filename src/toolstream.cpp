@@ -1,6 +1,8 @@
 // Starting programs without a shell and reading their output: the library's only process code.
 #include "toolstream_p.h"
 
+#include "jobrunner_p.h"
+
 #include <cstring>
 
 #include "utils.h"
@@ -14,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -144,9 +147,36 @@ int waitForChild(pid_t pid)
 
 ToolStream::ToolStream(const QString& commandLine) : ToolStream(parseCommandLine(commandLine)) {}
 
-ToolStream::ToolStream(const ToolCommand& command) : process_(spawnTool(command))
+ToolStream::ToolStream(const ToolCommand& command)
 {
-    eof_ = process_.readFd == -1;
+    const StartRefusal refusal = JobRunner::mayStart(false);
+    if (refusal != StartRefusal::None) {
+        process_.error = refusal == StartRefusal::Reentered ? EBUSY : ECANCELED;
+        eof_ = true;
+    } else if (JobRunner::busy()) {
+        runToEnd(command);
+    } else {
+        process_ = spawnTool(command);
+        eof_ = process_.readFd == -1;
+    }
+}
+
+void ToolStream::runToEnd(const ToolCommand& command)
+{
+    JobRunner::announceStart(command.program, command.args);
+    JobRunner::offload([this, &command] {
+        process_ = spawnTool(command);
+        eof_ = process_.readFd == -1;
+        while (!eof_ && fill()) {
+        }
+        if (process_.readFd != -1)
+            ::close(process_.readFd);
+        process_.readFd = -1;
+        if (process_.pid > 0)
+            collectedStatus_ = waitForChild(process_.pid);
+        process_.pid = -1;
+    });
+    eof_ = true;
 }
 
 ToolStream::~ToolStream()
@@ -217,7 +247,7 @@ int ToolStream::close()
     }
     eof_ = true;
     if (process_.pid <= 0)
-        return -1;
+        return std::exchange(collectedStatus_, -1);
     const int status = waitForChild(process_.pid);
     process_.pid = -1;
     return status;

@@ -72,7 +72,12 @@ public:
 private:
     bool fill();
 
+    // While a job runs on this thread the program runs to its end on a worker at construction,
+    // and its output is served from the buffer.
+    void runToEnd(const ToolCommand& command);
+
     SpawnedProcess process_;
+    int collectedStatus_ = -1; // the wait status of a program run to its end, until close()
     QByteArray buffer_;
     qsizetype start_ = 0;
     bool eof_ = false;

@@ -1,6 +1,7 @@
 // The runner, the debug sink and the text helpers shared by every module.
 #include "utils.h"
 
+#include "jobrunner_p.h"
 #include "runlog_p.h"
 #include "toolstream_p.h"
 
@@ -11,6 +12,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <regex.h>
 #include <unistd.h>
 
@@ -24,12 +26,27 @@ QString& rootStorage()
     return root;
 }
 
-// Reads the child's combined output until end of file; false when the very first read failed.
-bool readAllOutput(int fd, QString& output)
+using LineSink = std::function<void(const QString&)>;
+
+// Hands every complete line of `output` from `from` on to `sink`; returns where the next starts.
+qsizetype passLines(const QString& output, qsizetype from, const LineSink& sink)
+{
+    for (qsizetype newline = output.indexOf(QLatin1Char('\n'), from); newline != -1;
+         newline = output.indexOf(QLatin1Char('\n'), from)) {
+        sink(output.mid(from, newline - from));
+        from = newline + 1;
+    }
+    return from;
+}
+
+// Reads the child's combined output until end of file, handing each line to `sink` as it comes
+// when there is one; false when the very first read failed.
+bool readAllOutput(int fd, QString& output, const LineSink& sink)
 {
     QStringDecoder decoder(QStringDecoder::System);
     char buffer[1024];
     bool readSomething = false;
+    qsizetype passed = 0;
     for (;;) {
         const ssize_t n = ::read(fd, buffer, 1023);
         if (n > 0) {
@@ -38,10 +55,14 @@ bool readAllOutput(int fd, QString& output)
             QByteArray chunk(buffer, n);
             chunk.replace('\0', QByteArray());
             output += decoder.decode(chunk);
+            if (sink)
+                passed = passLines(output, passed, sink);
             continue;
         }
         if (n == -1 && errno == EINTR)
             continue;
+        if (sink && passed < output.size())
+            sink(output.mid(passed));
         return n == 0 || readSomething;
     }
 }
@@ -65,7 +86,7 @@ QString systemRoot()
 
 namespace {
 
-int startAndWait(const QString& program, const QStringList& args, QString& output)
+int startAndWait(const QString& program, const QStringList& args, QString& output, const LineSink& sink)
 {
     MyDebug(QStringLiteral("we are going to execute: ") + program + QLatin1Char(' ') + args.join(QLatin1Char(' ')));
     output = QStringLiteral("");
@@ -82,7 +103,7 @@ int startAndWait(const QString& program, const QStringList& args, QString& outpu
 
     int status = 255 << 8; // what a child whose execve failed would have ended with
     if (process.pid > 0) {
-        if (!readAllOutput(process.readFd, output))
+        if (!readAllOutput(process.readFd, output, sink))
             output = execveFailed(program);
         ::close(process.readFd);
         status = waitForChild(process.pid);
@@ -103,7 +124,16 @@ int startAndWait(const QString& program, const QStringList& args, QString& outpu
 
 int runcmd(const QString& program, const QStringList& args, QString& output)
 {
-    const int result = startAndWait(program, args, output);
+    int result = -1;
+    const StartRefusal refusal = JobRunner::mayStart(!ReadingStep::active());
+    if (refusal != StartRefusal::None) {
+        // A refused read leaves nothing to be taken for what it reads.
+        output = ReadingStep::active() ? QString() : JobRunner::refusalText(refusal, program);
+    } else {
+        JobRunner::announceStart(program, args);
+        const LineSink sink = ReadingStep::active() ? LineSink() : JobRunner::lineSink();
+        JobRunner::offload([&] { result = startAndWait(program, args, output, sink); });
+    }
     RunLog::note(program, args, result);
     return result;
 }

@@ -1,6 +1,8 @@
 // The volume-group record (figures and physical volumes) and the registry of its logical volumes.
 #include "lvmdrive.h"
 
+#include "jobrunner_p.h"
+
 #include "changehold_p.h"
 #include "pathlist_p.h"
 #include "reader_p.h"
@@ -189,6 +191,7 @@ void Vg::addLv(const QString& lvName, bool bOriginal, bool bSnapshot)
     m_lvs.append(lv);
     connect(lv, &QObject::destroyed, this,
             [this](QObject* gone) { m_lvs.removeIf([gone](Lv* v) { return v == gone; }); });
+    JobRunner::breathe();
 }
 
 bool Vg::hasLv(const QString& lvName)
