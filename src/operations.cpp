@@ -190,8 +190,10 @@ OperationResult growVolume(Lv& volume, qint64 newSizeBytes)
     const QStringList args{QStringLiteral("-L%1").arg(wantedMiB)};
     OperationResult result = carryOut(
         volume, [&volume, args] { return volume.resize(args); }, QStringLiteral("lvextend"));
-    // -1 after a volume that did grow: the file system was left as it was, no tool failed.
-    if (result.exitCode == -1 && volume.getAttribute(Lv::Size) >= wantedMiB)
+    // -1 after a volume that did grow, with no later tool failed (or left unstarted): the file
+    // system was left as it was.
+    if (result.exitCode == -1 && result.failedStep == QLatin1String("lvextend") &&
+        volume.getAttribute(Lv::Size) >= wantedMiB)
         result.failedStep = QStringLiteral("resizefs");
     return result;
 }
