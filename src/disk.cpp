@@ -1,6 +1,8 @@
 // Disk: one disk of the machine and the partitions the device lister lists for it.
 #include "harddrive.h"
 
+#include "assertsites_p.h"
+
 #include "reader_p.h"
 #include "toolstream_p.h"
 #include "utils.h"
@@ -43,7 +45,7 @@ void Disk::addPartition(const QString& name, const QString& deviceLine)
 Partition* Disk::getPartition(unsigned int index)
 {
     if (index >= static_cast<unsigned int>(m_partitions.size())) {
-        assertWarning("partition != NULL", "harddrive", 402);
+        warnAt(AssertSites::kPartitionIndex);
         return nullptr;
     }
     return m_partitions[index];

@@ -1,6 +1,8 @@
 // Hard: discovery of every disk of the machine and the re-reading of partitions after a change.
 #include "harddrive.h"
 
+#include "assertsites_p.h"
+
 #include "changehold_p.h"
 #include "jobrunner_p.h"
 #include "reader_p.h"
@@ -63,7 +65,7 @@ void Hard::forgetWhenDestroyed(Disk* disk)
 Disk* Hard::getDisk(unsigned int index)
 {
     if (index >= static_cast<unsigned int>(m_disks.size())) {
-        assertWarning("disk != NULL", "harddrive", 361);
+        warnAt(AssertSites::kDiskIndex);
         return nullptr;
     }
     return m_disks[index];

@@ -209,24 +209,40 @@ void StorageTreeModel::scheduleRefresh()
     QMetaObject::invokeMethod(this, &StorageTreeModel::refresh, Qt::QueuedConnection);
 }
 
-// Every announcement of a change, from the group manager and from each group and volume (their
-// transcripts come with every change they make), posts one refresh. Connections are unique, so
-// each refresh can take in the objects that came since the last one.
+// Every announcement of a change posts one refresh: the facade's discovery, each notice of the
+// group manager, and each object's transcript and changed(). A change made by a job is announced
+// while its reads still run (the event loop runs meanwhile), so a refresh may see it half done: the
+// object's changed() at the end of the change posts the one that sees it whole. Connections are
+// unique, so each refresh can take in the objects that came since the last one.
 void StorageTreeModel::followChanges()
 {
     constexpr auto unique = Qt::UniqueConnection;
-    connect(m_roz, &Roz::discovered, this, &StorageTreeModel::scheduleRefresh, unique);
+    const auto follow = [this](const auto* sender, auto signal) {
+        connect(sender, signal, this, &StorageTreeModel::scheduleRefresh, unique);
+    };
+    follow(m_roz, &Roz::discovered);
     Lvm* lvm = m_roz->getLvm();
-    connect(lvm, &Lvm::output, this, &StorageTreeModel::scheduleRefresh, unique);
-    connect(lvm, &Lvm::oneVgAdded, this, &StorageTreeModel::scheduleRefresh, unique);
-    connect(lvm, &Lvm::oneVgRemoved, this, &StorageTreeModel::scheduleRefresh, unique);
-    connect(lvm, &Lvm::oneLvRemoved, this, &StorageTreeModel::scheduleRefresh, unique);
-    connect(lvm, &Lvm::onePvsChanged, this, &StorageTreeModel::scheduleRefresh, unique);
-    for (uint i = 0; i < lvm->vgCount(); ++i) {
-        Vg* vg = lvm->getVg(i);
-        connect(vg, &Vg::output, this, &StorageTreeModel::scheduleRefresh, unique);
-        for (unsigned int j = 0; j < vg->lvCount(); ++j)
-            connect(vg->getLv(j), &Lv::output, this, &StorageTreeModel::scheduleRefresh, unique);
+    for (auto signal : {&Lvm::oneVgRemoved, &Lvm::oneVgReduced, &Lvm::onePvsChanged})
+        follow(lvm, signal);
+    for (auto signal : {&Lvm::oneVgAdded, &Lvm::oneVgRenamed, &Lvm::oneVgExtended})
+        follow(lvm, signal);
+    for (auto signal : {&Lvm::oneLvAdded, &Lvm::oneLvRemoved})
+        follow(lvm, signal);
+    follow(lvm, &Lvm::output);
+    for (Vg* vg : lvm->vgs()) {
+        follow(vg, &Vg::output);
+        follow(vg, &Vg::changed);
+        for (Lv* lv : vg->lvs()) {
+            follow(lv, &Lv::output);
+            follow(lv, &Lv::changed);
+        }
+    }
+    Hard* hard = m_roz->getHard();
+    for (uint i = 0; i < hard->diskCount(); ++i) {
+        Disk* disk = hard->getDisk(i);
+        follow(disk, &Disk::changed);
+        for (Partition* partition : disk->partitions())
+            follow(partition, &Partition::changed);
     }
 }
 

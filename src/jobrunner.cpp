@@ -25,6 +25,7 @@ struct ThreadJobs {
     bool startPosted = false;
     QElapsedTimer sinceLoopRan;
     QList<QPointer<QObject>> deleteAfterJob;
+    QString cancelledBefore; // the first program the running job's cancel kept from starting
 };
 
 thread_local ThreadJobs jobs;
@@ -125,11 +126,14 @@ void JobRunner::run(Job* job)
         result = refused(QStringLiteral("The object of the job was removed before the job started"));
     else {
         jobs.running = job;
+        jobs.cancelledBefore.clear();
         jobs.sinceLoopRan.start();
         result = job->m_work();
         jobs.running = nullptr;
         if (!job->m_owner)
             result = refused(QStringLiteral("The storage model was deleted while the job ran"));
+        else if (!result.ok && !jobs.cancelledBefore.isEmpty())
+            result.message = QStringLiteral("Cancelled before %1").arg(jobs.cancelledBefore);
     }
 
     const QList<QPointer<QObject>> doomed = std::exchange(jobs.deleteAfterJob, {});
@@ -157,18 +161,18 @@ bool JobRunner::busy()
     return jobs.running != nullptr;
 }
 
-StartRefusal JobRunner::mayStart(bool changes)
+StartRefusal JobRunner::mayStart(const QString& program, bool changes)
 {
     Job* job = jobs.running;
     if (!job)
         return StartRefusal::None;
     if (jobs.waitDepth > 0)
         return StartRefusal::Reentered;
-    if (!job->m_owner)
-        return StartRefusal::Cancelled;
-    if (job->m_cancelRequested && (changes || job->m_discovery))
-        return StartRefusal::Cancelled;
-    return StartRefusal::None;
+    if (job->m_owner && !(job->m_cancelRequested && (changes || job->m_discovery)))
+        return StartRefusal::None;
+    if (jobs.cancelledBefore.isEmpty())
+        jobs.cancelledBefore = program;
+    return StartRefusal::Cancelled;
 }
 
 QString JobRunner::refusalText(StartRefusal refusal, const QString& program)

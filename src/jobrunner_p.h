@@ -42,8 +42,8 @@ public:
     // A job is being carried out on this thread (possibly waiting for a program).
     static bool busy();
 
-    // Whether a program may start now. `changes` is false for a read of the machine.
-    static StartRefusal mayStart(bool changes);
+    // Whether `program` may start now. `changes` is false for a read of the machine.
+    static StartRefusal mayStart(const QString& program, bool changes);
     // The text a refused program leaves as its output.
     static QString refusalText(StartRefusal refusal, const QString& program);
 

@@ -1,6 +1,8 @@
 // The logical-volume record: applying what a read gives, its accessors, paths, placement and mount point.
 #include "lvmdrive.h"
 
+#include "assertsites_p.h"
+
 #include "reader_p.h"
 #include "toolstream_p.h"
 #include "utils.h"
@@ -10,7 +12,6 @@
 namespace {
 
 // Line of the extent-size check in proportion(), as the warning names it.
-constexpr int kProportionAssertLine = 1042;
 
 constexpr qint64 kMiB = 1024 * 1024;
 
@@ -171,7 +172,7 @@ bool Lv::isActive() const
 int Lv::proportion() const
 {
     if (m_leSize == 0) {
-        assertWarning("leSize != 0", "lvmdrive", kProportionAssertLine);
+        warnAt(AssertSites::kExtentSize);
         return 0;
     }
     return m_size / m_leSize;

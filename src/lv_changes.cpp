@@ -19,15 +19,21 @@ constexpr int kOriginAccess = 8;
 
 } // namespace
 
+// One LVM step with this volume's transcript: the transcript is the tool's output, announced.
+int Lv::runLvmStep(const QStringList& args)
+{
+    const int result = runcmd(programPath(Program::Lvm), args, m_log);
+    emit output(m_log);
+    return result;
+}
+
 int Lv::rename(const QString& newName)
 {
     GroupChangeHold hold(this);
     const QString oldName = m_name;
     const QString simplifiedName = newName.simplified();
     const int result =
-        runcmd(programPath(Program::Lvm),
-               {QStringLiteral("lvrename"), path(), getVgPath() + QLatin1Char('/') + simplifiedName}, m_log);
-    emit output(m_log);
+        runLvmStep({QStringLiteral("lvrename"), path(), getVgPath() + QLatin1Char('/') + simplifiedName});
     if (result != 0)
         return result;
     m_name = simplifiedName;
@@ -39,9 +45,7 @@ int Lv::rename(const QString& newName)
 int Lv::remove()
 {
     GroupChangeHold hold(this); // lets go of the group only: this volume is gone by then
-    const int result =
-        runcmd(programPath(Program::Lvm), {QStringLiteral("lvremove"), QStringLiteral("-f"), path()}, m_log);
-    emit output(m_log);
+    const int result = runLvmStep({QStringLiteral("lvremove"), QStringLiteral("-f"), path()});
     if (result != 0)
         return result;
     // The group deletes this object while removeLv is delivered: nothing of it may be used afterwards.
@@ -62,8 +66,7 @@ int Lv::createSnapshot(const QStringList& args)
     QStringList command{QStringLiteral("lvcreate")};
     command += args;
     command.append(path());
-    const int result = runcmd(programPath(Program::Lvm), command, m_log);
-    emit output(m_log);
+    const int result = runLvmStep(command);
     if (result != 0)
         return result;
 

@@ -1,6 +1,8 @@
 // The volume-group manager: discovers every group, owns them, relays their notices and creates new groups.
 #include "lvmdrive.h"
 
+#include "assertsites_p.h"
+
 #include "createpv_p.h"
 #include "jobrunner_p.h"
 #include "pathlist_p.h"
@@ -15,9 +17,6 @@
 #include <utility>
 
 namespace {
-
-constexpr int kGetVgAssertLine = 1359;
-constexpr int kAddVgCheckLine = 1496;
 
 // Entries 0-2 are vgcreate options, 3 the group's name, 4 onward its devices.
 constexpr int kCreateVgNameIndex = 3;
@@ -68,7 +67,7 @@ void Lvm::addVg(const QString& vgName)
 {
     Vg* vg = new (std::nothrow) Vg(vgName.simplified(), this);
     if (!vg)
-        qt_check_pointer("lvmdrive", kAddVgCheckLine);
+        checkPointerAt(AssertSites::kGroupAllocation);
     connect(vg, &Vg::removed, this, &Lvm::slotRemoveVg);
     connect(vg, &Vg::renamed, this, [this] { Reader::sortAsListed(vgList); });
     connect(vg, &Vg::renamed, this, &Lvm::oneVgRenamed);
@@ -105,7 +104,7 @@ Vg* Lvm::getVg(const QString& vgName)
 Vg* Lvm::getVg(uint index)
 {
     if (index >= static_cast<uint>(vgList.size())) {
-        assertWarning("vg != NULL", "lvmdrive", kGetVgAssertLine);
+        warnAt(AssertSites::kGroupIndex);
         return nullptr;
     }
     return vgList[index];
@@ -178,10 +177,10 @@ int Lvm::createVg(const QStringList& args)
     QString text;
     bool touched = false;
     int result = createPvTracked(devices, text, touched);
-    outputLog += text;
+    m_log += text;
     if (result == 0) {
         result = runcmd(programPath(Program::Lvm), QStringList{QStringLiteral("vgcreate")} + args, text);
-        outputLog += text;
+        m_log += text;
     }
     if (result == 0) {
         Reader::Scope scope;
@@ -194,7 +193,7 @@ int Lvm::createVg(const QStringList& args)
         // Partitions may have been marked or made physical volumes before the failure.
         emit onePvsChanged(devices);
     }
-    emit output(outputLog);
+    emit output(m_log);
     return result;
 }
 

@@ -126,6 +126,7 @@ private:
     void releaseChanges();
     QStringList observedState() const;
     int runResize(const QStringList& args);
+    int runLvmStep(const QStringList& args);
     void applyActivation(bool active);
     int resizedAreaMb() const;
     int stopResize(const QString& reason, int result);
@@ -282,6 +283,11 @@ private:
     void dropLv(const QString& lvName);
     int verifyActivation(bool active);
     int changeActivation(const QString& option, int lvStatus);
+    int changeResizability(const QString& option);
+    // Reads a volume the tools have just made and registers it, announced; `origin` is the origin
+    // of a new snapshot.
+    void registerNewLv(const QString& lvName, bool bOriginal, bool bSnapshot, Lv* origin);
+    int runLvmStep(const QStringList& args);
     QHash<QString, QString> physicalVolumeGroups() const;
     void applyFigures(const VgRecord& record);
 
@@ -299,7 +305,7 @@ private:
     QString vgUuid;
     int attr[16] = {};
     QString pvs;
-    QString log;
+    QString m_log; // the transcript of the last change
 };
 
 // The root of the logical tree: every volume group of the machine, found at construction.
@@ -368,8 +374,8 @@ private:
     QHash<QString, QString> physicalVolumeGroups() const;
 
     QStringList m_problems; // failed reads of the group listing
-    QString outputLog;
-    QList<Vg*> vgList; // children, in report order
+    QString m_log;          // the transcript of the last change
+    QList<Vg*> vgList;      // children, in report order
     QStringList errorVgList;
 };
 

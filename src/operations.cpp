@@ -79,7 +79,7 @@ OperationResult refusal(const QString& reason)
 template <class Sender>
 OperationResult carryOut(Sender& sender, const std::function<int()>& call, const QString& firstStep)
 {
-    if (JobRunner::mayStart(true) == StartRefusal::Reentered)
+    if (JobRunner::mayStart(QString(), true) == StartRefusal::Reentered)
         return refusal(QStringLiteral("A job is running: ask for this change as a job"));
     QString transcript;
     const QMetaObject::Connection connection =

@@ -1,6 +1,8 @@
 // Starting programs without a shell and reading their output: the library's only process code.
 #include "toolstream_p.h"
 
+#include "assertsites_p.h"
+
 #include "jobrunner_p.h"
 
 #include <cstring>
@@ -86,7 +88,7 @@ SpawnedProcess spawnTool(const ToolCommand& command)
     SpawnedProcess process;
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) == -1) {
-        assertWarning("err != -1", "utils", 88);
+        warnAt(AssertSites::kPipe);
         process.error = errno;
         process.pipeFailed = true;
         return process;
@@ -149,7 +151,7 @@ ToolStream::ToolStream(const QString& commandLine) : ToolStream(parseCommandLine
 
 ToolStream::ToolStream(const ToolCommand& command)
 {
-    const StartRefusal refusal = JobRunner::mayStart(false);
+    const StartRefusal refusal = JobRunner::mayStart(command.program, false);
     if (refusal != StartRefusal::None) {
         process_.error = refusal == StartRefusal::Reentered ? EBUSY : ECANCELED;
         eof_ = true;

@@ -125,7 +125,7 @@ int startAndWait(const QString& program, const QStringList& args, QString& outpu
 int runcmd(const QString& program, const QStringList& args, QString& output)
 {
     int result = -1;
-    const StartRefusal refusal = JobRunner::mayStart(!ReadingStep::active());
+    const StartRefusal refusal = JobRunner::mayStart(program, !ReadingStep::active());
     if (refusal != StartRefusal::None) {
         // A refused read leaves nothing to be taken for what it reads.
         output = ReadingStep::active() ? QString() : JobRunner::refusalText(refusal, program);

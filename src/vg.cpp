@@ -1,6 +1,8 @@
 // The volume-group record (figures and physical volumes) and the registry of its logical volumes.
 #include "lvmdrive.h"
 
+#include "assertsites_p.h"
+
 #include "jobrunner_p.h"
 
 #include "changehold_p.h"
@@ -14,9 +16,6 @@
 #include <utility>
 
 namespace {
-
-constexpr int kGetLvAssertLine = 715;
-constexpr int kAddLvCheckLine = 1320;
 
 // The origin of `snapshot`, by the name it holds or, when it holds none (an inactive snapshot
 // does not name it), the volume whose snapshot list holds `listedName`.
@@ -183,7 +182,7 @@ void Vg::addLv(const QString& lvName, bool bOriginal, bool bSnapshot)
 {
     Lv* lv = new (std::nothrow) Lv(lvName, vgName, attr[PeSizeMb], attr[FreeMb], bOriginal, bSnapshot, this);
     if (!lv)
-        qt_check_pointer("lvmdrive", kAddLvCheckLine);
+        checkPointerAt(AssertSites::kVolumeAllocation);
     connect(lv, &Lv::newLv, this, &Vg::slotNewLv);
     connect(lv, &Lv::removeLv, this, &Vg::slotRemoveLv);
     connect(lv, &Lv::renameLv, this, &Vg::slotRenameLv);
@@ -211,7 +210,7 @@ Lv* Vg::getLv(const QString& lvName)
 Lv* Vg::getLv(unsigned int index)
 {
     if (index >= static_cast<unsigned int>(m_lvs.size())) {
-        assertWarning("lv != NULL", "lvmdrive", kGetLvAssertLine);
+        warnAt(AssertSites::kVolumeIndex);
         return nullptr;
     }
     return m_lvs[index];
@@ -258,6 +257,12 @@ bool Vg::isActive()
 
 void Vg::slotNewLv(const QString& lvName, bool bOriginal, bool bSnapshot)
 {
+    // Called for a snapshot's signal from an Lv, that Lv is the origin that made it.
+    registerNewLv(lvName, bOriginal, bSnapshot, bSnapshot ? qobject_cast<Lv*>(sender()) : nullptr);
+}
+
+void Vg::registerNewLv(const QString& lvName, bool bOriginal, bool bSnapshot, Lv* origin)
+{
     // Copied: the name may come from the sender, which addLv must not be able to disturb.
     const QString newName = lvName;
     Reader::Scope scope;
@@ -267,20 +272,16 @@ void Vg::slotNewLv(const QString& lvName, bool bOriginal, bool bSnapshot)
     // it must not leave a phantom in the model.
     if (!m_lvs.back()->m_recordFound) {
         delete m_lvs.takeLast(); // never announced
-        if (Lv* original = bSnapshot ? qobject_cast<Lv*>(sender()) : nullptr)
-            original->removeSnapshot(newName);
+        if (origin)
+            origin->removeSnapshot(newName);
         return;
     }
 
-    if (bSnapshot) {
-        // Called for a signal from an Lv, that Lv is the origin that made the snapshot.
-        Lv* original = qobject_cast<Lv*>(sender());
-        Lv* snapshot = getLv(newName);
-        if (original && snapshot) {
-            MyDebug(QStringLiteral("original: (") + original->name() + QLatin1Char(')'));
-            MyDebug(QStringLiteral("snapshot: (") + snapshot->name() + QLatin1Char(')'));
-            snapshot->setOriginal(original->name());
-        }
+    Lv* snapshot = bSnapshot ? getLv(newName) : nullptr;
+    if (origin && snapshot) {
+        MyDebug(QStringLiteral("original: (") + origin->name() + QLatin1Char(')'));
+        MyDebug(QStringLiteral("snapshot: (") + snapshot->name() + QLatin1Char(')'));
+        snapshot->setOriginal(origin->name());
     }
 
     Reader::sortAsListed(m_lvs);

@@ -106,10 +106,10 @@ int Vg::deactivate()
 // shown as the tools show it in that state, without reading it again.
 int Vg::changeActivation(const QString& option, int lvStatus)
 {
-    const int result = runLvmTool({QStringLiteral("vgchange"), option, vgName}, log);
+    const int result = runLvmTool({QStringLiteral("vgchange"), option, vgName}, m_log);
     if (result == 0 && toolSet() == ToolSet::Current)
         return verifyActivation(lvStatus == 1);
-    emit output(log);
+    emit output(m_log);
     if (result != 0)
         return result;
     getBasics();
@@ -139,32 +139,37 @@ int Vg::verifyActivation(bool active)
             wrong.append(getLv(index)->name());
     }
     if (!wrong.isEmpty()) {
-        log += active ? QStringLiteral("Volume group %1 not activated: %2 stayed inactive\n")
-                            .arg(vgName, wrong.join(QStringLiteral(", ")))
-                      : QStringLiteral("Volume group %1 not deactivated: %2 stayed active\n")
-                            .arg(vgName, wrong.join(QStringLiteral(", ")));
+        m_log += active ? QStringLiteral("Volume group %1 not activated: %2 stayed inactive\n")
+                              .arg(vgName, wrong.join(QStringLiteral(", ")))
+                        : QStringLiteral("Volume group %1 not deactivated: %2 stayed active\n")
+                              .arg(vgName, wrong.join(QStringLiteral(", ")));
     }
-    emit output(log);
+    emit output(m_log);
     return wrong.isEmpty() ? 0 : -1;
 }
 
 int Vg::freeze()
 {
-    GroupChangeHold hold(this);
-    const int result = runLvmTool({QStringLiteral("vgchange"), QStringLiteral("-xn"), vgName}, log);
-    emit output(log);
-    if (result == 0) {
-        getBasics();
-        emit resizabilityChanged(isResizable());
-    }
-    return result;
+    return changeResizability(QStringLiteral("-xn"));
 }
 
 int Vg::defreeze()
 {
+    return changeResizability(QStringLiteral("-xy"));
+}
+
+// One LVM step with this group's transcript: the transcript is the tool's output, announced.
+int Vg::runLvmStep(const QStringList& args)
+{
+    const int result = runLvmTool(args, m_log);
+    emit output(m_log);
+    return result;
+}
+
+int Vg::changeResizability(const QString& option)
+{
     GroupChangeHold hold(this);
-    const int result = runLvmTool({QStringLiteral("vgchange"), QStringLiteral("-xy"), vgName}, log);
-    emit output(log);
+    const int result = runLvmStep({QStringLiteral("vgchange"), option, vgName});
     if (result == 0) {
         getBasics();
         emit resizabilityChanged(isResizable());
@@ -175,8 +180,7 @@ int Vg::defreeze()
 int Vg::remove()
 {
     GroupChangeHold hold(this); // lets go of nothing once the group is gone
-    const int result = runLvmTool({QStringLiteral("vgremove"), vgName}, log);
-    emit output(log);
+    const int result = runLvmStep({QStringLiteral("vgremove"), vgName});
     if (result != 0)
         return result;
     // The receiver deletes this group while `removed` is delivered: hand it a copy of the name
@@ -191,8 +195,7 @@ int Vg::rename(const QString& newName)
     GroupChangeHold hold(this);
     const QString oldName = vgName;
     const QString simplifiedName = newName.simplified();
-    const int result = runLvmTool({QStringLiteral("vgrename"), vgName, simplifiedName}, log);
-    emit output(log);
+    const int result = runLvmStep({QStringLiteral("vgrename"), vgName, simplifiedName});
     if (result != 0)
         return result;
     // Assigned in place: every Lv of the group holds a reference to this very string.
@@ -215,16 +218,16 @@ int Vg::extend(const QStringList& pvList)
     QString text;
     bool touched = false;
     const int prepared = createPvTracked(pvList, text, touched);
-    log += text;
+    m_log += text;
     if (prepared != 0) {
         if (touched)
             emit pvsChanged(pvList);
-        emit output(log);
+        emit output(m_log);
         return prepared;
     }
 
     const int result = runLvmTool(QStringList{QStringLiteral("vgextend"), vgName} + pvList, text);
-    log += text;
+    m_log += text;
     if (result == 0) {
         Reader::Scope scope;
         getBasics();
@@ -233,7 +236,7 @@ int Vg::extend(const QStringList& pvList)
     } else {
         emit pvsChanged(pvList);
     }
-    emit output(log);
+    emit output(m_log);
     return result;
 }
 
@@ -251,8 +254,7 @@ QHash<QString, QString> Vg::physicalVolumeGroups() const
 int Vg::reduce(const QStringList& pvList)
 {
     GroupChangeHold hold(this);
-    const int result = runLvmTool(QStringList{QStringLiteral("vgreduce"), vgName} + pvList, log);
-    emit output(log);
+    const int result = runLvmStep(QStringList{QStringLiteral("vgreduce"), vgName} + pvList);
     if (result != 0)
         return result;
     Reader::Scope scope;
@@ -285,17 +287,17 @@ int Vg::createLv(const QStringList& request)
     const bool nameWasTaken = hasLv(lvName);
 
     const QStringList args = QStringList{QStringLiteral("lvcreate")} + request.mid(1);
-    const int result = runLvmTool(args, log);
+    const int result = runLvmTool(args, m_log);
     if (result != 0) {
-        emit output(log);
+        emit output(m_log);
         return result;
     }
 
     if (nameWasTaken) {
-        log += kMakeFsManually;
+        m_log += kMakeFsManually;
         // The group has one more volume whose name is unknown here; at least its figures are current.
         getBasics();
-        emit output(log);
+        emit output(m_log);
         return kVolumeWithoutFileSystem;
     }
 
@@ -305,22 +307,22 @@ int Vg::createLv(const QStringList& request)
     if (!maker.program.isEmpty()) {
         QString text;
         made = runcmd(maker.program, maker.options + QStringList{path() + QLatin1Char('/') + lvName}, text);
-        log += text;
+        m_log += text;
     }
     int code = 0;
     // A file system asked for but not made (failed, or of a kind there is no maker for) is
     // never reported as done.
     if (made != 0 || (!maker.makesFileSystem && !isNoFileSystem(request.at(0)))) {
-        log += kMakeFsManually;
+        m_log += kMakeFsManually;
         code = kVolumeWithoutFileSystem;
     }
 
-    slotNewLv(lvName, false, false);
+    registerNewLv(lvName, false, false, nullptr);
     if (!hasLv(lvName)) {
-        log += QStringLiteral("\nDynamic Partition not created: lvcreate reported success, but %1 does not exist\n")
-                   .arg(path() + QLatin1Char('/') + lvName);
+        m_log += QStringLiteral("\nDynamic Partition not created: lvcreate reported success, but %1 does not exist\n")
+                     .arg(path() + QLatin1Char('/') + lvName);
         code = -1;
     }
-    emit output(log);
+    emit output(m_log);
     return code;
 }

@@ -1,5 +1,6 @@
 // Jobs on both tool sets: discovery into an empty Roz, changes whose lines stream while the event
 // loop runs, cancel between programs, queued order, refusals, and a Roz deleted mid-way.
+#include "itemmodels.h"
 #include "jobs.h"
 #include "modeldump.h"
 #include "modeltest.h"
@@ -190,7 +191,8 @@ TEST_P(Jobs, CancelStopsTheNextChangeButTheModelStillFollowsTheMachine)
     EXPECT_TRUE(job->isCancelRequested());
     EXPECT_FALSE(record.result.ok);
     EXPECT_EQ(record.result.failedStep, "e2fsck");
-    EXPECT_TRUE(record.result.message.contains("cancelled")) << record.result.message.toStdString();
+    EXPECT_TRUE(record.result.message.startsWith("Cancelled before /sbin/e2fsck"))
+        << record.result.message.toStdString();
     // lvextend ran to its end; the file-system tools never started; the model shows the new size.
     EXPECT_GT(stateExtents(*sim, "my-vg", "scratch_1"), before);
     for (const QStringList& call : sim->calls())
@@ -202,30 +204,35 @@ TEST_P(Jobs, CancelStopsTheNextChangeButTheModelStillFollowsTheMachine)
 TEST_P(Jobs, QueuedJobsRunInOrderAndRefuseWhatIsGoneOrCancelled)
 {
     Roz roz;
+    LogicalTreeModel rows(&roz);
     Vg* vg = roz.getLvm()->getVg("my-vg");
     Lv* music = vg->getLv("music");
-    JobRecord first, second, removed, third, cancelled;
+    Lv* home = vg->getLv("home");
+    JobRecord first, second, removed, third, snapshotRecord, cancelled;
     QStringList order;
     Job* renameTwice = roz.submit("rename", music, [music] { return renameVolume(*music, "tunes"); });
     Job* again = roz.submit("rename again", music, [vg] { return renameVolume(*vg->getLv("tunes"), "songs"); });
     Job* remove = roz.submit("remove", music, [music] { return removeVolume(*music); });
     Job* late = roz.submit("grow removed", music, [music] { return growVolume(*music, 4096 * kMiB); });
+    Job* snapshot = roz.submit("snapshot", home, [home] { return snapshotVolume(*home, "home.new", 64 * kMiB); });
     Job* dropped = roz.submit("never", vg, [] { return OperationResult{true, {}, 0, {}}; });
     dropped->cancel();
     for (auto [job, record] : {std::pair{renameTwice, &first},
                                {again, &second},
                                {remove, &removed},
                                {late, &third},
+                               {snapshot, &snapshotRecord},
                                {dropped, &cancelled}}) {
         record->watch(job);
         QObject::connect(job, &Job::started, [&order, job] { order << job->title(); });
     }
     std::vector<std::unique_ptr<Job>> owned;
-    for (Job* job : {renameTwice, again, remove, late, dropped})
+    for (Job* job : {renameTwice, again, remove, late, snapshot, dropped})
         owned.emplace_back(job);
     spinUntil([&] { return cancelled.finished; });
 
-    EXPECT_EQ(order, QStringList({"rename", "rename again", "remove", "grow removed", "never"}));
+    EXPECT_EQ(order, QStringList({"rename", "rename again", "remove", "grow removed", "snapshot", "never"}));
+    EXPECT_TRUE(snapshotRecord.result.ok) << snapshotRecord.result.message.toStdString();
     EXPECT_TRUE(first.result.ok && second.result.ok && removed.result.ok) << second.result.message.toStdString();
     EXPECT_EQ(stateVolume(*sim, "my-vg", "songs"), QJsonObject());
     EXPECT_TRUE(third.result.refused());
@@ -233,6 +240,17 @@ TEST_P(Jobs, QueuedJobsRunInOrderAndRefuseWhatIsGoneOrCancelled)
     EXPECT_TRUE(cancelled.result.refused());
     EXPECT_EQ(cancelled.result.message, "Cancelled before it started");
     EXPECT_EQ(dumpModel(roz).text(), freshDump().text());
+    // The item model saw every change whole, though each was announced while its reads still ran.
+    QCoreApplication::processEvents();
+    const QModelIndex group = rows.index(0, 0);
+    QStringList shown;
+    for (int row = 0; row < rows.rowCount(group); ++row)
+        shown << rows.index(row, 0, group).data(NameRole).toString();
+    QStringList held;
+    for (const Lv* lv : vg->lvs())
+        held << lv->name();
+    EXPECT_EQ(shown, held);
+    EXPECT_TRUE(held.contains("home.new"));
 }
 
 TEST_P(Jobs, ASynchronousCallDuringAJobsWaitIsRefusedAndChangesNothing)
