@@ -1,13 +1,18 @@
-// The demo window: two tree views over the item models, a toolbar of operations, a transcript.
+// The demo window: two tree views over the item models, a toolbar of operations run as jobs, their
+// progress and a live transcript.
 #include "demowindow.h"
 
 #include "itemmodels.h"
 #include "operations.h"
 #include "roz.h"
 
+#include <QBoxLayout>
 #include <QHeaderView>
 #include <QInputDialog>
+#include <QLabel>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QSplitter>
 #include <QToolBar>
 #include <QTreeView>
@@ -39,21 +44,54 @@ DemoWindow::DemoWindow(Roz* roz, QWidget* parent)
     m_logicalView = treeView(m_logical, trees);
     trees->addWidget(m_physicalView);
     trees->addWidget(m_logicalView);
-    m_transcript = new QPlainTextEdit;
-    m_transcript->setReadOnly(true);
-    m_transcript->setPlaceholderText(tr("The tools' transcript appears here."));
     auto* page = new QSplitter(Qt::Vertical);
     page->addWidget(trees);
-    page->addWidget(m_transcript);
+    page->addWidget(buildProgressArea());
     page->setStretchFactor(0, 3);
     setCentralWidget(page);
     buildToolBar();
     resize(1200, 700);
+    updateProgressArea();
+    refresh();
+}
+
+QWidget* DemoWindow::buildProgressArea()
+{
+    m_progress = new QProgressBar;
+    m_progress->setTextVisible(false);
+    m_progress->setMaximumWidth(200);
+    m_status = new QLabel(tr("Idle"));
+    m_queue = new QLabel;
+    m_cancel = new QPushButton(tr("Cancel"));
+    connect(m_cancel, &QPushButton::clicked, this, [this] {
+        if (m_running)
+            m_running->cancel();
+    });
+    auto* row = new QHBoxLayout;
+    row->addWidget(m_progress);
+    row->addWidget(m_status, 1);
+    row->addWidget(m_queue);
+    row->addWidget(m_cancel);
+
+    m_transcript = new QPlainTextEdit;
+    m_transcript->setReadOnly(true);
+    m_transcript->setPlaceholderText(tr("The tools' transcript appears here."));
+    auto* area = new QWidget;
+    auto* column = new QVBoxLayout(area);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addLayout(row);
+    column->addWidget(m_transcript);
+    return area;
 }
 
 QString DemoWindow::transcript() const
 {
     return m_transcript->toPlainText();
+}
+
+QString DemoWindow::status() const
+{
+    return m_status->text();
 }
 
 void DemoWindow::buildToolBar()
@@ -91,6 +129,8 @@ void DemoWindow::buildToolBar()
     });
     bar->addAction(tr("Activate"), this, [this] { setGroupActive(selection().first, true); });
     bar->addAction(tr("Deactivate"), this, [this] { setGroupActive(selection().first, false); });
+    bar->addSeparator();
+    bar->addAction(tr("Refresh"), this, &DemoWindow::refresh);
 }
 
 QPair<QString, QString> DemoWindow::selection() const
@@ -103,24 +143,68 @@ QPair<QString, QString> DemoWindow::selection() const
     return {current.parent().data(NameRole).toString(), current.data(NameRole).toString()};
 }
 
-int DemoWindow::perform(const QString& what, QObject* source, const std::function<OperationResult()>& operation)
+template <typename Target, typename Change>
+Job* DemoWindow::perform(const QString& title, Target* target, Change change)
 {
-    if (!source) {
-        m_transcript->appendPlainText(tr("%1: no such object").arg(what));
-        return -1;
+    if (!target) {
+        m_transcript->appendPlainText(tr("— %1: no such object").arg(title));
+        return nullptr;
     }
-    // Every model object has an output(QString) signal carrying its transcript.
-    const auto connection = connect(source, SIGNAL(output(QString)), m_transcript, SLOT(setPlainText(QString)));
-    const OperationResult result = operation();
-    disconnect(connection);
+    // Jobs ahead of this one may remove or rename the object: the job is refused if it is gone
+    // when its turn comes, and the guard keeps the call from reaching a deleted object anyway.
+    return follow(m_roz->submit(title, target, [object = QPointer<Target>(target), change] {
+        return object ? change(*object) : OperationResult{false, QString(), -1, tr("The object is gone")};
+    }));
+}
+
+Job* DemoWindow::follow(Job* job)
+{
+    m_pending.append(job);
+    const QString title = job->title();
+    connect(job, &Job::started, this, [this, job, title] {
+        m_running = job;
+        m_transcript->appendPlainText(tr("» %1").arg(title));
+        updateProgressArea();
+    });
+    connect(job, &Job::progress, this,
+            [this](int step, const QString& program) { m_status->setText(tr("step %1: %2").arg(step).arg(program)); });
+    connect(job, &Job::line, m_transcript, &QPlainTextEdit::appendPlainText);
+    connect(job, &Job::finished, this, [this, job, title](const OperationResult& result) {
+        m_pending.removeOne(job);
+        m_running = nullptr;
+        // The models' own refreshes may have run during the job's last reads, before the objects
+        // those reads make were in place; bring the rows in line with where the job left them.
+        m_logical->refresh();
+        m_physical->refresh();
+        showResult(title, result);
+        updateProgressArea();
+    });
+    updateProgressArea();
+    return job;
+}
+
+void DemoWindow::showResult(const QString& title, const OperationResult& result)
+{
+    QString text;
     if (result.ok)
-        m_transcript->appendPlainText(tr("— %1: done").arg(what));
+        text = tr("%1: done").arg(title);
     else if (result.refused())
-        m_transcript->appendPlainText(tr("— %1: refused: %2").arg(what, result.message));
+        text = tr("%1: refused: %2").arg(title, result.message);
     else
-        m_transcript->appendPlainText(
-            tr("— %1: %2 failed (%3): %4").arg(what, result.failedStep).arg(result.exitCode).arg(result.message));
-    return result.exitCode;
+        text = tr("%1: %2 failed (%3): %4").arg(title, result.failedStep).arg(result.exitCode).arg(result.message);
+    m_transcript->appendPlainText(QStringLiteral("— ") + text);
+    m_status->setText(text);
+}
+
+// The number of programs a job runs is not known ahead, so the bar only says whether one runs.
+void DemoWindow::updateProgressArea()
+{
+    const bool busy = !m_pending.isEmpty();
+    m_progress->setRange(0, busy ? 0 : 1);
+    m_progress->setValue(busy ? 0 : 1);
+    m_cancel->setEnabled(!m_running.isNull());
+    const int waiting = m_pending.size() - (m_running ? 1 : 0);
+    m_queue->setText(waiting > 0 ? tr("%n waiting", nullptr, waiting) : QString());
 }
 
 namespace {
@@ -140,18 +224,16 @@ FileSystem fileSystemNamed(const QString& name)
 
 } // namespace
 
-int DemoWindow::createGroup(const QString& name, const QStringList& partitions, int extentMiB)
+Job* DemoWindow::createGroup(const QString& name, const QStringList& partitions, int extentMiB)
 {
-    Lvm* lvm = m_roz->getLvm();
-    return perform(tr("create group %1").arg(name), lvm,
-                   [=] { return ::createGroup(*lvm, name, partitions, extentMiB * kMiB); });
+    return perform(tr("create group %1").arg(name), m_roz->getLvm(),
+                   [=](Lvm& lvm) { return ::createGroup(lvm, name, partitions, extentMiB * kMiB); });
 }
 
-int DemoWindow::createVolume(const QString& group, const QString& name, int sizeMiB, const QString& fileSystem)
+Job* DemoWindow::createVolume(const QString& group, const QString& name, int sizeMiB, const QString& fileSystem)
 {
-    Vg* vg = m_roz->getLvm()->getVg(group);
-    return perform(tr("create volume %1/%2").arg(group, name), vg,
-                   [=] { return ::createVolume(*vg, name, sizeMiB * kMiB, fileSystemNamed(fileSystem)); });
+    return perform(tr("create volume %1/%2").arg(group, name), m_roz->getLvm()->getVg(group),
+                   [=](Vg& vg) { return ::createVolume(vg, name, sizeMiB * kMiB, fileSystemNamed(fileSystem)); });
 }
 
 Lv* DemoWindow::volume(const QString& group, const QString& name) const
@@ -160,34 +242,36 @@ Lv* DemoWindow::volume(const QString& group, const QString& name) const
     return vg ? vg->getLv(name) : nullptr;
 }
 
-int DemoWindow::growVolume(const QString& group, const QString& name, int sizeMiB)
+Job* DemoWindow::growVolume(const QString& group, const QString& name, int sizeMiB)
 {
-    Lv* lv = volume(group, name);
-    return perform(tr("grow %1/%2").arg(group, name), lv, [=] { return ::growVolume(*lv, sizeMiB * kMiB); });
+    return perform(tr("grow %1/%2").arg(group, name), volume(group, name),
+                   [=](Lv& lv) { return ::growVolume(lv, sizeMiB * kMiB); });
 }
 
-int DemoWindow::snapshotVolume(const QString& group, const QString& name, const QString& snapshot, int sizeMiB)
+Job* DemoWindow::snapshotVolume(const QString& group, const QString& name, const QString& snapshot, int sizeMiB)
 {
-    Lv* lv = volume(group, name);
-    return perform(tr("snapshot %1/%2").arg(group, name), lv,
-                   [=] { return ::snapshotVolume(*lv, snapshot, sizeMiB * kMiB); });
+    return perform(tr("snapshot %1/%2").arg(group, name), volume(group, name),
+                   [=](Lv& lv) { return ::snapshotVolume(lv, snapshot, sizeMiB * kMiB); });
 }
 
-int DemoWindow::renameVolume(const QString& group, const QString& name, const QString& newName)
+Job* DemoWindow::renameVolume(const QString& group, const QString& name, const QString& newName)
 {
-    Lv* lv = volume(group, name);
-    return perform(tr("rename %1/%2").arg(group, name), lv, [=] { return ::renameVolume(*lv, newName); });
+    return perform(tr("rename %1/%2").arg(group, name), volume(group, name),
+                   [=](Lv& lv) { return ::renameVolume(lv, newName); });
 }
 
-int DemoWindow::removeVolume(const QString& group, const QString& name)
+Job* DemoWindow::removeVolume(const QString& group, const QString& name)
 {
-    Lv* lv = volume(group, name);
-    return perform(tr("remove %1/%2").arg(group, name), lv, [=] { return ::removeVolume(*lv); });
+    return perform(tr("remove %1/%2").arg(group, name), volume(group, name), [](Lv& lv) { return ::removeVolume(lv); });
 }
 
-int DemoWindow::setGroupActive(const QString& group, bool active)
+Job* DemoWindow::setGroupActive(const QString& group, bool active)
 {
-    Vg* vg = m_roz->getLvm()->getVg(group);
-    return perform(tr("%1 %2").arg(active ? tr("activate") : tr("deactivate"), group), vg,
-                   [=] { return active ? activateGroup(*vg) : deactivateGroup(*vg); });
+    return perform(tr("%1 %2").arg(active ? tr("activate") : tr("deactivate"), group), m_roz->getLvm()->getVg(group),
+                   [=](Vg& vg) { return active ? activateGroup(vg) : deactivateGroup(vg); });
+}
+
+Job* DemoWindow::refresh()
+{
+    return follow(m_roz->discover());
 }

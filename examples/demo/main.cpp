@@ -23,7 +23,8 @@ int main(int argc, char** argv)
         }
     }
     setSystemRoot(root);
-    Roz roz;
+    // Nothing read yet: the window shows at once and fills as its discovery job ends.
+    Roz roz(Roz::Start::Empty);
     DemoWindow window(&roz);
     window.show();
     return app.exec();
