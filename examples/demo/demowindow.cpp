@@ -172,10 +172,6 @@ Job* DemoWindow::follow(Job* job)
     connect(job, &Job::finished, this, [this, job, title](const OperationResult& result) {
         m_pending.removeOne(job);
         m_running = nullptr;
-        // The models' own refreshes may have run during the job's last reads, before the objects
-        // those reads make were in place; bring the rows in line with where the job left them.
-        m_logical->refresh();
-        m_physical->refresh();
         showResult(title, result);
         updateProgressArea();
     });
