@@ -22,10 +22,19 @@ struct ThreadJobs {
     QList<QPointer<Job>> queue;
     Job* running = nullptr;
     int waitDepth = 0; // inside a wait for a program or a breath: the event loop runs above the job
-    bool startPosted = false;
     QElapsedTimer sinceLoopRan;
     QList<QPointer<QObject>> deleteAfterJob;
     QString cancelledBefore; // the first program the running job's cancel kept from starting
+    // What the start of the next job is posted to: a job may be deleted before the post arrives.
+    std::unique_ptr<QObject> poster;
+
+    // An extra post finds the queue empty or a job running, and does nothing.
+    void postStart()
+    {
+        if (!poster)
+            poster = std::make_unique<QObject>();
+        QMetaObject::invokeMethod(poster.get(), &JobRunner::startNext, Qt::QueuedConnection);
+    }
 };
 
 thread_local ThreadJobs jobs;
@@ -95,20 +104,21 @@ Job* JobRunner::enqueue(const QString& title, QObject* owner, QObject* target, s
     auto* job = new Job(title, owner, target, std::move(work));
     job->m_discovery = discovery;
     jobs.queue.append(job);
-    if (!jobs.startPosted && !jobs.running) {
-        jobs.startPosted = true;
-        QMetaObject::invokeMethod(job, &JobRunner::startNext, Qt::QueuedConnection);
-    }
+    if (!jobs.running)
+        jobs.postStart();
     return job;
 }
 
 void JobRunner::startNext()
 {
-    jobs.startPosted = false;
-    while (!jobs.running && !jobs.queue.isEmpty()) {
-        QPointer<Job> next = jobs.queue.takeFirst();
-        if (next)
+    if (jobs.running)
+        return; // posted again when the running one ends
+    while (!jobs.queue.isEmpty()) {
+        const QPointer<Job> next = jobs.queue.takeFirst();
+        if (next) {
             run(next);
+            return;
+        }
     }
 }
 
@@ -148,12 +158,8 @@ void JobRunner::run(Job* job)
             job->deleteLater();
     }
     // The next job starts on a later turn, so that what this one announced is seen first.
-    for (const QPointer<Job>& queued : std::as_const(jobs.queue)) {
-        if (queued && !jobs.startPosted) {
-            jobs.startPosted = true;
-            QMetaObject::invokeMethod(queued.data(), &JobRunner::startNext, Qt::QueuedConnection);
-        }
-    }
+    if (!jobs.queue.isEmpty())
+        jobs.postStart();
 }
 
 bool JobRunner::busy()

@@ -65,8 +65,10 @@ public:
     // Deletes `object` once the running job has ended (at once when none runs).
     static void deleteWhenIdle(QObject* object);
 
-private:
+    // Starts the first queued job unless one runs; posted to the next event-loop turn.
     static void startNext();
+
+private:
     static void run(Job* job);
 };
 

@@ -55,6 +55,7 @@ struct JobRecord {
 void spinUntil(const std::function<bool()>& done)
 {
     QTimer guard;
+    guard.setSingleShot(true);
     guard.start(30000);
     while (!done() && guard.isActive())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
