@@ -5,6 +5,7 @@
 #include "jobrunner_p.h"
 
 #include "lvmparse_p.h"
+#include "programs_p.h"
 #include "toolstream_p.h"
 #include "utils.h"
 
@@ -22,12 +23,12 @@ QByteArray firstLineOf(const QString& commandLine)
 
 QString vgdisplayCommand(const QString& opt, const QString& vgName)
 {
-    return QStringLiteral("/sbin/lvm.static vgdisplay -c %1 %2 2>/dev/null").arg(opt, vgName);
+    return classicLvmCommand("vgdisplay -c %1 %2 2>/dev/null").arg(opt, vgName);
 }
 
 QString lvdisplayCommand(const char* form, const QString& opt, const QString& path)
 {
-    return QString::fromLatin1(form).arg(opt, path);
+    return classicLvmCommand(form).arg(opt, path);
 }
 
 // The first line of the colon form; a volume that "is not active" is asked again with "-D".
@@ -35,14 +36,13 @@ LvRecord readColonRecord(const QString& volumePath, bool& retried)
 {
     QByteArray line;
     {
-        ToolStream colon(lvdisplayCommand("/sbin/lvm.static lvdisplay -c %1 %2 2>/dev/null", QString(), volumePath));
+        ToolStream colon(lvdisplayCommand("lvdisplay -c %1 %2 2>/dev/null", QString(), volumePath));
         colon.readLine(line);
     }
     retried = isLvNotActiveLine(line);
     if (retried) {
         line.clear();
-        ToolStream colon(
-            lvdisplayCommand("/sbin/lvm.static lvdisplay -c %1 %2 2>&1", QStringLiteral("-D"), volumePath));
+        ToolStream colon(lvdisplayCommand("lvdisplay -c %1 %2 2>&1", QStringLiteral("-D"), volumePath));
         colon.readLine(line);
     }
     return parseLvdisplayRecord(line);
@@ -57,7 +57,7 @@ struct PlainListing {
 // a snapshot's "COW-table LE" line gives the size of its copy-on-write area.
 PlainListing readPlainListing(const QString& volumePath, const QString& opt, int status)
 {
-    ToolStream plain(lvdisplayCommand("/sbin/lvm.static lvdisplay %1 %2 2>&1", opt, volumePath));
+    ToolStream plain(lvdisplayCommand("lvdisplay %1 %2 2>&1", opt, volumePath));
     PlainListing listing;
     listing.status = status;
     QByteArray line;
@@ -147,7 +147,7 @@ namespace ClassicReader {
 GroupListing readGroupListing()
 {
     GroupListing listing;
-    const CheckedLines scan = readToolLinesChecked(QStringLiteral("/sbin/lvm.static vgscan 2>&1"));
+    const CheckedLines scan = readToolLinesChecked(classicLvmCommand("vgscan 2>&1"));
     if (!scan.problem.isEmpty())
         listing.problems.append(scan.problem);
     for (const QByteArray& line : scan.lines) {
@@ -172,7 +172,7 @@ GroupRecord readGroupFigures(const QString& vgName)
 QString readGroupPvs(const QString& vgName)
 {
     QString pvs = QStringLiteral("");
-    ToolStream pvscan(QStringLiteral("/sbin/lvm.static pvscan 2>&1"));
+    ToolStream pvscan(classicLvmCommand("pvscan 2>&1"));
     QByteArray line;
     while (pvscan.readLine(line)) {
         const PvscanEntry entry = parsePvscanLine(line);
@@ -186,7 +186,7 @@ QString readGroupPvs(const QString& vgName)
 VolumeListing readVolumeListing(const QString& vgName)
 {
     VolumeListing listing;
-    const CheckedLines scan = readToolLinesChecked(QStringLiteral("/sbin/lvm.static lvscan -D 2>&1"));
+    const CheckedLines scan = readToolLinesChecked(classicLvmCommand("lvscan -D 2>&1"));
     if (!scan.problem.isEmpty())
         listing.problems.append(scan.problem);
     for (const QByteArray& line : scan.lines) {
@@ -210,7 +210,7 @@ VolumeRecord readVolume(const QString& vgName, const QString& lvName, bool wasOr
     record.figures.status = listing.status;
     record.cowLe = listing.cowLe;
 
-    ToolStream verbose(lvdisplayCommand("/sbin/lvm.static lvdisplay -v %1 %2 2>&1", opt, volumePath));
+    ToolStream verbose(lvdisplayCommand("lvdisplay -v %1 %2 2>&1", opt, volumePath));
     readSnapshotLinks(verbose, volumePath, wasOrigin, wasSnapshot, record);
     // The verbose stream stays open across the file-system probe.
     {
@@ -225,15 +225,14 @@ VolumeRecord readVolume(const QString& vgName, const QString& lvName, bool wasOr
 QString readVolumePvs(const QString& vgName, const QString& lvName)
 {
     const QString volumePath = volumePathOf(vgName, lvName);
-    auto map = std::make_unique<ToolStream>(
-        lvdisplayCommand("/sbin/lvm.static lvdisplay -m %1 %2 2>&1", QString(), volumePath));
+    auto map = std::make_unique<ToolStream>(lvdisplayCommand("lvdisplay -m %1 %2 2>&1", QString(), volumePath));
     QByteArray firstLine;
     map->readLine(firstLine);
     if (isLvNotActiveLine(firstLine)) {
         // An inactive volume's extents come from the verbose form; its first line is skipped too.
         map.reset();
-        map = std::make_unique<ToolStream>(
-            lvdisplayCommand("/sbin/lvm.static lvdisplay -v %1 %2 2>&1", QStringLiteral("-D"), volumePath));
+        map =
+            std::make_unique<ToolStream>(lvdisplayCommand("lvdisplay -v %1 %2 2>&1", QStringLiteral("-D"), volumePath));
         map->readLine(firstLine);
     }
     return collectPhysicalVolumes(*map);

@@ -3,6 +3,7 @@
 #include "classicreader_p.h"
 
 #include "diskparse_p.h"
+#include "programs_p.h"
 #include "toolstream_p.h"
 #include "utils.h"
 
@@ -77,8 +78,8 @@ PartitionRecord probePartition(const QString& name, const QString& deviceLine)
     MyDebug(QStringLiteral("Partition ") + name + QStringLiteral("'s system is: ") + record.system);
 
     if (record.pv) {
-        const PvRecord pv = parsePvDisplayColon(decodeLines(
-            readToolLines(QStringLiteral("/sbin/lvm.static pvdisplay -c %1 2>&1").arg(partitionPathOf(name)))));
+        const PvRecord pv = parsePvDisplayColon(
+            decodeLines(readToolLines(classicLvmCommand("pvdisplay -c %1 2>&1").arg(partitionPathOf(name)))));
         // An orphan physical volume says nothing about a group: what the partition had stays.
         if (pv.noLabel)
             record.pv = false;
@@ -99,7 +100,7 @@ PartitionRecord probePartition(const QString& name, const QString& deviceLine)
 QString readPartitionLvs(const QString& name)
 {
     // Only the table is wanted: stop reading once it has ended.
-    ToolStream stream(QStringLiteral("/sbin/lvm.static pvdisplay -v %1 2>&1").arg(partitionPathOf(name)));
+    ToolStream stream(classicLvmCommand("pvdisplay -v %1 2>&1").arg(partitionPathOf(name)));
     LvTableScanner scanner;
     QByteArray line;
     while (stream.readLine(line) && scanner.addLine(QString::fromLocal8Bit(line))) {

@@ -12,7 +12,7 @@ QString classicPath(Program program)
 {
     switch (program) {
     case Program::Lvm:
-        return QStringLiteral("/sbin/lvm.static");
+        return QLatin1String(kClassicLvm);
     case Program::Parted:
         return QStringLiteral("/sbin/parted");
     case Program::MakeExt:
@@ -39,7 +39,7 @@ QString currentPath(Program program)
 {
     switch (program) {
     case Program::Lvm:
-        return firstPresentPath({"/sbin/lvm", "/usr/sbin/lvm"});
+        return firstPresentPath({kCurrentLvm, kCurrentLvmElsewhere});
     case Program::Parted:
         return firstPresentPath({"/sbin/parted", "/usr/sbin/parted"});
     case Program::MakeExt:

@@ -7,6 +7,17 @@
 
 #include <initializer_list>
 
+// The LVM tool of each set: the classic static binary, and today's in either of its places.
+inline constexpr char kClassicLvm[] = "/sbin/lvm.static";
+inline constexpr char kCurrentLvm[] = "/sbin/lvm";
+inline constexpr char kCurrentLvmElsewhere[] = "/usr/sbin/lvm";
+
+// A classic LVM command line: "/sbin/lvm.static " followed by `rest`.
+inline QString classicLvmCommand(const char* rest)
+{
+    return QLatin1String(kClassicLvm) + QLatin1Char(' ') + QLatin1String(rest);
+}
+
 enum class Program { Lvm, Parted, MakeExt, CheckExt, ResizeExt, MakeReiser, ResizeReiser, List, Lsblk, Blkid };
 
 // The path (without the system root) the library starts `program` as. Classic: the fixed paths

@@ -1,6 +1,8 @@
 // Which generation of tools the machine under the system root speaks, and the forced choice.
 #include "utils.h"
 
+#include "programs_p.h"
+
 #include "toolstream_p.h"
 
 #include <QFileInfo>
@@ -26,9 +28,9 @@ ToolSet toolSet()
 {
     if (forcedToolSet())
         return *forcedToolSet();
-    if (existsUnderRoot("/sbin/lvm.static"))
+    if (existsUnderRoot(kClassicLvm))
         return ToolSet::Classic;
-    if (existsUnderRoot("/sbin/lvm") || existsUnderRoot("/usr/sbin/lvm"))
+    if (existsUnderRoot(kCurrentLvm) || existsUnderRoot(kCurrentLvmElsewhere))
         return ToolSet::Current;
     return ToolSet::Classic;
 }

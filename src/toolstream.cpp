@@ -4,6 +4,7 @@
 #include "assertsites_p.h"
 
 #include "jobrunner_p.h"
+#include "programs_p.h"
 
 #include <cstring>
 
@@ -296,9 +297,9 @@ QString readProblem(const ToolCommand& command, int startError, int status)
     if (startError != 0) {
         // Without the classic LVM tool the library had looked for today's first: say so.
         QString lookedFor = hostPath(command.program);
-        if (startError == ENOENT && command.program == QLatin1String("/sbin/lvm.static"))
+        if (startError == ENOENT && command.program == QLatin1String(kClassicLvm))
             lookedFor += QStringLiteral(", then %1 and %2")
-                             .arg(hostPath(QStringLiteral("/sbin/lvm")), hostPath(QStringLiteral("/usr/sbin/lvm")));
+                             .arg(hostPath(QLatin1String(kCurrentLvm)), hostPath(QLatin1String(kCurrentLvmElsewhere)));
         return QStringLiteral("could not run %1 (looked for %2): %3")
             .arg(what, lookedFor, QString::fromLocal8Bit(std::strerror(startError)));
     }
