@@ -125,18 +125,18 @@ QString lvPathOfTableRow(const QString& row)
 
 bool LvTableScanner::addLine(const QString& line)
 {
-    switch (state_) {
+    switch (m_state) {
     case State::BeforeHeader:
         if (line.contains(QLatin1String(kLvTableHeader)))
-            state_ = State::InTable;
+            m_state = State::InTable;
         return true;
     case State::InTable:
         // A row of blanks ends the table as an empty one does; it names no volume.
         if (line.trimmed().isEmpty()) {
-            state_ = State::Done;
+            m_state = State::Done;
             return false;
         }
-        paths_.append(lvPathOfTableRow(line));
+        m_paths.append(lvPathOfTableRow(line));
         return true;
     case State::Done:
         return false;

@@ -68,12 +68,12 @@ class LvTableScanner
 public:
     // Takes one line; false once the table is over (further lines would be ignored).
     bool addLine(const QString& line);
-    QStringList paths() const { return paths_; }
+    QStringList paths() const { return m_paths; }
 
 private:
     enum class State { BeforeHeader, InTable, Done };
-    State state_ = State::BeforeHeader;
-    QStringList paths_;
+    State m_state = State::BeforeHeader;
+    QStringList m_paths;
 };
 
 // The LV paths of a whole "pvdisplay -v" output.

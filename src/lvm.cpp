@@ -37,16 +37,16 @@ Lvm::Lvm(QObject* parent, EmptyTag) : QObject(parent) {}
 Lvm::~Lvm()
 {
     // First to last, as the groups were added, before anything of the manager goes.
-    const QList<Vg*> groups = std::exchange(vgList, {});
+    const QList<Vg*> groups = std::exchange(m_vgList, {});
     qDeleteAll(groups);
 }
 
 void Lvm::clear()
 {
-    while (!vgList.isEmpty())
+    while (!m_vgList.isEmpty())
         deleteVg(0);
     m_problems.clear();
-    errorVgList.clear();
+    m_errorVgList.clear();
 }
 
 void Lvm::findVg()
@@ -56,9 +56,9 @@ void Lvm::findVg()
     Reader::Scope scope;
     const GroupListing listing = Reader::readGroupListing();
     m_problems += listing.problems;
-    errorVgList += listing.unreadable;
+    m_errorVgList += listing.unreadable;
     for (const QString& vgName : listing.found) {
-        if (!errorVgList.contains(vgName))
+        if (!m_errorVgList.contains(vgName))
             addVg(vgName);
     }
 }
@@ -69,7 +69,7 @@ void Lvm::addVg(const QString& vgName)
     if (!vg)
         checkPointerAt(AssertSites::kGroupAllocation);
     connect(vg, &Vg::removed, this, &Lvm::slotRemoveVg);
-    connect(vg, &Vg::renamed, this, [this] { Reader::sortAsListed(vgList); });
+    connect(vg, &Vg::renamed, this, [this] { Reader::sortAsListed(m_vgList); });
     connect(vg, &Vg::renamed, this, &Lvm::oneVgRenamed);
     connect(vg, &Vg::extended, this, &Lvm::oneVgExtended);
     connect(vg, &Vg::reduced, this, &Lvm::oneVgReduced);
@@ -79,10 +79,10 @@ void Lvm::addVg(const QString& vgName)
     connect(vg, &Vg::oneLvResized, this, &Lvm::oneLvResized);
     connect(vg, &Vg::pvsChanged, this, &Lvm::onePvsChanged);
     vg->m_manager = this;
-    vgList.append(vg);
+    m_vgList.append(vg);
     // A subtree deleted from outside leaves the registry too.
     connect(vg, &QObject::destroyed, this,
-            [this](QObject* gone) { vgList.removeIf([gone](Vg* v) { return v == gone; }); });
+            [this](QObject* gone) { m_vgList.removeIf([gone](Vg* v) { return v == gone; }); });
     vg->findLv();
     JobRunner::breathe();
 }
@@ -94,7 +94,7 @@ bool Lvm::hasVg(const QString& vgName)
 
 Vg* Lvm::getVg(const QString& vgName)
 {
-    for (Vg* vg : std::as_const(vgList)) {
+    for (Vg* vg : std::as_const(m_vgList)) {
         if (vg->name() == vgName)
             return vg;
     }
@@ -103,16 +103,16 @@ Vg* Lvm::getVg(const QString& vgName)
 
 Vg* Lvm::getVg(uint index)
 {
-    if (index >= static_cast<uint>(vgList.size())) {
+    if (index >= static_cast<uint>(m_vgList.size())) {
         warnAt(AssertSites::kGroupIndex);
         return nullptr;
     }
-    return vgList[index];
+    return m_vgList[index];
 }
 
 bool Lvm::removeVg(uint index)
 {
-    if (index >= static_cast<uint>(vgList.size()))
+    if (index >= static_cast<uint>(m_vgList.size()))
         return false;
     deleteVg(index);
     return true;
@@ -123,40 +123,40 @@ bool Lvm::removeVg(const QString& vgName)
     Vg* target = getVg(vgName);
     if (!target)
         return false;
-    deleteVg(vgList.indexOf(target));
+    deleteVg(m_vgList.indexOf(target));
     return true;
 }
 
 // Announced while still registered and whole; unregistered before it is deleted.
 void Lvm::deleteVg(qsizetype index)
 {
-    Vg* vg = vgList.at(index);
+    Vg* vg = m_vgList.at(index);
     emit vgAboutToBeRemoved(vg);
-    vgList.removeOne(vg);
+    m_vgList.removeOne(vg);
     delete vg;
 }
 
 QList<Vg*> Lvm::vgs() const
 {
-    return vgList;
+    return m_vgList;
 }
 
 uint Lvm::vgCount() const
 {
-    return static_cast<uint>(vgList.size());
+    return static_cast<uint>(m_vgList.size());
 }
 
 QStringList Lvm::problems() const
 {
     QStringList all = m_problems;
-    for (const Vg* vg : vgList)
+    for (const Vg* vg : m_vgList)
         all += vg->m_problems;
     return all;
 }
 
 QStringList Lvm::errorVgName() const
 {
-    return errorVgList;
+    return m_errorVgList;
 }
 
 int Lvm::createVg(const QStringList& args)
@@ -185,7 +185,7 @@ int Lvm::createVg(const QStringList& args)
     if (result == 0) {
         Reader::Scope scope;
         addVg(args.at(kCreateVgNameIndex));
-        Reader::sortAsListed(vgList);
+        Reader::sortAsListed(m_vgList);
         emit oneVgAdded(QStringLiteral("/dev/") + args.at(kCreateVgNameIndex), devices);
         if (Vg* added = getVg(args.at(kCreateVgNameIndex).simplified()))
             emit vgAdded(added);
@@ -200,8 +200,8 @@ int Lvm::createVg(const QStringList& args)
 // What the tools would refuse only after parted and pvcreate had already changed the partitions.
 QString Lvm::createVgProblem(const QStringList& args)
 {
-    QStringList takenNames = errorVgList;
-    for (const Vg* vg : vgList)
+    QStringList takenNames = m_errorVgList;
+    for (const Vg* vg : m_vgList)
         takenNames.append(vg->name());
     QString problem = groupNameProblem(args.at(kCreateVgNameIndex), takenNames);
     if (problem.isEmpty())
@@ -214,7 +214,7 @@ QString Lvm::createVgProblem(const QStringList& args)
 QHash<QString, QString> Lvm::physicalVolumeGroups() const
 {
     QHash<QString, QString> groupOfPv;
-    for (const Vg* vg : vgList) {
+    for (const Vg* vg : m_vgList) {
         for (const QString& device : splitPathList(vg->pvString()))
             groupOfPv.insert(device, vg->name());
     }

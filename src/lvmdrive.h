@@ -301,10 +301,10 @@ private:
     QStringList m_heldState;
     QList<Lv*> m_lvs; // children, in report order
 
-    QString vgName;
-    QString vgUuid;
-    int attr[16] = {};
-    QString pvs;
+    QString m_vgName;
+    QString m_vgUuid;
+    int m_attr[16] = {};
+    QString m_pvs;
     QString m_log; // the transcript of the last change
 };
 
@@ -375,8 +375,8 @@ private:
 
     QStringList m_problems; // failed reads of the group listing
     QString m_log;          // the transcript of the last change
-    QList<Vg*> vgList;      // children, in report order
-    QStringList errorVgList;
+    QList<Vg*> m_vgList;    // children, in report order
+    QStringList m_errorVgList;
 };
 
 #endif

@@ -18,20 +18,20 @@ constexpr int kMaxFields = 32;
 class ColonFields
 {
 public:
-    explicit ColonFields(const QByteArray& line) : buffer_(line)
+    explicit ColonFields(const QByteArray& line) : m_buffer(line)
     {
-        buffer_.append('\0');
-        count_ = splitline(buffer_.data(), fields_, ':');
+        m_buffer.append('\0');
+        m_count = splitline(m_buffer.data(), m_fields, ':');
     }
-    const char* at(int index) const { return index < count_ ? fields_[index] : ""; }
-    int count() const { return count_; }
+    const char* at(int index) const { return index < m_count ? m_fields[index] : ""; }
+    int count() const { return m_count; }
     // Base-10 strtol: leading blanks and a sign accepted, stops at the first non-digit.
     long long number(int index) const { return std::strtoll(at(index), nullptr, 10); }
 
 private:
-    QByteArray buffer_;
-    char* fields_[kMaxFields] = {};
-    int count_ = 0;
+    QByteArray m_buffer;
+    char* m_fields[kMaxFields] = {};
+    int m_count = 0;
 };
 
 int clampToInt(long long value)

@@ -27,8 +27,8 @@ Roz::Roz(QObject* parent, const char* name) : QObject(parent)
     {
         // On today's tools both trees are built from one reading of the machine.
         CurrentReadScope scope(CurrentReadScope::Reading::Whole);
-        lvm = new Lvm(this);
-        hard = new Hard(this);
+        m_lvm = new Lvm(this);
+        m_hard = new Hard(this);
     }
     // Made last, so that no notice reaches the physical tree while either tree is being built.
     followLogicalChanges();
@@ -38,34 +38,34 @@ Roz::Roz(Start start, QObject* parent) : QObject(parent)
 {
     if (start == Start::Discover) {
         CurrentReadScope scope(CurrentReadScope::Reading::Whole);
-        lvm = new Lvm(this);
-        hard = new Hard(this);
+        m_lvm = new Lvm(this);
+        m_hard = new Hard(this);
     } else {
-        lvm = new Lvm(this, Lvm::EmptyTag::Empty);
-        hard = new Hard(this, Hard::EmptyTag::Empty);
+        m_lvm = new Lvm(this, Lvm::EmptyTag::Empty);
+        m_hard = new Hard(this, Hard::EmptyTag::Empty);
     }
     followLogicalChanges();
 }
 
 void Roz::followLogicalChanges()
 {
-    connect(lvm, &Lvm::oneVgAdded, this, &Roz::slotOneVgAdded);
-    connect(lvm, &Lvm::oneVgRemoved, this, &Roz::slotOneVgRemoved);
-    connect(lvm, &Lvm::oneVgRenamed, this, &Roz::slotOneVgRenamed);
-    connect(lvm, &Lvm::oneVgExtended, this, &Roz::slotOneVgExtended);
-    connect(lvm, &Lvm::oneVgReduced, this, &Roz::slotOneVgReduced);
-    connect(lvm, &Lvm::oneLvAdded, this, &Roz::slotOneLvAdded);
-    connect(lvm, &Lvm::oneLvRemoved, this, &Roz::slotOneLvRemoved);
-    connect(lvm, &Lvm::oneLvRenamed, this, &Roz::slotOneLvRenamed);
-    connect(lvm, &Lvm::oneLvResized, this, &Roz::slotOneLvResized);
-    connect(lvm, &Lvm::onePvsChanged, this, &Roz::slotOnePvsChanged);
+    connect(m_lvm, &Lvm::oneVgAdded, this, &Roz::slotOneVgAdded);
+    connect(m_lvm, &Lvm::oneVgRemoved, this, &Roz::slotOneVgRemoved);
+    connect(m_lvm, &Lvm::oneVgRenamed, this, &Roz::slotOneVgRenamed);
+    connect(m_lvm, &Lvm::oneVgExtended, this, &Roz::slotOneVgExtended);
+    connect(m_lvm, &Lvm::oneVgReduced, this, &Roz::slotOneVgReduced);
+    connect(m_lvm, &Lvm::oneLvAdded, this, &Roz::slotOneLvAdded);
+    connect(m_lvm, &Lvm::oneLvRemoved, this, &Roz::slotOneLvRemoved);
+    connect(m_lvm, &Lvm::oneLvRenamed, this, &Roz::slotOneLvRenamed);
+    connect(m_lvm, &Lvm::oneLvResized, this, &Roz::slotOneLvResized);
+    connect(m_lvm, &Lvm::onePvsChanged, this, &Roz::slotOnePvsChanged);
 }
 
 // The logical tree first, as before; both go before anything of the facade does. A job running
 // on this thread may be inside either tree: they then go when it has ended.
 Roz::~Roz()
 {
-    for (QObject* tree : {static_cast<QObject*>(lvm.data()), static_cast<QObject*>(hard.data())}) {
+    for (QObject* tree : {static_cast<QObject*>(m_lvm.data()), static_cast<QObject*>(m_hard.data())}) {
         if (!tree)
             continue;
         if (JobRunner::busy()) {
@@ -80,7 +80,7 @@ Job* Roz::discover()
 {
     return JobRunner::enqueue(
         tr("Discovery"), this, nullptr,
-        [self = QPointer<Roz>(this), logical = lvm.data(), physical = hard.data()] {
+        [self = QPointer<Roz>(this), logical = m_lvm.data(), physical = m_hard.data()] {
             return discoverInto(self, logical, physical);
         },
         true);
@@ -117,21 +117,21 @@ OperationResult Roz::discoverInto(const QPointer<Roz>& self, Lvm* logical, Hard*
 
 Lvm* Roz::getLvm()
 {
-    return lvm;
+    return m_lvm;
 }
 
 Hard* Roz::getHard()
 {
-    return hard;
+    return m_hard;
 }
 
 QStringList Roz::problems() const
 {
     QStringList all;
-    if (lvm)
-        all += lvm->problems();
-    if (hard)
-        all += hard->problems();
+    if (m_lvm)
+        all += m_lvm->problems();
+    if (m_hard)
+        all += m_hard->problems();
     return all;
 }
 
@@ -139,29 +139,29 @@ QStringList Roz::problems() const
 // so) and stay physical volumes when released, so they are marked as such after the affiliation.
 void Roz::slotOneVgAdded(const QString& vgPath, const QStringList& listPv)
 {
-    if (!hard)
+    if (!m_hard)
         return;
-    HardChangeHold hold(hard);
-    hard->addNewDisks(listPv);
-    hard->affiliateVgPv(vgPath, listPv);
-    hard->markPhysicalVolumes(listPv);
+    HardChangeHold hold(m_hard);
+    m_hard->addNewDisks(listPv);
+    m_hard->affiliateVgPv(vgPath, listPv);
+    m_hard->markPhysicalVolumes(listPv);
 }
 
 void Roz::slotOneVgRemoved(const QStringList& listPv)
 {
-    if (!hard)
+    if (!m_hard)
         return;
-    HardChangeHold hold(hard);
-    hard->deaffiliateVgPv(listPv);
-    hard->markPhysicalVolumes(listPv);
+    HardChangeHold hold(m_hard);
+    m_hard->deaffiliateVgPv(listPv);
+    m_hard->markPhysicalVolumes(listPv);
 }
 
 void Roz::slotOneVgRenamed(const QString& vgPath, const QStringList& listPv)
 {
-    if (!hard)
+    if (!m_hard)
         return;
-    HardChangeHold hold(hard);
-    hard->reaffiliateVgPv(vgPath, listPv);
+    HardChangeHold hold(m_hard);
+    m_hard->reaffiliateVgPv(vgPath, listPv);
 }
 
 // Partitions joining or leaving a group are handled as those of a new or a removed group.
@@ -177,47 +177,47 @@ void Roz::slotOneVgReduced(const QStringList& listPv)
 
 void Roz::slotOneLvAdded(const QString& lvPath, const QStringList& listPv)
 {
-    if (!hard)
+    if (!m_hard)
         return;
-    HardChangeHold hold(hard);
-    hard->affiliateLvPv(lvPath, listPv);
+    HardChangeHold hold(m_hard);
+    m_hard->affiliateLvPv(lvPath, listPv);
 }
 
 void Roz::slotOneLvRemoved(const QString& lvPath, const QStringList& listPv)
 {
-    if (!hard)
+    if (!m_hard)
         return;
-    HardChangeHold hold(hard);
-    hard->deaffiliateLvPv(lvPath, listPv);
+    HardChangeHold hold(m_hard);
+    m_hard->deaffiliateLvPv(lvPath, listPv);
 }
 
 void Roz::slotOneLvRenamed(const QString& newLvPath, const QString& oldLvPath, const QStringList& listPv)
 {
-    if (!hard)
+    if (!m_hard)
         return;
-    HardChangeHold hold(hard);
-    hard->reaffiliateLvPv(newLvPath, oldLvPath, listPv);
+    HardChangeHold hold(m_hard);
+    m_hard->reaffiliateLvPv(newLvPath, oldLvPath, listPv);
 }
 
 void Roz::slotOneLvResized(const QString& lvPath, const QStringList& newListPv, const QStringList& oldListPv)
 {
-    if (!hard)
+    if (!m_hard)
         return;
-    HardChangeHold hold(hard);
+    HardChangeHold hold(m_hard);
     // Added before released, so a volume moved wholly to other disks is never listed nowhere.
     const QStringList added = entriesNotIn(newListPv, oldListPv);
     const QStringList released = entriesNotIn(oldListPv, newListPv);
     if (!added.isEmpty())
-        hard->affiliateLvPv(lvPath, added);
+        m_hard->affiliateLvPv(lvPath, added);
     if (!released.isEmpty())
-        hard->deaffiliateLvPv(lvPath, released);
+        m_hard->deaffiliateLvPv(lvPath, released);
 }
 
 void Roz::slotOnePvsChanged(const QStringList& listPv)
 {
-    if (!hard)
+    if (!m_hard)
         return;
-    HardChangeHold hold(hard);
-    hard->addNewDisks(listPv);
-    hard->rereadPartitions(listPv);
+    HardChangeHold hold(m_hard);
+    m_hard->addNewDisks(listPv);
+    m_hard->rereadPartitions(listPv);
 }

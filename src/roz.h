@@ -72,8 +72,8 @@ private:
     void followLogicalChanges();
     static OperationResult discoverInto(const QPointer<Roz>& self, Lvm* logical, Hard* physical);
 
-    QPointer<Lvm> lvm;
-    QPointer<Hard> hard;
+    QPointer<Lvm> m_lvm;
+    QPointer<Hard> m_hard;
 };
 
 #endif

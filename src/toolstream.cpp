@@ -72,14 +72,14 @@ bool isExecFailure(int error)
 class FileActions
 {
 public:
-    FileActions() { posix_spawn_file_actions_init(&actions_); }
-    ~FileActions() { posix_spawn_file_actions_destroy(&actions_); }
+    FileActions() { posix_spawn_file_actions_init(&m_actions); }
+    ~FileActions() { posix_spawn_file_actions_destroy(&m_actions); }
     FileActions(const FileActions&) = delete;
     FileActions& operator=(const FileActions&) = delete;
-    posix_spawn_file_actions_t* get() { return &actions_; }
+    posix_spawn_file_actions_t* get() { return &m_actions; }
 
 private:
-    posix_spawn_file_actions_t actions_;
+    posix_spawn_file_actions_t m_actions;
 };
 
 } // namespace
@@ -154,13 +154,13 @@ ToolStream::ToolStream(const ToolCommand& command)
 {
     const StartRefusal refusal = JobRunner::mayStart(command.program, false);
     if (refusal != StartRefusal::None) {
-        process_.error = refusal == StartRefusal::Reentered ? EBUSY : ECANCELED;
-        eof_ = true;
+        m_process.error = refusal == StartRefusal::Reentered ? EBUSY : ECANCELED;
+        m_eof = true;
     } else if (JobRunner::busy()) {
         runToEnd(command);
     } else {
-        process_ = spawnTool(command);
-        eof_ = process_.readFd == -1;
+        m_process = spawnTool(command);
+        m_eof = m_process.readFd == -1;
     }
 }
 
@@ -168,18 +168,18 @@ void ToolStream::runToEnd(const ToolCommand& command)
 {
     JobRunner::announceStart(command.program, command.args);
     JobRunner::offload([this, &command] {
-        process_ = spawnTool(command);
-        eof_ = process_.readFd == -1;
-        while (!eof_ && fill()) {
+        m_process = spawnTool(command);
+        m_eof = m_process.readFd == -1;
+        while (!m_eof && fill()) {
         }
-        if (process_.readFd != -1)
-            ::close(process_.readFd);
-        process_.readFd = -1;
-        if (process_.pid > 0)
-            collectedStatus_ = waitForChild(process_.pid);
-        process_.pid = -1;
+        if (m_process.readFd != -1)
+            ::close(m_process.readFd);
+        m_process.readFd = -1;
+        if (m_process.pid > 0)
+            m_collectedStatus = waitForChild(m_process.pid);
+        m_process.pid = -1;
     });
-    eof_ = true;
+    m_eof = true;
 }
 
 ToolStream::~ToolStream()
@@ -189,20 +189,20 @@ ToolStream::~ToolStream()
 
 bool ToolStream::fill()
 {
-    if (start_ > 0) {
-        buffer_.remove(0, start_);
-        start_ = 0;
+    if (m_start > 0) {
+        m_buffer.remove(0, m_start);
+        m_start = 0;
     }
     char chunk[4096];
     for (;;) {
-        const ssize_t n = ::read(process_.readFd, chunk, sizeof chunk);
+        const ssize_t n = ::read(m_process.readFd, chunk, sizeof chunk);
         if (n > 0) {
-            buffer_.append(chunk, n);
+            m_buffer.append(chunk, n);
             return true;
         }
         if (n == -1 && errno == EINTR)
             continue;
-        eof_ = true;
+        m_eof = true;
         return false;
     }
 }
@@ -210,22 +210,22 @@ bool ToolStream::fill()
 bool ToolStream::readLine(QByteArray& line)
 {
     for (;;) {
-        const qsizetype available = buffer_.size() - start_;
-        const qsizetype newline = buffer_.indexOf('\n', start_);
-        if (newline != -1 && newline - start_ < kMaxLineLength) {
-            line = buffer_.mid(start_, newline - start_);
-            start_ = newline + 1;
+        const qsizetype available = m_buffer.size() - m_start;
+        const qsizetype newline = m_buffer.indexOf('\n', m_start);
+        if (newline != -1 && newline - m_start < kMaxLineLength) {
+            line = m_buffer.mid(m_start, newline - m_start);
+            m_start = newline + 1;
             return true;
         }
-        if (available >= kMaxLineLength || (eof_ && available > 0)) {
+        if (available >= kMaxLineLength || (m_eof && available > 0)) {
             // A longer line arrives in pieces, as fgets with a 1023-byte buffer hands it over.
             const qsizetype take = qMin<qsizetype>(available, kMaxLineLength);
-            line = buffer_.mid(start_, take);
-            start_ += take;
+            line = m_buffer.mid(m_start, take);
+            m_start += take;
             return true;
         }
-        if (eof_ || !fill()) {
-            if (buffer_.size() - start_ > 0)
+        if (m_eof || !fill()) {
+            if (m_buffer.size() - m_start > 0)
                 continue;
             return false;
         }
@@ -234,25 +234,25 @@ bool ToolStream::readLine(QByteArray& line)
 
 QByteArray ToolStream::readAll()
 {
-    while (!eof_ && fill()) {
+    while (!m_eof && fill()) {
     }
-    QByteArray rest = buffer_.mid(start_);
-    buffer_.clear();
-    start_ = 0;
+    QByteArray rest = m_buffer.mid(m_start);
+    m_buffer.clear();
+    m_start = 0;
     return rest;
 }
 
 int ToolStream::close()
 {
-    if (process_.readFd != -1) {
-        ::close(process_.readFd);
-        process_.readFd = -1;
+    if (m_process.readFd != -1) {
+        ::close(m_process.readFd);
+        m_process.readFd = -1;
     }
-    eof_ = true;
-    if (process_.pid <= 0)
-        return std::exchange(collectedStatus_, -1);
-    const int status = waitForChild(process_.pid);
-    process_.pid = -1;
+    m_eof = true;
+    if (m_process.pid <= 0)
+        return std::exchange(m_collectedStatus, -1);
+    const int status = waitForChild(m_process.pid);
+    m_process.pid = -1;
     return status;
 }
 

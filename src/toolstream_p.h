@@ -67,7 +67,7 @@ public:
     // Closes the pipe and waits for the program; returns its wait status (-1 when none ran).
     int close();
     // The errno of a start that failed; 0 when the program was started.
-    int startError() const { return process_.error; }
+    int startError() const { return m_process.error; }
 
 private:
     bool fill();
@@ -76,11 +76,11 @@ private:
     // and its output is served from the buffer.
     void runToEnd(const ToolCommand& command);
 
-    SpawnedProcess process_;
-    int collectedStatus_ = -1; // the wait status of a program run to its end, until close()
-    QByteArray buffer_;
-    qsizetype start_ = 0;
-    bool eof_ = false;
+    SpawnedProcess m_process;
+    int m_collectedStatus = -1; // the wait status of a program run to its end, until close()
+    QByteArray m_buffer;
+    qsizetype m_start = 0;
+    bool m_eof = false;
 };
 
 // Every line of a command's output, each cut as ToolStream::readLine cuts it.

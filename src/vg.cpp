@@ -34,7 +34,7 @@ constexpr qint64 kMiB = 1024 * 1024;
 
 } // namespace
 
-Vg::Vg(const QString& name, QObject* parent, const char* objName) : QObject(parent), vgName(name)
+Vg::Vg(const QString& name, QObject* parent, const char* objName) : QObject(parent), m_vgName(name)
 {
     if (objName)
         setObjectName(QString::fromLatin1(objName));
@@ -72,8 +72,8 @@ void Vg::releaseChanges()
 
 QStringList Vg::observedState() const
 {
-    QStringList state{vgName, vgUuid, pvs, lvPaths().join(QLatin1Char(':'))};
-    for (int value : attr)
+    QStringList state{m_vgName, m_vgUuid, m_pvs, lvPaths().join(QLatin1Char(':'))};
+    for (int value : m_attr)
         state.append(QString::number(value));
     state.append(QString::number(const_cast<Vg*>(this)->isActive()));
     return state;
@@ -82,51 +82,51 @@ QStringList Vg::observedState() const
 void Vg::getBasics()
 {
     holdChanges();
-    applyFigures(Reader::readGroupFigures(vgName));
+    applyFigures(Reader::readGroupFigures(m_vgName));
     releaseChanges();
 }
 
 void Vg::applyFigures(const GroupRecord& record)
 {
-    // Element by element: every Lv of the group holds references into attr.
+    // Element by element: every Lv of the group holds references into m_attr.
     for (int i = 0; i < 16; ++i)
-        attr[i] = record.attr[i];
-    vgUuid = record.uuid;
+        m_attr[i] = record.attr[i];
+    m_vgUuid = record.uuid;
 }
 
 void Vg::getPvs()
 {
     GroupChangeHold hold(this);
-    pvs = Reader::readGroupPvs(vgName);
-    if (!pvs.isEmpty())
-        MyDebug(path() + QStringLiteral("'s pvstring: ") + pvs);
+    m_pvs = Reader::readGroupPvs(m_vgName);
+    if (!m_pvs.isEmpty())
+        MyDebug(path() + QStringLiteral("'s pvstring: ") + m_pvs);
 }
 
 int Vg::getAttribute(Vg::Attribute attribute) const
 {
     if (attribute < Access || attribute > FreeMb)
         return 0;
-    return attr[attribute];
+    return m_attr[attribute];
 }
 
 QString Vg::name() const
 {
-    return vgName;
+    return m_vgName;
 }
 
 QString Vg::path() const
 {
-    return QStringLiteral("/dev/") + vgName;
+    return QStringLiteral("/dev/") + m_vgName;
 }
 
 QString Vg::uuidString() const
 {
-    return vgUuid;
+    return m_vgUuid;
 }
 
 QString Vg::pvString() const
 {
-    return pvs;
+    return m_pvs;
 }
 
 unsigned int Vg::lvCount() const
@@ -136,22 +136,22 @@ unsigned int Vg::lvCount() const
 
 bool Vg::isResizable() const
 {
-    return (attr[Status] & 4) != 0;
+    return (m_attr[Status] & 4) != 0;
 }
 
 qint64 Vg::sizeBytes() const
 {
-    return attr[SizeMb] * kMiB;
+    return m_attr[SizeMb] * kMiB;
 }
 
 qint64 Vg::freeBytes() const
 {
-    return attr[FreeMb] * kMiB;
+    return m_attr[FreeMb] * kMiB;
 }
 
 QStringList Vg::pvList() const
 {
-    return splitPathList(pvs);
+    return splitPathList(m_pvs);
 }
 
 QStringList Vg::lvPaths() const
@@ -172,7 +172,7 @@ void Vg::findLv()
     // The volumes and everything read while they are added come from one reading where the tool
     // set allows.
     Reader::Scope scope;
-    const VolumeListing listing = Reader::readVolumeListing(vgName);
+    const VolumeListing listing = Reader::readVolumeListing(m_vgName);
     m_problems += listing.problems;
     for (const VolumeEntry& entry : listing.volumes)
         addLv(entry.name, entry.original, entry.snapshot);
@@ -180,7 +180,7 @@ void Vg::findLv()
 
 void Vg::addLv(const QString& lvName, bool bOriginal, bool bSnapshot)
 {
-    Lv* lv = new (std::nothrow) Lv(lvName, vgName, attr[PeSizeMb], attr[FreeMb], bOriginal, bSnapshot, this);
+    Lv* lv = new (std::nothrow) Lv(lvName, m_vgName, m_attr[PeSizeMb], m_attr[FreeMb], bOriginal, bSnapshot, this);
     if (!lv)
         checkPointerAt(AssertSites::kVolumeAllocation);
     connect(lv, &Lv::newLv, this, &Vg::slotNewLv);
@@ -250,7 +250,7 @@ QString Vg::lvString()
 
 bool Vg::isActive()
 {
-    if ((attr[Status] & 0x200) == 0)
+    if ((m_attr[Status] & 0x200) == 0)
         return false;
     return std::all_of(m_lvs.begin(), m_lvs.end(), [](const Lv* lv) { return lv->isActive(); });
 }
@@ -301,7 +301,7 @@ void Vg::slotRemoveLv(const QString& lvName)
     // Today's lvremove takes an origin's snapshots with it: whatever the report no longer lists
     // goes too, each announced (snapshots first, as the tool removes them).
     if (toolSet() == ToolSet::Current) {
-        const VolumeListing listing = Reader::readVolumeListing(vgName);
+        const VolumeListing listing = Reader::readVolumeListing(m_vgName);
         QStringList gone;
         for (const Lv* lv : std::as_const(m_lvs)) {
             const bool listed = std::any_of(listing.volumes.begin(), listing.volumes.end(),

@@ -106,7 +106,7 @@ int Vg::deactivate()
 // shown as the tools show it in that state, without reading it again.
 int Vg::changeActivation(const QString& option, int lvStatus)
 {
-    const int result = runLvmTool({QStringLiteral("vgchange"), option, vgName}, m_log);
+    const int result = runLvmTool({QStringLiteral("vgchange"), option, m_vgName}, m_log);
     if (result == 0 && toolSet() == ToolSet::Current)
         return verifyActivation(lvStatus == 1);
     emit output(m_log);
@@ -140,9 +140,9 @@ int Vg::verifyActivation(bool active)
     }
     if (!wrong.isEmpty()) {
         m_log += active ? QStringLiteral("Volume group %1 not activated: %2 stayed inactive\n")
-                              .arg(vgName, wrong.join(QStringLiteral(", ")))
+                              .arg(m_vgName, wrong.join(QStringLiteral(", ")))
                         : QStringLiteral("Volume group %1 not deactivated: %2 stayed active\n")
-                              .arg(vgName, wrong.join(QStringLiteral(", ")));
+                              .arg(m_vgName, wrong.join(QStringLiteral(", ")));
     }
     emit output(m_log);
     return wrong.isEmpty() ? 0 : -1;
@@ -169,7 +169,7 @@ int Vg::runLvmStep(const QStringList& args)
 int Vg::changeResizability(const QString& option)
 {
     GroupChangeHold hold(this);
-    const int result = runLvmStep({QStringLiteral("vgchange"), option, vgName});
+    const int result = runLvmStep({QStringLiteral("vgchange"), option, m_vgName});
     if (result == 0) {
         getBasics();
         emit resizabilityChanged(isResizable());
@@ -180,7 +180,7 @@ int Vg::changeResizability(const QString& option)
 int Vg::remove()
 {
     GroupChangeHold hold(this); // lets go of nothing once the group is gone
-    const int result = runLvmStep({QStringLiteral("vgremove"), vgName});
+    const int result = runLvmStep({QStringLiteral("vgremove"), m_vgName});
     if (result != 0)
         return result;
     // The receiver deletes this group while `removed` is delivered: hand it a copy of the name
@@ -193,15 +193,15 @@ int Vg::remove()
 int Vg::rename(const QString& newName)
 {
     GroupChangeHold hold(this);
-    const QString oldName = vgName;
+    const QString oldName = m_vgName;
     const QString simplifiedName = newName.simplified();
-    const int result = runLvmStep({QStringLiteral("vgrename"), vgName, simplifiedName});
+    const int result = runLvmStep({QStringLiteral("vgrename"), m_vgName, simplifiedName});
     if (result != 0)
         return result;
     // Assigned in place: every Lv of the group holds a reference to this very string.
-    vgName = simplifiedName;
+    m_vgName = simplifiedName;
     emit renamed(path(), splitPathList(pvString()));
-    emit renamedFrom(oldName, vgName);
+    emit renamedFrom(oldName, m_vgName);
     return result;
 }
 
@@ -210,7 +210,7 @@ int Vg::extend(const QStringList& pvList)
     GroupChangeHold hold(this);
     const QString problem = devicesProblem(pvList, physicalVolumeGroups(), readMountTable());
     if (!problem.isEmpty()) {
-        emit output(QStringLiteral("Volume group %1 not extended: %2\n").arg(vgName, problem));
+        emit output(QStringLiteral("Volume group %1 not extended: %2\n").arg(m_vgName, problem));
         return -1;
     }
 
@@ -226,7 +226,7 @@ int Vg::extend(const QStringList& pvList)
         return prepared;
     }
 
-    const int result = runLvmTool(QStringList{QStringLiteral("vgextend"), vgName} + pvList, text);
+    const int result = runLvmTool(QStringList{QStringLiteral("vgextend"), m_vgName} + pvList, text);
     m_log += text;
     if (result == 0) {
         Reader::Scope scope;
@@ -246,15 +246,15 @@ QHash<QString, QString> Vg::physicalVolumeGroups() const
     if (m_manager)
         return m_manager->physicalVolumeGroups();
     QHash<QString, QString> groupOfPv;
-    for (const QString& device : splitPathList(pvs))
-        groupOfPv.insert(device, vgName);
+    for (const QString& device : splitPathList(m_pvs))
+        groupOfPv.insert(device, m_vgName);
     return groupOfPv;
 }
 
 int Vg::reduce(const QStringList& pvList)
 {
     GroupChangeHold hold(this);
-    const int result = runLvmStep(QStringList{QStringLiteral("vgreduce"), vgName} + pvList);
+    const int result = runLvmStep(QStringList{QStringLiteral("vgreduce"), m_vgName} + pvList);
     if (result != 0)
         return result;
     Reader::Scope scope;
