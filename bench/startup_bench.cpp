@@ -1,15 +1,9 @@
 // Building Roz on generated simulated machines of growing size: time per object, programs started,
 // and the library's own CPU time (this process) against the tools' (its children).
+#include "generatedroot.h"
 #include "roz.h"
-#include "simrun.h"
-#include "simstore.h"
-#include "utils.h"
 
 #include <benchmark/benchmark.h>
-
-#include <QFile>
-#include <QJsonDocument>
-#include <QTemporaryDir>
 
 #include <chrono>
 #include <cstdio>
@@ -17,15 +11,6 @@
 #include <sys/resource.h>
 
 namespace {
-
-struct MachineSize {
-    int disks;
-    int partitions;
-    int vgs;
-    int lvs;
-};
-
-const MachineSize kSizes[] = {{2, 8, 1, 4}, {4, 32, 2, 16}, {8, 128, 4, 64}, {16, 256, 8, 250}, {32, 1024, 16, 1000}};
 
 double seconds(const timeval& time)
 {
@@ -38,33 +23,6 @@ double cpuSeconds(int who)
     getrusage(who, &usage);
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
-
-// A root laid out from a generated description; the library is pointed at it.
-class GeneratedRoot
-{
-public:
-    GeneratedRoot(const MachineSize& size, sim::ToolSet tools)
-    {
-        const QString description = dir_.filePath(QStringLiteral("machine.json"));
-        QFile file(description);
-        file.open(QIODevice::WriteOnly);
-        file.write(QJsonDocument(sim::generateMachine(size.disks, size.partitions, size.vgs, size.lvs)).toJson());
-        file.close();
-        root_ = dir_.filePath(QStringLiteral("root"));
-        ok_ = sim::layoutRoot(root_, description, QStringLiteral(DOVO_SIM_BINARY), &error_, tools);
-        setSystemRoot(root_);
-    }
-    ~GeneratedRoot() { setSystemRoot(QString()); }
-    bool ok() const { return ok_; }
-    std::string error() const { return error_.toStdString(); }
-    const QString& root() const { return root_; }
-
-private:
-    QTemporaryDir dir_;
-    QString root_;
-    QString error_;
-    bool ok_ = false;
-};
 
 int objectCount(Roz& roz)
 {
@@ -88,7 +46,7 @@ struct BuildCosts {
 
 void BM_BuildRoz(benchmark::State& state)
 {
-    const MachineSize& size = kSizes[state.range(0)];
+    const MachineSize& size = kMachineSizes[state.range(0)];
     const sim::ToolSet tools = state.range(1) == 0 ? sim::ToolSet::Classic : sim::ToolSet::Current;
     GeneratedRoot machine(size, tools);
     if (!machine.ok()) {
@@ -127,7 +85,7 @@ void BM_BuildRoz(benchmark::State& state)
     state.counters["lib_cpu_pct"] = cpu > 0 ? 100.0 * costs.selfCpu / cpu : 0.0;
 }
 
-// Arguments: machine size (index into kSizes), tool set (0 classic, 1 current).
+// Arguments: machine size (index into kMachineSizes), tool set (0 classic, 1 current).
 BENCHMARK(BM_BuildRoz)
     ->ArgsProduct({{0, 1, 2, 3, 4}, {0, 1}})
     ->Unit(benchmark::kMillisecond)
@@ -150,7 +108,7 @@ void BM_ChangeAndRefresh(benchmark::State& state)
             model.reset();
         for (auto& other : machines)
             other.reset();
-        machinePtr = std::make_unique<GeneratedRoot>(kSizes[4], tools);
+        machinePtr = std::make_unique<GeneratedRoot>(kMachineSizes[4], tools);
         if (machinePtr->ok())
             models[state.range(0)] = std::make_unique<Roz>();
     }
