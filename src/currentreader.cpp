@@ -2,10 +2,12 @@
 // scope that lets a whole discovery share it.
 #include "currentreader_p.h"
 
+#include "jobrunner_p.h"
 #include "programs_p.h"
 #include "utils.h"
 
 #include <QFileInfo>
+#include <QSet>
 
 #include <optional>
 #include <sys/wait.h>
@@ -90,42 +92,60 @@ QStringList volumeDevices(const CurrentSnapshot& snapshot)
     return devices;
 }
 
+// The reports are parsed where they are read: on a worker while a job runs, so that a large
+// machine's report never holds up the event loop.
 void readLvmPart(CurrentSnapshot& snapshot)
 {
-    const CheckedOutput lvm = readToolOutputChecked(lvmReportCommand());
-    snapshot.report = parseLvmFullReport(lvm.bytes);
-    // A run that failed is one problem, whatever its output then looks like.
-    note(snapshot.lvmProblems, lvm.problem);
-    if (lvm.problem.isEmpty())
-        noteAll(snapshot.lvmProblems, snapshot.report.problems);
-    snapshot.mounts = readMountTable();
+    readToolOutputParsed(lvmReportCommand(), [&snapshot](const CheckedOutput& lvm) {
+        snapshot.report = parseLvmFullReport(lvm.bytes);
+        // A run that failed is one problem, whatever its output then looks like.
+        note(snapshot.lvmProblems, lvm.problem);
+        if (lvm.problem.isEmpty())
+            noteAll(snapshot.lvmProblems, snapshot.report.problems);
+        snapshot.mounts = readMountTable();
+    });
 }
 
 void readDevicePart(CurrentSnapshot& snapshot)
 {
-    const CheckedOutput lsblk = readToolOutputChecked(lsblkCommand());
-    QStringList listingProblems;
-    snapshot.devices = parseLsblkJson(lsblk.bytes, &listingProblems);
-    note(snapshot.deviceProblems, lsblk.problem);
-    if (lsblk.problem.isEmpty())
-        noteAll(snapshot.deviceProblems, listingProblems);
+    readToolOutputParsed(lsblkCommand(), [&snapshot](const CheckedOutput& lsblk) {
+        QStringList listingProblems;
+        snapshot.devices = parseLsblkJson(lsblk.bytes, &listingProblems);
+        note(snapshot.deviceProblems, lsblk.problem);
+        if (lsblk.problem.isEmpty())
+            noteAll(snapshot.deviceProblems, listingProblems);
+    });
 }
 
 // blkid on those of `devices` it was not asked about yet, in one run.
-void readTypes(CurrentSnapshot& snapshot, QStringList& asked, const QStringList& devices)
+void readTypes(CurrentSnapshot& snapshot, QSet<QString>& asked, const QStringList& devices)
 {
     QStringList fresh;
     for (const QString& device : devices) {
-        if (!asked.contains(device) && !fresh.contains(device))
+        if (!asked.contains(device)) {
+            asked.insert(device);
             fresh.append(device);
+        }
     }
     if (fresh.isEmpty())
         return;
-    asked += fresh;
-    const CheckedOutput blkid = readToolOutputChecked(blkidCommand(fresh));
-    if (!blkidFoundNothing(blkid))
-        note(snapshot.deviceProblems, blkid.problem);
-    snapshot.fsTypes.insert(parseBlkidTypes(blkid.bytes));
+    readToolOutputParsed(blkidCommand(fresh), [&snapshot](const CheckedOutput& blkid) {
+        if (!blkidFoundNothing(blkid))
+            note(snapshot.deviceProblems, blkid.problem);
+        snapshot.fsTypes.insert(parseBlkidTypes(blkid.bytes));
+    });
+}
+
+// What a read asked for from the event loop while a job waits gets: nothing, and why.
+const CurrentSnapshot& refusedSnapshot()
+{
+    thread_local CurrentSnapshot refused;
+    if (refused.lvmProblems.isEmpty()) {
+        const QString why = JobRunner::refusalText(StartRefusal::Reentered, programPath(Program::Lvm)).trimmed();
+        refused.lvmProblems.append(why);
+        refused.deviceProblems.append(why);
+    }
+    return refused;
 }
 
 // What a scope has read so far. A whole read (discovery) takes every part at the first use; a
@@ -138,7 +158,7 @@ struct ScopeState {
     bool haveDevices = false;
     bool haveVolumeTypes = false;
     bool haveDeviceTypes = false;
-    QStringList askedBlkid;
+    QSet<QString> askedBlkid;
     CurrentSnapshot snapshot;
 
     void reset() { *this = ScopeState(); }
@@ -230,19 +250,20 @@ CurrentReadScope::~CurrentReadScope()
         state.reset();
 }
 
+// A read from the event loop while a job waits must not fill (or spoil) the job's reading.
 const CurrentSnapshot& CurrentReadScope::snapshot()
 {
-    return scopeState().all();
+    return JobRunner::reentered() ? refusedSnapshot() : scopeState().all();
 }
 
 const CurrentSnapshot& CurrentReadScope::lvmReport()
 {
-    return scopeState().lvm();
+    return JobRunner::reentered() ? refusedSnapshot() : scopeState().lvm();
 }
 
 const CurrentSnapshot& CurrentReadScope::volumes()
 {
-    return scopeState().volumes();
+    return JobRunner::reentered() ? refusedSnapshot() : scopeState().volumes();
 }
 
 const ReportVg* findReportVg(const LvmReport& report, const QString& vgName)

@@ -167,6 +167,11 @@ bool JobRunner::busy()
     return jobs.running != nullptr;
 }
 
+bool JobRunner::reentered()
+{
+    return jobs.running && jobs.waitDepth > 0;
+}
+
 StartRefusal JobRunner::mayStart(const QString& program, bool changes)
 {
     Job* job = jobs.running;

@@ -41,6 +41,8 @@ public:
 
     // A job is being carried out on this thread (possibly waiting for a program).
     static bool busy();
+    // Called from the event loop while a job of this thread waits: no program may start.
+    static bool reentered();
 
     // Whether `program` may start now. `changes` is false for a read of the machine.
     static StartRefusal mayStart(const QString& program, bool changes);

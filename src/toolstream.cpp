@@ -291,6 +291,20 @@ CheckedOutput readToolOutputChecked(const ToolCommand& command)
     return result;
 }
 
+void readToolOutputParsed(const ToolCommand& command, const std::function<void(const CheckedOutput&)>& parse)
+{
+    const StartRefusal refusal = JobRunner::mayStart(command.program, false);
+    if (refusal != StartRefusal::None) {
+        CheckedOutput refused;
+        refused.problem = readProblem(command, refusal == StartRefusal::Reentered ? EBUSY : ECANCELED, -1);
+        parse(refused);
+        return;
+    }
+    JobRunner::announceStart(command.program, command.args);
+    // On the worker no job runs, so the stream there starts the program as it stands.
+    JobRunner::offload([&command, &parse] { parse(readToolOutputChecked(command)); });
+}
+
 QString readProblem(const ToolCommand& command, int startError, int status)
 {
     const QString what = (QStringList{command.program} + command.args).join(QLatin1Char(' '));

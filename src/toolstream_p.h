@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 #include <sys/types.h>
 
 // What becomes of a started program's standard error.
@@ -102,6 +104,10 @@ struct CheckedOutput {
     QString problem;
 };
 CheckedOutput readToolOutputChecked(const ToolCommand& command);
+// The same, handed to `parse` on the thread that read it: a worker while a job runs on this
+// thread (the event loop running meanwhile), else this one. A refused start gives `parse` no
+// output and the account of the refusal.
+void readToolOutputParsed(const ToolCommand& command, const std::function<void(const CheckedOutput&)>& parse);
 
 // The account readToolLinesChecked gives for a command's start error and wait status.
 QString readProblem(const ToolCommand& command, int startError, int status);

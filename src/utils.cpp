@@ -14,7 +14,9 @@
 #include <cstring>
 #include <functional>
 #include <regex.h>
+#include <string>
 #include <unistd.h>
+#include <unordered_map>
 
 Q_LOGGING_CATEGORY(lcDovododuzu, "dovododuzu", QtInfoMsg)
 
@@ -172,15 +174,52 @@ void chomp(char* line)
         *newline = '\0';
 }
 
+namespace {
+
+// The compiled form of the few patterns the parsers use, kept per thread: compiling costs many
+// times what a match of one line does.
+class CompiledPatterns
+{
+public:
+    ~CompiledPatterns() { clear(); }
+
+    // Null when the pattern does not compile.
+    const regex_t* find(const char* pattern)
+    {
+        const auto known = m_compiled.find(pattern);
+        if (known != m_compiled.end())
+            return &known->second;
+        if (m_compiled.size() >= kMaxPatterns)
+            clear();
+        regex_t expression;
+        if (regcomp(&expression, pattern, REG_EXTENDED) != 0)
+            return nullptr;
+        return &m_compiled.emplace(pattern, expression).first->second;
+    }
+
+private:
+    static constexpr std::size_t kMaxPatterns = 64;
+
+    void clear()
+    {
+        for (auto& entry : m_compiled)
+            regfree(&entry.second);
+        m_compiled.clear();
+    }
+
+    std::unordered_map<std::string, regex_t> m_compiled;
+};
+
+} // namespace
+
 int getrematch(char* subject, const char* pattern, char** first, char** second)
 {
-    regex_t expression;
-    if (regcomp(&expression, pattern, REG_EXTENDED) != 0)
+    thread_local CompiledPatterns patterns;
+    const regex_t* expression = patterns.find(pattern);
+    if (!expression)
         return 0;
     regmatch_t groups[4];
-    const int result = regexec(&expression, subject, 4, groups, 0);
-    regfree(&expression);
-    if (result != 0)
+    if (regexec(expression, subject, 4, groups, 0) != 0)
         return 0;
 
     char** outs[2] = {first, second};
