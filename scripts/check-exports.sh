@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 library=${1:-${BUILD_DIR:-build}/src/dovododuzu.di.1}
 headers=${2:-src}
-public_headers=(utils.h lvmdrive.h harddrive.h roz.h itemmodels.h operations.h safety.h)
+public_headers=(utils.h lvmdrive.h harddrive.h roz.h itemmodels.h operations.h safety.h jobs.h)
 
 if [ ! -f "$library" ]; then
   echo "check-exports: no library at $library" >&2

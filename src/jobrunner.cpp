@@ -11,6 +11,8 @@
 #include <QThreadPool>
 #include <QWaitCondition>
 
+#include <QSharedPointer>
+
 #include <memory>
 
 namespace {
@@ -228,7 +230,7 @@ void JobRunner::offload(const std::function<void()>& work)
         work();
         return;
     }
-    auto wait = std::make_shared<Wait>();
+    const auto wait = QSharedPointer<Wait>::create();
     QEventLoop loop;
     wait->loop = &loop;
     workers().start([wait, &work] {

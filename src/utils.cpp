@@ -124,6 +124,21 @@ int startAndWait(const QString& program, const QStringList& args, QString& outpu
 
 } // namespace
 
+namespace {
+
+LineSink& toolLineListener()
+{
+    thread_local LineSink listener;
+    return listener;
+}
+
+} // namespace
+
+void setToolLineListener(LineSink listener)
+{
+    toolLineListener() = std::move(listener);
+}
+
 int runcmd(const QString& program, const QStringList& args, QString& output)
 {
     int result = -1;
@@ -133,7 +148,9 @@ int runcmd(const QString& program, const QStringList& args, QString& output)
         output = ReadingStep::active() ? QString() : JobRunner::refusalText(refusal, program);
     } else {
         JobRunner::announceStart(program, args);
-        const LineSink sink = ReadingStep::active() ? LineSink() : JobRunner::lineSink();
+        const LineSink sink = ReadingStep::active() ? LineSink()
+                              : JobRunner::busy()   ? JobRunner::lineSink()
+                                                    : toolLineListener();
         JobRunner::offload([&] { result = startAndWait(program, args, output, sink); });
     }
     RunLog::note(program, args, result);

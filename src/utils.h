@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <cstddef>
+#include <functional>
 
 #include "dovododuzu_export.h"
 
@@ -35,6 +36,12 @@ DOVODODUZU_EXPORT void clearForcedToolSet();
 // code, the raw wait status when the program was ended by a signal, 255 when it could not be
 // started, or -1 when no process could be made.
 DOVODODUZU_EXPORT int runcmd(const QString& program, const QStringList& args, QString& output);
+
+// Called on this thread with each output line of a change program (standard output and error
+// interleaved, without the newline) as soon as the program has printed it, while a synchronous
+// call runs; the objects' output signals still come as they always do. Pass an empty function to
+// stop. Jobs stream their lines through Job::line instead.
+DOVODODUZU_EXPORT void setToolLineListener(std::function<void(const QString& line)> listener);
 
 // The single sink of the library's debug lines: the Qt logging category "dovododuzu", whose debug
 // level is off unless switched on with QLoggingCategory::setFilterRules("dovododuzu.debug=true").

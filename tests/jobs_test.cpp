@@ -169,11 +169,26 @@ TEST_P(Jobs, AChangeStreamsItsLinesBeforeItEndsAndGivesTheTypedResult)
     EXPECT_EQ(record.linesBeforeFinished, record.lines.size());
     EXPECT_EQ(job->transcript(), record.lines);
     // The streamed lines are the transcript the group gives, in the same order.
-    qsizetype at = 0;
-    for (const QString& line : record.lines) {
-        at = transcript.indexOf(line, at);
-        ASSERT_NE(at, -1) << line.toStdString();
-    }
+    const auto expectInOrder = [](const QStringList& lines, const QString& text) {
+        qsizetype at = 0;
+        for (const QString& line : lines) {
+            at = text.indexOf(line, at);
+            ASSERT_NE(at, -1) << line.toStdString();
+        }
+    };
+    expectInOrder(record.lines, transcript);
+
+    // The synchronous call streams the same way to a listener, before its transcript is announced.
+    QStringList heard;
+    int heardBeforeOutput = -1;
+    setToolLineListener([&heard](const QString& line) { heard << line; });
+    QObject::connect(vg, &Vg::output, [&] { heardBeforeOutput = heard.size(); });
+    const OperationResult again = createVolume(*vg, "fresh2", 64 * kMiB, FileSystem::Ext3);
+    setToolLineListener({});
+    EXPECT_TRUE(again.ok);
+    EXPECT_EQ(heard.size(), record.lines.size());
+    EXPECT_EQ(heardBeforeOutput, heard.size());
+    expectInOrder(heard, transcript);
 }
 
 TEST_P(Jobs, CancelStopsTheNextChangeButTheModelStillFollowsTheMachine)
