@@ -8,10 +8,9 @@
 #include <QFileInfo>
 #include <QList>
 #include <QMutex>
+#include <QSharedPointer>
 #include <QThreadPool>
 #include <QWaitCondition>
-
-#include <QSharedPointer>
 
 #include <memory>
 
