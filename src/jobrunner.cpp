@@ -123,15 +123,19 @@ void JobRunner::startNext()
     }
 }
 
+// The job may be deleted by any slot it reaches (against its contract): from then on only the
+// copies taken here are used.
 void JobRunner::run(Job* job)
 {
-    QPointer<Job> guard(job);
-    OperationResult result;
+    const QPointer<Job> guard(job);
+    const QPointer<QObject> owner = job->m_owner;
+    const std::function<OperationResult()> work = std::exchange(job->m_work, {});
     job->m_state = Job::State::Running;
     emit job->started();
-    if (job->m_cancelRequested)
+    OperationResult result;
+    if (!guard || job->m_cancelRequested)
         result = refused(QStringLiteral("Cancelled before it started"));
-    else if (!job->m_owner)
+    else if (!owner)
         result = refused(QStringLiteral("The storage model was deleted before the job started"));
     else if (job->m_hasTarget && !job->m_target)
         result = refused(QStringLiteral("The object of the job was removed before the job started"));
@@ -139,9 +143,9 @@ void JobRunner::run(Job* job)
         jobs.running = job;
         jobs.cancelledBefore.clear();
         jobs.sinceLoopRan.start();
-        result = job->m_work();
+        result = work();
         jobs.running = nullptr;
-        if (!job->m_owner)
+        if (!owner)
             result = refused(QStringLiteral("The storage model was deleted while the job ran"));
         else if (!result.ok && !jobs.cancelledBefore.isEmpty())
             result.message = QStringLiteral("Cancelled before %1").arg(jobs.cancelledBefore);
@@ -155,9 +159,9 @@ void JobRunner::run(Job* job)
         job->m_result = result;
         job->m_state = Job::State::Finished;
         emit job->finished(result);
-        if (job->m_autoDelete)
-            job->deleteLater();
     }
+    if (guard && job->m_autoDelete)
+        job->deleteLater();
     // The next job starts on a later turn, so that what this one announced is seen first.
     if (!jobs.queue.isEmpty())
         jobs.postStart();
