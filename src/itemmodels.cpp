@@ -1,9 +1,12 @@
 // The item models: rows copied from a Roz and kept in line with it row by row.
 #include "itemmodels.h"
 
+#include "lvmparse_p.h"
 #include "roz.h"
+#include "toolstream_p.h"
 
 #include <QMetaObject>
+#include <QSet>
 
 #include <algorithm>
 #include <vector>
@@ -26,7 +29,8 @@ QString sizeText(qint64 bytes)
                      : QStringLiteral("%1 %2").arg(value, 0, 'f', 2).arg(QLatin1String(units[unit]));
 }
 
-StorageRow groupRow(Vg& vg)
+// `mounts` is the mount table, read once for all the rows of a refresh.
+StorageRow groupRow(Vg& vg, const QList<MountEntry>& mounts)
 {
     const qint64 size = qint64(vg.getAttribute(Vg::SizeMb)) * kMiB;
     const bool active = vg.isActive();
@@ -44,16 +48,17 @@ StorageRow groupRow(Vg& vg)
         Lv* lv = vg.getLv(i);
         const qint64 lvSize = qint64(lv->getAttribute(Lv::Size)) * kMiB;
         const StorageKind kind = lv->isSnapshot() ? StorageKind::Snapshot : StorageKind::Volume;
+        const QString mountPoint = mountPointOf(mounts, vg.name(), lv->name());
         row.children.append(
             {lv->name(),
-             {lv->name(), sizeText(lvSize), lv->fstype(), lv->mountPoint(),
+             {lv->name(), sizeText(lvSize), lv->fstype(), mountPoint,
               lv->isActive() ? QStringLiteral("active") : QStringLiteral("inactive"), lv->getOriginal()},
              {{KindRole, QVariant::fromValue(kind)},
               {NameRole, lv->name()},
               {PathRole, lv->path()},
               {SizeBytesRole, lvSize},
               {FileSystemRole, lv->fstype()},
-              {MountPointRole, lv->mountPoint()},
+              {MountPointRole, mountPoint},
               {ActiveRole, lv->isActive()},
               {OriginRole, lv->getOriginal()}},
              {}});
@@ -248,9 +253,12 @@ void StorageTreeModel::followChanges()
 
 void StorageTreeModel::sync(Node* node, const QModelIndex& parentIndex, const QList<StorageRow>& wanted)
 {
-    QStringList wantedKeys;
+    QSet<QString> wantedKeys;
     for (const StorageRow& row : wanted)
-        wantedKeys.append(row.key);
+        wantedKeys.insert(row.key);
+    QSet<QString> knownKeys;
+    for (const auto& child : node->children)
+        knownKeys.insert(child->key);
 
     // One row gone and one new beside it: a rename, kept in place.
     std::vector<Node*> gone;
@@ -259,11 +267,9 @@ void StorageTreeModel::sync(Node* node, const QModelIndex& parentIndex, const QL
             gone.push_back(child.get());
     }
     QStringList arrived;
-    for (const QString& key : wantedKeys) {
-        const bool known = std::any_of(node->children.begin(), node->children.end(),
-                                       [&key](const std::unique_ptr<Node>& child) { return child->key == key; });
-        if (!known)
-            arrived.append(key);
+    for (const StorageRow& row : wanted) {
+        if (!knownKeys.contains(row.key))
+            arrived.append(row.key);
     }
     if (gone.size() == 1 && arrived.size() == 1) {
         gone.front()->key = arrived.front();
@@ -316,8 +322,9 @@ QList<StorageRow> LogicalTreeModel::currentRows() const
 {
     QList<StorageRow> rows;
     Lvm* lvm = roz()->getLvm();
+    const QList<MountEntry> mounts = readMountTable();
     for (uint i = 0; i < lvm->vgCount(); ++i)
-        rows.append(groupRow(*lvm->getVg(i)));
+        rows.append(groupRow(*lvm->getVg(i), mounts));
     return rows;
 }
 
