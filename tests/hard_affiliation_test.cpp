@@ -83,8 +83,15 @@ TEST_F(HardAffiliation, LvEditsWithoutMatchStillStoreAndLog)
     EXPECT_EQ(capture.countDebug(QStringLiteral("/dev/sda5's lvs: ") + list), 2);
 }
 
-TEST_F(HardAffiliation, UnknownPathsAreSkippedOthersStillHandled)
+TEST_F(HardAffiliation, GetPvFindsByExactPathAndUnknownPathsAreSkippedOthersStillHandled)
 {
+    EXPECT_EQ(pv(kSdb2), hard->getDisk(1u)->getPartition(1u));
+    {
+        MessageCapture capture;
+        EXPECT_EQ(pv("/dev/sdb"), nullptr);
+        EXPECT_EQ(pv("/dev/sdb2 "), nullptr);
+        EXPECT_EQ(capture.countDebug(kFailed), 2);
+    }
     MessageCapture capture;
     hard->affiliateLvPv("/dev/vg00/a", {"/dev/hdz9", kSdb5, "sdb5", "/dev/sda4"});
     EXPECT_EQ(pv(kSdb5)->lvString(), ":/dev/vg00/a");
@@ -131,15 +138,6 @@ TEST_F(HardAffiliation, VgRenameRewritesGroupOfEveryLvAndDropsLeadingColon)
     hard->affiliateLvPv("/dev/vg00/b", {kSdb5});
     hard->reaffiliateVgPv("/dev/vg01", {kSdb5});
     EXPECT_EQ(pv(kSdb5)->lvString(), "/dev/vg01/a:/dev/vg01/b");
-}
-
-TEST_F(HardAffiliation, GetPvFindsByExactPath)
-{
-    EXPECT_EQ(pv(kSdb2), hard->getDisk(1u)->getPartition(1u));
-    MessageCapture capture;
-    EXPECT_EQ(pv("/dev/sdb"), nullptr);
-    EXPECT_EQ(pv("/dev/sdb2 "), nullptr);
-    EXPECT_EQ(capture.countDebug(kFailed), 2);
 }
 
 TEST_F(HardAffiliation, MarkedPhysicalVolumeReadsAsAProbeShowsOneAndUnknownPathsPassSilently)

@@ -37,6 +37,9 @@ TEST(HardListerLine, OnlyDriveLinesOfKindDiskMakeDisksAndAMissingSizeReadsZero)
     EXPECT_FALSE(parseDiskLine("DRIVE\tdisk\thdd\tx\tx\t5", drive));
     EXPECT_FALSE(parseDiskLine("PART\tDISK\thda\tx\tx\t5", drive));
 
+    ASSERT_TRUE(parseDiskLine("DRIVE\tDISK", drive));
+    EXPECT_TRUE(drive.name.isEmpty());
+    EXPECT_EQ(drive.size, 0UL);
     ASSERT_TRUE(parseDiskLine("DRIVE\tDISK\tsdb", drive));
     EXPECT_EQ(drive.name, "sdb");
     EXPECT_EQ(drive.size, 0UL);
@@ -66,7 +69,7 @@ TEST(HardListerLine, PartitionLineTakenByEveryDiskWhoseNameItContainsUnlessExact
     EXPECT_FALSE(takePartitionLine("DRIVE\t/dev/hda\t3", "hda", name));
 }
 
-TEST(HardListerLine, ShortPartitionLineIsTakenWithEmptyFields)
+TEST(HardListerLine, ShortPartitionLineIsTakenWithEmptyFieldsAnOverlongOneWithAllOfThem)
 {
     QString name;
     EXPECT_TRUE(takePartitionLine("PART\t/dev/sda\t1", "sda", name));
@@ -75,6 +78,13 @@ TEST(HardListerLine, ShortPartitionLineIsTakenWithEmptyFields)
     EXPECT_TRUE(basics.system.isEmpty());
     EXPECT_TRUE(basics.systemTag.isNull());
     EXPECT_FALSE(basics.pvCandidate);
+
+    QStringList many = {"PART", "/dev/sda", "5"};
+    for (int i = 3; i < 300; ++i)
+        many << "LVM";
+    const PartitionBasics overlong = parsePartitionBasics(many.join('\t'));
+    EXPECT_TRUE(overlong.pvCandidate);
+    EXPECT_EQ(overlong.system, "LVM, LVM");
 }
 
 // What the probe reads from a partition line of /dev/hda1 with these fields 6 to 9 (and 11).

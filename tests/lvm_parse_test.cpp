@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 TEST(VgscanLineParse, FoundAndErrorLinesNameTheirGroupsOtherLinesNothing)
@@ -47,19 +49,6 @@ TEST(VgdisplayRecordParse, FiguresConvertAndDivideWithoutOverflow)
     // 4 TiB in KiB does not fit an int before the division.
     const VgRecord huge = parseVgdisplayRecord("vg:r/w:1:0:0:0:0:0:0:0:0:4294967296:4096:1:0:0:u");
     EXPECT_EQ(huge.attr[10], 4194304);
-}
-
-TEST(VgdisplayRecordParse, MissingFieldsReadAsEmpty)
-{
-    const VgRecord shortRecord = parseVgdisplayRecord("vg00:r/w:772");
-    EXPECT_EQ(shortRecord.attr[1], 772);
-    for (int i = 2; i < 16; ++i)
-        EXPECT_EQ(shortRecord.attr[i], 0) << i;
-    EXPECT_TRUE(shortRecord.uuid.isEmpty());
-
-    const VgRecord empty = parseVgdisplayRecord(QByteArray());
-    EXPECT_EQ(empty.attr[1], 0);
-    EXPECT_TRUE(empty.uuid.isEmpty());
 }
 
 TEST(VgdisplayNotActive, RecognisesTryDLine)
@@ -133,13 +122,18 @@ TEST(LvdisplayRecordParse, FieldsConvertWithSizeInMegabytesWithoutOverflow)
     EXPECT_EQ(parseLvdisplayRecord("/dev/v/l:v:3:1:0:0:4294967296:1").size, 2097152);
 }
 
-TEST(LvdisplayRecordParse, MissingFieldsReadAsZero)
+TEST(ColonRecordParse, MissingFieldsReadAsZeroOrEmpty)
 {
-    const LvRecord record = parseLvdisplayRecord("/dev/vg0/home:vg0:3:1");
-    EXPECT_EQ(record.access, 3);
-    EXPECT_EQ(record.status, 1);
-    EXPECT_EQ(record.size, 0);
-    EXPECT_EQ(record.minor, 0);
+    const VgRecord shortVg = parseVgdisplayRecord("vg00:r/w:772");
+    EXPECT_EQ(shortVg.attr[1], 772);
+    for (int i = 2; i < 16; ++i)
+        EXPECT_EQ(shortVg.attr[i], 0) << i;
+    EXPECT_TRUE(shortVg.uuid.isEmpty());
+    EXPECT_EQ(parseVgdisplayRecord(QByteArray()).attr[1], 0);
+    EXPECT_TRUE(parseVgdisplayRecord(QByteArray()).uuid.isEmpty());
+
+    const LvRecord shortLv = parseLvdisplayRecord("/dev/vg0/home:vg0:3:1");
+    EXPECT_EQ(std::tie(shortLv.access, shortLv.status, shortLv.size, shortLv.minor), std::tuple(3, 1, 0, 0));
     EXPECT_EQ(parseLvdisplayRecord(QByteArray()).access, 0);
 }
 

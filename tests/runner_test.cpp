@@ -21,35 +21,45 @@ QString printer()
     return FakeRoot::fakePath("fake_printer");
 }
 
-TEST(Runcmd, InterleavesOutputAndErrorInWriteOrderAndReturnsExitCode)
+// Standard output and error in write order, a killed program's raw wait status, a missing program,
+// arguments no shell touches, megabytes without deadlock and a NUL byte dropped.
+TEST(Runcmd, ReturnsTheExitCodeAndCollectsOutputAndErrorAsWritten)
 {
-    MessageCapture capture;
-    QString output = "old text";
-    const QStringList args{"out", "x", "err", "y", "out", "z", "exit", "3"};
-    EXPECT_EQ(runcmd(printer(), args, output), 3);
-    EXPECT_EQ(output, "xyz");
-    EXPECT_EQ(capture.countDebug(QStringLiteral("we are going to execute: ") + printer() + " out x err y out z exit 3"),
-              1);
-    EXPECT_EQ(capture.countDebug("runcmd ret: 3"), 1);
-}
-
-TEST(Runcmd, ProgramKilledBySignalReturnsRawStatusWithoutRetLine)
-{
-    MessageCapture capture;
-    QString output;
-    EXPECT_EQ(runcmd(printer(), {"out", "before", "kill", "9"}, output), 9);
-    EXPECT_EQ(output, "before");
-    for (const QString& line : capture.debugLines())
-        EXPECT_FALSE(line.startsWith("runcmd ret:")) << line.toStdString();
-}
-
-TEST(Runcmd, MissingProgramGives255AndEmptyOutput)
-{
-    MessageCapture capture;
-    QString output = "stale";
-    EXPECT_EQ(runcmd("/nonexistent/dovododuzu-tool", {"a"}, output), 255);
-    EXPECT_TRUE(output.isEmpty());
-    EXPECT_EQ(capture.countDebug("runcmd ret: 255"), 1);
+    struct Case {
+        QString program;
+        QStringList args;
+        int code;
+        QString output;
+        bool retLine; // "runcmd ret: <code>" logged
+    };
+    const QString big = QString(6000000, 'x') + "end";
+    const Case cases[] = {
+        {printer(), {"out", "x", "err", "y", "out", "z", "exit", "3"}, 3, "xyz", true},
+        {printer(), {"out", "before", "kill", "9"}, 9, "before", false},
+        {"/nonexistent/dovododuzu-tool", {"a"}, 255, "", true},
+        {printer(),
+         {"line", "lvm on", "line", "$(rm -rf x); `id` | > *"},
+         0,
+         "lvm on\n$(rm -rf x); `id` | > *\n",
+         true},
+        {printer(), {"big", "6000000", "err", "end", "exit", "7"}, 7, big, true},
+        {printer(), {"nul"}, 0, "abcd", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').left(60).toStdString());
+        MessageCapture capture;
+        QString output = "stale";
+        EXPECT_EQ(runcmd(c.program, c.args, output), c.code);
+        EXPECT_EQ(output.size(), c.output.size());
+        EXPECT_TRUE(output == c.output) << output.left(200).toStdString();
+        EXPECT_EQ(capture.countDebug(QStringLiteral("we are going to execute: ") + c.program + ' ' + c.args.join(' ')),
+                  1);
+        int retLines = 0;
+        for (const QString& line : capture.debugLines())
+            retLines += line.startsWith("runcmd ret:") ? 1 : 0;
+        EXPECT_EQ(retLines, c.retLine ? 1 : 0);
+        EXPECT_EQ(capture.countDebug(QStringLiteral("runcmd ret: %1").arg(c.code)), retLines);
+    }
 }
 
 TEST(Runcmd, EmptyArgumentListPassesOnlyTheProgramPath)
@@ -74,28 +84,6 @@ TEST(Runcmd, SystemRootPrefixesTheProgramButNotTheTexts)
     EXPECT_TRUE(output.startsWith(QStringLiteral("[%1/sbin/lvm.static]\n").arg(root.root())));
     EXPECT_TRUE(output.contains("[/dev/hda1]"));
     EXPECT_EQ(capture.countDebug("we are going to execute: /sbin/lvm.static argv /dev/hda1"), 1);
-}
-
-TEST(Runcmd, ArgumentsWithBlanksAndShellCharactersReachTheProgramUnchanged)
-{
-    QString output;
-    EXPECT_EQ(runcmd(printer(), {"line", "lvm on", "line", "$(rm -rf x); `id` | > *"}, output), 0);
-    EXPECT_EQ(output, "lvm on\n$(rm -rf x); `id` | > *\n");
-}
-
-TEST(Runcmd, CollectsSeveralMegabytesWithoutDeadlock)
-{
-    QString output;
-    EXPECT_EQ(runcmd(printer(), {"big", "6000000", "err", "end", "exit", "7"}, output), 7);
-    EXPECT_EQ(output.size(), 6000003);
-    EXPECT_TRUE(output.endsWith("xend"));
-}
-
-TEST(Runcmd, NulByteIsDroppedAndTheTextAfterItKept)
-{
-    QString output;
-    EXPECT_EQ(runcmd(printer(), {"nul"}, output), 0);
-    EXPECT_EQ(output, "abcd");
 }
 
 void onAlarm(int) {}

@@ -38,6 +38,9 @@ TEST(Splitline, StopsAtTheCapacityOfTheFieldArray)
     char line[] = "1:2:3:4:5:6";
     EXPECT_EQ(splitline(line, fields, ':'), 3);
     EXPECT_STREQ(fields[2], "3:4:5:6");
+    char untouched[] = "a:b";
+    EXPECT_EQ(splitline(untouched, nullptr, ':', 0), 0);
+    EXPECT_STREQ(untouched, "a:b");
 }
 
 TEST(Chomp, CutsAtTheFirstNewlineOnly)
