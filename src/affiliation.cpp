@@ -8,6 +8,7 @@
 #include "utils.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -60,16 +61,23 @@ Partition* Hard::getPv(const QString& path)
     return nullptr;
 }
 
-void Hard::affiliateVgPv(const QString& vgPath, const QStringList& listPv)
+// Applies `change` to each partition of `listPv` the tree holds (getPv notes the others), with
+// the tree's notices held until all are done.
+void Hard::changeEachPv(const QStringList& listPv, const std::function<void(Partition&)>& change)
 {
     HardChangeHold hold(this);
     for (const QString& pvPath : listPv) {
-        Partition* partition = getPv(pvPath);
-        if (!partition)
-            continue;
-        partition->setSystem(QStringLiteral("8e"), QStringLiteral("Linux LVM"));
-        partition->setVgPath(vgPath);
+        if (Partition* partition = getPv(pvPath))
+            change(*partition);
     }
+}
+
+void Hard::affiliateVgPv(const QString& vgPath, const QStringList& listPv)
+{
+    changeEachPv(listPv, [&vgPath](Partition& partition) {
+        partition.setSystem(QStringLiteral("8e"), QStringLiteral("Linux LVM"));
+        partition.setVgPath(vgPath);
+    });
 }
 
 void Hard::deaffiliateVgPv(const QStringList& listPv)
@@ -79,60 +87,44 @@ void Hard::deaffiliateVgPv(const QStringList& listPv)
 
 void Hard::reaffiliateVgPv(const QString& vgPath, const QStringList& listPv)
 {
-    HardChangeHold hold(this);
-    for (const QString& pvPath : listPv) {
-        Partition* partition = getPv(pvPath);
-        if (!partition)
-            continue;
-        partition->setVgPath(vgPath);
-        QStringList parts = lvParts(partition);
+    changeEachPv(listPv, [&vgPath](Partition& partition) {
+        partition.setVgPath(vgPath);
+        QStringList parts = lvParts(&partition);
         for (QString& part : parts)
             part = vgPath + QLatin1Char('/') + part.section(QLatin1Char('/'), 3, 3);
-        partition->setLvs(parts.join(QLatin1Char(':')));
-    }
+        partition.setLvs(parts.join(QLatin1Char(':')));
+    });
 }
 
 void Hard::affiliateLvPv(const QString& lvPath, const QStringList& listPv)
 {
-    HardChangeHold hold(this);
-    for (const QString& pvPath : listPv) {
-        Partition* partition = getPv(pvPath);
-        if (!partition)
-            continue;
-        partition->setLvs(partition->lvString() + QLatin1Char(':') + lvPath);
-        MyDebug(partition->path() + QStringLiteral("'s lvs: ") + partition->lvString());
-        followReportedLvs(partition);
-    }
+    changeEachPv(listPv, [&lvPath](Partition& partition) {
+        partition.setLvs(partition.lvString() + QLatin1Char(':') + lvPath);
+        MyDebug(partition.path() + QStringLiteral("'s lvs: ") + partition.lvString());
+        followReportedLvs(&partition);
+    });
 }
 
 void Hard::deaffiliateLvPv(const QString& lvPath, const QStringList& listPv)
 {
-    HardChangeHold hold(this);
-    for (const QString& pvPath : listPv) {
-        Partition* partition = getPv(pvPath);
-        if (!partition)
-            continue;
-        QStringList parts = lvParts(partition);
+    changeEachPv(listPv, [&lvPath](Partition& partition) {
+        QStringList parts = lvParts(&partition);
         parts.removeAll(lvPath);
-        storeLvs(partition, parts);
-        followReportedLvs(partition);
-    }
+        storeLvs(&partition, parts);
+        followReportedLvs(&partition);
+    });
 }
 
 void Hard::reaffiliateLvPv(const QString& newLvPath, const QString& oldLvPath, const QStringList& listPv)
 {
-    HardChangeHold hold(this);
-    for (const QString& pvPath : listPv) {
-        Partition* partition = getPv(pvPath);
-        if (!partition)
-            continue;
-        QStringList parts = lvParts(partition);
+    changeEachPv(listPv, [&newLvPath, &oldLvPath](Partition& partition) {
+        QStringList parts = lvParts(&partition);
         const qsizetype first = parts.indexOf(oldLvPath);
         if (first != -1)
             parts[first] = newLvPath;
-        storeLvs(partition, parts);
-        followReportedLvs(partition);
-    }
+        storeLvs(&partition, parts);
+        followReportedLvs(&partition);
+    });
 }
 
 void Hard::markPhysicalVolumes(const QStringList& listPv)

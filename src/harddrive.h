@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 #include "dovododuzu_export.h"
 
 struct PartitionRecord;
@@ -164,6 +166,7 @@ private:
     void holdChanges();
     void releaseChanges();
     void forgetWhenDestroyed(Disk* disk);
+    void changeEachPv(const QStringList& listPv, const std::function<void(Partition&)>& change);
 
     QStringList m_problems; // failed reads of the disk listing
     QList<Disk*> m_disks;   // children, in listing order

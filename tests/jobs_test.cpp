@@ -115,8 +115,9 @@ TEST_P(Jobs, DiscoveryFillsAnEmptyRozAsASynchronousOneIsBuiltWhileTheLoopRuns)
     expected << "finished";
     EXPECT_EQ(record.events, expected);
     EXPECT_EQ(job->stepsDone(), record.programs.size());
-    if (GetParam() == sim::ToolSet::Current)
+    if (GetParam() == sim::ToolSet::Current) {
         EXPECT_EQ(record.programs.size(), 3) << record.programs.join("\n").toStdString();
+    }
     EXPECT_GT(ticks, 0);
     // Reads stream nothing.
     EXPECT_TRUE(record.lines.isEmpty());
