@@ -1,5 +1,7 @@
-// roz lv ...: every volume operation's success and failure, the state it leaves and what it prints.
+// roz lv ...: every volume operation's success, refusal and failure, the state it leaves and what it prints.
 #include "cli_support.h"
+
+#include <functional>
 
 namespace {
 
@@ -9,12 +11,6 @@ class CliLv : public RozCase
 {
 protected:
     RozRun lv(const QStringList& args) { return roz(QStringList{"lv"} + args); }
-
-    void expectToolFailure(const RozRun& run, const QString& message)
-    {
-        EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
-        EXPECT_TRUE(run.err.contains(message)) << run.err.toStdString();
-    }
 
     int stateExtents(const QString& group, const QString& name)
     {
@@ -38,66 +34,102 @@ TEST_F(CliLv, CreateMakesTheVolumeAndTheRequestedFileSystem)
     ASSERT_EQ(lv({"create", "my-vg", "raw", "--size", "1G", "--fs", "none"}).exitCode, 0);
     EXPECT_TRUE(sim.callLines().contains("/bin/ls /dev/my-vg/raw"));
     EXPECT_EQ(stateExtents("my-vg", "raw"), 256);
-}
-
-TEST_F(CliLv, CreateFailures)
-{
-    expectToolFailure(lv({"create", "my-vg", "huge", "--size", "900G"}), "Insufficient free extents");
-    EXPECT_TRUE(stateVolume("my-vg", "huge").isEmpty());
 
     sim.addFault("/sbin/mke2fs", {}, 1, "mke2fs: device busy\n");
-    const RozRun noFs = lv({"create", "my-vg", "web", "--size", "8M"});
-    expectToolFailure(noFs, "its file system was not");
+    const RozRun noFs = lv({"create", "my-vg", "web2", "--size", "8M"});
+    EXPECT_EQ(noFs.exitCode, 1);
+    EXPECT_TRUE(noFs.err.contains("its file system was not")) << noFs.err.toStdString();
     EXPECT_TRUE(noFs.out.contains("result: 256"));
-    EXPECT_FALSE(stateVolume("my-vg", "web").isEmpty()); // the volume stays
-
-    EXPECT_EQ(lv({"create", "my-vg", "home", "--size", "8M"}).exitCode, 2); // exists already
-    EXPECT_EQ(lv({"create", "nosuch", "x", "--size", "8M"}).exitCode, 2);
+    EXPECT_FALSE(stateVolume("my-vg", "web2").isEmpty()); // the volume stays
 }
 
-TEST_F(CliLv, RenameFollowsThroughToTheState)
+// Each row runs on the machine the rows before it left.
+TEST_F(CliLv, SnapshotRemoveAndRenameChangeTheStateAndShowTheChangedRows)
 {
-    const RozRun run = lv({"rename", "my-vg/scratch_1", "scratch2"});
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_TRUE(stateVolume("my-vg", "scratch_1").isEmpty());
-    EXPECT_FALSE(stateVolume("my-vg", "scratch2").isEmpty());
-    EXPECT_TRUE(run.out.contains("\n- my-vg/scratch_1 ") && run.out.contains("\n+ my-vg/scratch2 "));
-
-    EXPECT_EQ(lv({"rename", "my-vg/scratch2", "music"}).exitCode, 2);
-    sim.addFault(lvm, {"lvrename"}, 5, "  rename refused\n");
-    expectToolFailure(lv({"rename", "/dev/my-vg/scratch2", "other"}), "rename refused");
-    EXPECT_FALSE(stateVolume("my-vg", "scratch2").isEmpty());
+    struct Step {
+        QStringList args;
+        QString call; // an lvm run it makes, if given
+        QStringList shown;
+        std::function<bool()> done;
+    };
+    const QList<Step> steps{
+        {{"snapshot", "my-vg/scratch_1", "s1", "--size", "52M"},
+         "lvcreate -s -ns1 -L 52M /dev/my-vg/scratch_1",
+         {"origin of s1", "snapshot of scratch_1"},
+         [&] { return stateVolume("my-vg", "s1").value("origin").toString() == "scratch_1"; }},
+        {{"remove", "my-vg/s1"}, "", {"\n- my-vg/s1 "}, [&] { return stateVolume("my-vg", "s1").isEmpty(); }},
+        {{"rename", "my-vg/scratch_1", "scratch2"},
+         "",
+         {"\n- my-vg/scratch_1 ", "\n+ my-vg/scratch2 "},
+         [&] { return stateVolume("my-vg", "scratch_1").isEmpty() && !stateVolume("my-vg", "scratch2").isEmpty(); }},
+        {{"remove", "/dev/my-vg/scratch2"},
+         "",
+         {"\n- my-vg/scratch2 "},
+         [&] { return stateVolume("my-vg", "scratch2").isEmpty(); }},
+    };
+    for (const Step& step : steps) {
+        const RozRun run = lv(step.args);
+        ASSERT_EQ(run.exitCode, 0) << step.args.join(' ').toStdString() << run.err.toStdString();
+        EXPECT_TRUE(step.call.isEmpty() || sim.callLines().contains(lvm + " " + step.call));
+        EXPECT_TRUE(step.done()) << step.args.join(' ').toStdString();
+        for (const QString& text : step.shown)
+            EXPECT_TRUE(run.out.contains(text)) << step.args.join(' ').toStdString() << run.out.toStdString();
+    }
 }
 
-TEST_F(CliLv, RemoveTakesAVolumeButNotAnOriginWithSnapshots)
+// Refused from the model's view (exit 2): no tool that changes anything runs.
+TEST_F(CliLv, RefusalsRunNoChangingToolAndLeaveTheMachineAsItWas)
 {
-    const RozRun refused = lv({"remove", "my-vg/home"});
-    EXPECT_EQ(refused.exitCode, 2);
-    EXPECT_TRUE(refused.err.contains("snap1"));
-    EXPECT_FALSE(ran("lvremove"));
-
-    sim.addFault(lvm, {"lvremove"}, 5, "  Can't remove open logical volume\n", 1);
-    expectToolFailure(lv({"remove", "my-vg/scratch_1"}), "Can't remove open logical volume");
-    EXPECT_FALSE(stateVolume("my-vg", "scratch_1").isEmpty());
-
-    const RozRun removed = lv({"remove", "my-vg/scratch_1"});
-    ASSERT_EQ(removed.exitCode, 0) << removed.err.toStdString();
-    EXPECT_TRUE(stateVolume("my-vg", "scratch_1").isEmpty());
-    EXPECT_TRUE(removed.out.contains("\n- my-vg/scratch_1 "));
+    const QList<std::pair<QStringList, QString>> refused{
+        {{"create", "my-vg", "home", "--size", "8M"}, ""}, // exists already
+        {{"create", "nosuch", "x", "--size", "8M"}, ""},
+        {{"rename", "my-vg/scratch_1", "music"}, ""},
+        {{"remove", "my-vg/home"}, "snap1"},                         // has snapshots
+        {{"snapshot", "my-vg/snap1", "s2", "--size", "8M"}, ""},     // of a snapshot
+        {{"resize", "my-vg/scratch_1", "--size", "1G"}, "2048 MiB"}, // volumes only grow
+    };
+    const QJsonObject before = sim.state();
+    for (const auto& [args, message] : refused) {
+        const RozRun run = lv(args);
+        EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.err.contains(message)) << run.err.toStdString();
+    }
+    EXPECT_TRUE(callsWhere(sim, isToolChange).isEmpty()) << sim.callLines().join('\n').toStdString();
+    EXPECT_EQ(sim.state(), before);
 }
 
-TEST_F(CliLv, SnapshotLinksTheNewVolumeToItsOrigin)
+// A tool that fails (faults last for one run): exit 1, the reason on stderr, no success line, and
+// the groups and volumes as they were. roz reads a resize's outcome from the model rather than
+// trusting the result alone.
+TEST_F(CliLv, ToolFailuresExitWithTheReasonAndLeaveTheVolumes)
 {
-    const RozRun run = lv({"snapshot", "my-vg/scratch_1", "s1", "--size", "52M"});
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_TRUE(sim.callLines().contains(lvm + " lvcreate -s -ns1 -L 52M /dev/my-vg/scratch_1"));
-    EXPECT_EQ(stateVolume("my-vg", "s1").value("origin").toString(), "scratch_1");
-    EXPECT_TRUE(run.out.contains("origin of s1") && run.out.contains("snapshot of scratch_1"));
-
-    EXPECT_EQ(lv({"snapshot", "my-vg/snap1", "s2", "--size", "8M"}).exitCode, 2); // of a snapshot
-    sim.addFault(lvm, {"lvcreate"}, 5, "  snapshot refused\n");
-    expectToolFailure(lv({"snapshot", "my-vg/music", "s3", "--size", "8M"}), "snapshot refused");
-    EXPECT_TRUE(stateVolume("my-vg", "s3").isEmpty());
+    struct Failure {
+        QStringList args;
+        QStringList fault; // lvm arguments that fail, or empty when the machine itself refuses
+        QString message;
+        QString toolSays; // what the failing run prints, when not `message`
+    };
+    ASSERT_EQ(lv({"create", "my-vg", "raw", "--size", "8M", "--fs", "none"}).exitCode, 0);
+    const QString noRoom = "Insufficient suitable allocatable extents";
+    const QList<Failure> failures{
+        {{"create", "my-vg", "huge", "--size", "900G"}, {}, "Insufficient free extents"},
+        {{"rename", "/dev/my-vg/scratch_1", "other"}, {"lvrename"}, "rename refused"},
+        {{"remove", "my-vg/scratch_1"}, {"lvremove"}, "Can't remove open logical volume"},
+        {{"snapshot", "my-vg/music", "s3", "--size", "8M"}, {"lvcreate"}, "snapshot refused"},
+        {{"resize", "my-vg/raw", "--size", "16M"}, {"lvextend"}, "the volume was not grown: it is still 8 MiB", noRoom},
+        {{"resize", "my-vg/scratch_1", "--size", "4096M"}, {"lvextend"}, "it is still 2048 MiB", noRoom},
+    };
+    for (const Failure& failure : failures) {
+        if (!failure.fault.isEmpty())
+            sim.addFault(lvm, failure.fault, 5,
+                         "  " + (failure.toolSays.isEmpty() ? failure.message : failure.toolSays) + "\n", 1);
+        const QJsonValue groups = groupsOf(sim);
+        const RozRun run = lv(failure.args);
+        EXPECT_EQ(run.exitCode, 1) << failure.args.join(' ').toStdString() << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(failure.message)) << run.err.toStdString();
+        EXPECT_FALSE(run.out.contains("(success)"));
+        EXPECT_EQ(groupsOf(sim), groups) << failure.args.join(' ').toStdString();
+    }
 }
 
 TEST_F(CliLv, ResizeGrowsTheVolumeAndItsFileSystem)
@@ -114,26 +146,6 @@ TEST_F(CliLv, ResizeGrowsTheVolumeAndItsFileSystem)
 
     ASSERT_EQ(lv({"resize", "my-vg/scratch_1", "--size", "+1G"}).exitCode, 0);
     EXPECT_EQ(stateExtents("my-vg", "scratch_1"), 1024);
-}
-
-TEST_F(CliLv, ResizeRefusesShrinkingAndReportsAVolumeThatDidNotGrow)
-{
-    sim.clearCalls();
-    const RozRun shrink = lv({"resize", "my-vg/scratch_1", "--size", "1G"});
-    EXPECT_EQ(shrink.exitCode, 2);
-    EXPECT_TRUE(shrink.err.contains("2048 MiB"));
-    EXPECT_FALSE(ran("lvextend"));
-
-    // roz reads the size from the model rather than trusting the result alone.
-    ASSERT_EQ(lv({"create", "my-vg", "raw", "--size", "8M", "--fs", "none"}).exitCode, 0);
-    sim.addFault(lvm, {"lvextend"}, 5, "  Insufficient suitable allocatable extents\n");
-    const RozRun stuck = lv({"resize", "my-vg/raw", "--size", "16M"});
-    expectToolFailure(stuck, "the volume was not grown: it is still 8 MiB");
-    EXPECT_EQ(stateExtents("my-vg", "raw"), 2);
-
-    const RozRun ext = lv({"resize", "my-vg/scratch_1", "--size", "4096M"});
-    EXPECT_EQ(ext.exitCode, 1);
-    EXPECT_EQ(stateExtents("my-vg", "scratch_1"), 512);
 }
 
 // The library leaves a file system it cannot grow alone; roz says the volume grew and its file

@@ -58,21 +58,11 @@ TEST_F(CliPlace, WithoutXdgStateHomeTheRootGoesUnderHome)
 
 TEST_F(CliPlace, MachineFileLaysOutThatMachineAndIsRefusedOnAnExistingRoot)
 {
-    QJsonObject machine{
-        {"format", 1},
-        {"disks",
-         QJsonArray{QJsonObject{
-             {"name", "vda"},
-             {"sizeKiB", 2097152},
-             {"partitions",
-              QJsonArray{QJsonObject{
-                  {"number", 1}, {"system", "Linux"}, {"fstype", "ext3"}, {"sizeKiB", 2097152}, {"fsUsedKiB", 0}}}}}}},
-        {"pvs", QJsonArray()},
-        {"vgs", QJsonArray()}};
     const QString file = home.path() + QStringLiteral("/small.json");
     QFile out(file);
     ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write(QJsonDocument(machine).toJson());
+    out.write(R"({"format": 1, "pvs": [], "vgs": [], "disks": [{"name": "vda", "sizeKiB": 2097152, "partitions": [
+        {"number": 1, "system": "Linux", "fstype": "ext3", "sizeKiB": 2097152, "fsUsedKiB": 0}]}]})");
     out.close();
     const QString root = home.path() + QStringLiteral("/small-root");
     const QStringList place{"--sim-root", root, "--machine", file};

@@ -1,5 +1,8 @@
-// roz vg ...: every group operation's success and failure, the state it leaves and what it prints.
+// roz vg ...: every group operation's success, refusal and failure, the state it leaves and what it prints.
 #include "cli_support.h"
+
+#include <functional>
+#include <tuple>
 
 namespace {
 
@@ -9,14 +12,6 @@ class CliVg : public RozCase
 {
 protected:
     RozRun vg(const QStringList& args) { return roz(QStringList{"vg"} + args); }
-
-    // A failed run: exit 1, the tool's message on stderr, no success line.
-    void expectToolFailure(const RozRun& run, const QString& toolMessage)
-    {
-        EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
-        EXPECT_TRUE(run.err.contains(toolMessage)) << run.err.toStdString();
-        EXPECT_FALSE(run.out.contains("(success)"));
-    }
 };
 
 TEST_F(CliVg, CreateRunsTheToolsShowsTheNewRowsAndMakesTheGroup)
@@ -35,152 +30,111 @@ TEST_F(CliVg, CreateRunsTheToolsShowsTheNewRowsAndMakesTheGroup)
     EXPECT_EQ(stateGroupOfPv("/dev/sdb6"), "data");
 }
 
-TEST_F(CliVg, CreateFailureExitsWithTheToolsMessageAndMakesNothing)
+// sdc3 holds 9 GiB and sdb6 5 GiB; LVM keeps 192 KiB of each for its metadata, so 8G and 4G are
+// the largest extents they give one of (the larger ones are refused below).
+TEST_F(CliVg, CreateTakesAnExtentSizeThatLeavesOneExtent)
 {
-    sim.addFault(lvm, {"vgcreate"}, 5, "  Metadata area full on /dev/sdc3\n");
-    const RozRun run = vg({"create", "data", "sdc3"});
-    expectToolFailure(run, "Metadata area full on /dev/sdc3");
-    EXPECT_TRUE(run.out.contains("result: 5"));
-    EXPECT_TRUE(stateGroup("data").isEmpty());
+    for (const auto& [name, device, extent] : {std::tuple{"g8", "sdc3", 8}, std::tuple{"g4", "sdb6", 4}}) {
+        const RozRun run = vg({"create", name, device, "--extent-size", QStringLiteral("%1G").arg(extent)});
+        ASSERT_EQ(run.exitCode, 0) << name << run.err.toStdString();
+        EXPECT_EQ(stateGroup(name).value("extentKiB").toInteger(), extent * 1024LL * 1024);
+    }
 }
 
-TEST_F(CliVg, CreateAndExtendRefusePartitionsThatAreMountedInAGroupOrUnknown)
+// Each row runs on the machine the rows before it left.
+TEST_F(CliVg, EachOperationChangesTheStateAndShowsTheChangedRows)
 {
-    for (const QStringList& args : QList<QStringList>{{"create", "data", "sda2"},
-                                                      {"create", "data", "sda5"},
-                                                      {"create", "data", "sdz9"},
-                                                      {"create", "data", "sdc3", "sdc3"},
-                                                      {"create", "my-vg", "sdc3"},
-                                                      {"extend", "my-vg", "sdb1"},
-                                                      {"extend", "nosuch", "sdc3"}}) {
+    struct Step {
+        QStringList args;
+        QStringList shown; // in the printed changes
+        std::function<bool()> done;
+    };
+    const QList<Step> steps{
+        {{"activate", "vg.backup"},
+         {"\n+ vg.backup/archive ", " active "},
+         [&] { return stateGroup("vg.backup").value("active").toBool(); }},
+        {{"deactivate", "vg.backup"},
+         {" inactive "},
+         [&] { return !stateGroup("vg.backup").value("active").toBool(); }},
+        {{"freeze", "my-vg"}, {}, [&] { return !stateGroup("my-vg").value("resizable").toBool(); }},
+        {{"defreeze", "my-vg"}, {}, [&] { return stateGroup("my-vg").value("resizable").toBool(); }},
+        {{"rename", "vg.backup", "archive-vg"},
+         {"\n+ archive-vg/archive ", "\n+ └─sda6", " archive-vg "},
+         [&] { return stateGroup("vg.backup").isEmpty() && !stateGroup("archive-vg").isEmpty(); }},
+        {{"extend", "my-vg", "sdc3"}, {"\n+ my-vg "}, [&] { return stateGroupOfPv("/dev/sdc3") == "my-vg"; }},
+        {{"reduce", "my-vg", "/dev/sdc3"}, {}, [&] { return stateGroupOfPv("/dev/sdc3") != "my-vg"; }},
+        {{"create", "data", "sdc3"}, {"\n+ data "}, [&] { return !stateGroup("data").isEmpty(); }},
+        {{"remove", "data"}, {"\n- data "}, [&] { return stateGroup("data").isEmpty(); }},
+    };
+    for (const Step& step : steps) {
+        const RozRun run = vg(step.args);
+        ASSERT_EQ(run.exitCode, 0) << step.args.join(' ').toStdString() << run.err.toStdString();
+        EXPECT_TRUE(step.done()) << step.args.join(' ').toStdString();
+        for (const QString& text : step.shown)
+            EXPECT_TRUE(run.out.contains(text)) << step.args.join(' ').toStdString() << run.out.toStdString();
+    }
+}
+
+// Refused from the model's view (exit 2): no tool that changes anything runs.
+TEST_F(CliVg, RefusalsRunNoChangingToolAndLeaveTheMachineAsItWas)
+{
+    const QList<std::pair<QStringList, QString>> refused{
+        {{"create", "data", "sda2"}, ""},         // mounted
+        {{"create", "data", "sda5"}, ""},         // in a group
+        {{"create", "data", "sdz9"}, ""},         // no such partition
+        {{"create", "data", "sdc3", "sdc3"}, ""}, // twice
+        {{"create", "my-vg", "sdc3"}, ""},        // the group exists
+        {{"extend", "my-vg", "sdb1"}, ""},
+        {{"extend", "nosuch", "sdc3"}, ""},
+        {{"create", "g", "sdc3", "--extent-size", "1073741824M"}, "without a single extent"},
+        {{"create", "g", "sdc3", "sdb6", "--extent-size", "16G"}, "without a single extent"},
+        {{"create", "g", "sdb6", "--extent-size", "8G"}, "without a single extent"},
+        {{"remove", "my-vg"}, "/dev/my-vg/home"}, // holds volumes
+        {{"rename", "vg.backup", "my-vg"}, ""},
+        {{"reduce", "my-vg", "sdb6"}, ""}, // not one of its PVs
+        {{"activate", "nosuch"}, "no volume group \"nosuch\""},
+    };
+    const QJsonObject before = sim.state();
+    for (const auto& [args, message] : refused) {
         const RozRun run = vg(args);
         EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.err.contains(message)) << run.err.toStdString();
     }
-    EXPECT_FALSE(ran("parted") || ran("pvcreate") || ran("vgcreate") || ran("vgextend"));
+    EXPECT_TRUE(callsWhere(sim, isToolChange).isEmpty()) << sim.callLines().join('\n').toStdString();
+    EXPECT_EQ(sim.state(), before);
 }
 
-// sdc3 holds 9 GiB and sdb6 5 GiB; LVM keeps 192 KiB of each for its metadata.
-TEST_F(CliVg, CreateRefusesAnExtentSizeThatLeavesTheGroupNoExtent)
+// A tool that fails (faults last for one run): exit 1, its message on stderr, no success line,
+// and the groups as they were.
+TEST_F(CliVg, ToolFailuresExitWithTheToolsMessageAndLeaveTheGroups)
 {
-    struct Row {
-        QString extent;
-        QStringList devices;
-        bool accepted;
+    struct Failure {
+        QStringList args;
+        QStringList fault; // lvm arguments that fail, or empty when the machine itself refuses
+        QString message;
     };
-    const QList<Row> rows{{"1073741824M", {"sdc3"}, false},
-                          {"16G", {"sdc3", "sdb6"}, false},
-                          {"8G", {"sdb6"}, false},
-                          {"8G", {"sdc3"}, true},
-                          {"4G", {"sdb6"}, true}};
-    int made = 0;
-    for (const Row& row : rows) {
-        const QString name = QStringLiteral("g%1").arg(made);
-        const RozRun run = vg(QStringList{"create", name} + row.devices + QStringList{"--extent-size", row.extent});
-        if (!row.accepted) {
-            EXPECT_EQ(run.exitCode, 2) << row.extent.toStdString();
-            EXPECT_TRUE(run.err.contains("without a single extent")) << run.err.toStdString();
-            EXPECT_FALSE(ran("parted") || ran("pvcreate") || ran("vgcreate"));
-            continue;
-        }
-        ASSERT_EQ(run.exitCode, 0) << row.extent.toStdString() << run.err.toStdString();
-        EXPECT_EQ(stateGroup(name).value("extentKiB").toInteger(), row.extent.chopped(1).toLongLong() * 1024 * 1024);
-        ++made;
+    ASSERT_EQ(vg({"create", "empty", "sdb6"}).exitCode, 0);
+    const QList<Failure> failures{
+        {{"create", "data", "sdc3"}, {"vgcreate"}, "Metadata area full on /dev/sdc3"},
+        {{"deactivate", "my-vg"}, {}, "Can't deactivate volume group \"my-vg\""}, // a volume is mounted
+        {{"freeze", "my-vg"}, {"vgchange", "-xn"}, "locking failed"},
+        {{"remove", "empty"}, {"vgremove"}, "device busy"},
+        {{"rename", "vg.backup", "other"}, {"vgrename"}, "rename refused"},
+        {{"extend", "vg.backup", "sdc3"}, {"vgextend"}, "cannot extend"},
+        {{"reduce", "my-vg", "sda5"}, {}, ""}, // volumes still have extents there
+    };
+    for (const Failure& failure : failures) {
+        if (!failure.fault.isEmpty())
+            sim.addFault(lvm, failure.fault, 5, "  " + failure.message + "\n", 1);
+        const QJsonValue groups = groupsOf(sim);
+        const RozRun run = vg(failure.args);
+        EXPECT_EQ(run.exitCode, 1) << failure.args.join(' ').toStdString() << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(failure.message)) << run.err.toStdString();
+        EXPECT_TRUE(run.out.contains(failure.fault.isEmpty() ? "result: " : "result: 5"));
+        EXPECT_FALSE(run.out.contains("(success)"));
+        EXPECT_EQ(groupsOf(sim), groups) << failure.args.join(' ').toStdString();
     }
-}
-
-TEST_F(CliVg, ActivateAndDeactivateChangeTheGroupAndItsVolumes)
-{
-    const RozRun on = vg({"activate", "vg.backup"});
-    ASSERT_EQ(on.exitCode, 0) << on.err.toStdString();
-    EXPECT_TRUE(stateGroup("vg.backup").value("active").toBool());
-    EXPECT_TRUE(on.out.contains("\n+ vg.backup/archive ") && on.out.contains(" active "));
-
-    const RozRun off = vg({"deactivate", "vg.backup"});
-    ASSERT_EQ(off.exitCode, 0) << off.err.toStdString();
-    EXPECT_FALSE(stateGroup("vg.backup").value("active").toBool());
-    EXPECT_TRUE(off.out.contains(" inactive "));
-}
-
-TEST_F(CliVg, DeactivatingAGroupWithAMountedVolumeFails)
-{
-    const RozRun run = vg({"deactivate", "my-vg"});
-    expectToolFailure(run, "Can't deactivate volume group \"my-vg\"");
-    EXPECT_TRUE(stateGroup("my-vg").value("active").toBool());
-    EXPECT_TRUE(run.out.contains("no change in the model"));
-}
-
-TEST_F(CliVg, FreezeAndDefreezeSwitchResizability)
-{
-    ASSERT_EQ(vg({"freeze", "my-vg"}).exitCode, 0);
-    EXPECT_FALSE(stateGroup("my-vg").value("resizable").toBool());
-    ASSERT_EQ(vg({"defreeze", "my-vg"}).exitCode, 0);
-    EXPECT_TRUE(stateGroup("my-vg").value("resizable").toBool());
-
-    sim.addFault(lvm, {"vgchange", "-xn"}, 5, "  locking failed\n");
-    expectToolFailure(vg({"freeze", "my-vg"}), "locking failed");
-    EXPECT_TRUE(stateGroup("my-vg").value("resizable").toBool());
-}
-
-TEST_F(CliVg, RemoveTakesAnEmptyGroupAndRefusesOneWithVolumes)
-{
-    ASSERT_EQ(vg({"create", "data", "sdc3"}).exitCode, 0);
-    sim.clearCalls();
-    const RozRun refused = vg({"remove", "my-vg"});
-    EXPECT_EQ(refused.exitCode, 2);
-    EXPECT_TRUE(refused.err.contains("/dev/my-vg/home"));
-    EXPECT_FALSE(ran("vgremove"));
-
-    sim.addFault(lvm, {"vgremove"}, 5, "  device busy\n", 1);
-    expectToolFailure(vg({"remove", "data"}), "device busy");
-    EXPECT_FALSE(stateGroup("data").isEmpty());
-
-    const RozRun removed = vg({"remove", "data"});
-    ASSERT_EQ(removed.exitCode, 0) << removed.err.toStdString();
-    EXPECT_TRUE(stateGroup("data").isEmpty());
-    EXPECT_TRUE(removed.out.contains("\n- data "));
-}
-
-TEST_F(CliVg, RenameMovesTheGroupAndItsVolumes)
-{
-    const RozRun run = vg({"rename", "vg.backup", "archive-vg"});
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_TRUE(stateGroup("vg.backup").isEmpty());
-    EXPECT_FALSE(stateGroup("archive-vg").isEmpty());
-    EXPECT_TRUE(run.out.contains("\n+ archive-vg/archive "));
-    EXPECT_TRUE(run.out.contains("\n+ └─sda6") && run.out.contains(" archive-vg "));
-
-    EXPECT_EQ(vg({"rename", "archive-vg", "my-vg"}).exitCode, 2);
-    sim.addFault(lvm, {"vgrename"}, 5, "  rename refused\n");
-    expectToolFailure(vg({"rename", "archive-vg", "other"}), "rename refused");
-    EXPECT_FALSE(stateGroup("archive-vg").isEmpty());
-}
-
-TEST_F(CliVg, ExtendAndReduceMovePartitionsInAndOut)
-{
-    const RozRun extended = vg({"extend", "my-vg", "sdc3"});
-    ASSERT_EQ(extended.exitCode, 0) << extended.err.toStdString();
-    EXPECT_EQ(stateGroupOfPv("/dev/sdc3"), "my-vg");
-    EXPECT_TRUE(extended.out.contains("\n+ my-vg "));
-
-    EXPECT_EQ(vg({"reduce", "my-vg", "sdb6"}).exitCode, 2); // not one of its PVs
-    const RozRun busy = vg({"reduce", "my-vg", "sda5"});    // holds volumes' extents
-    EXPECT_EQ(busy.exitCode, 1);
-    EXPECT_EQ(stateGroupOfPv("/dev/sda5"), "my-vg");
-
-    const RozRun reduced = vg({"reduce", "my-vg", "/dev/sdc3"});
-    ASSERT_EQ(reduced.exitCode, 0) << reduced.err.toStdString();
-    EXPECT_NE(stateGroupOfPv("/dev/sdc3"), "my-vg");
-
-    sim.addFault(lvm, {"vgextend"}, 5, "  cannot extend\n");
-    expectToolFailure(vg({"extend", "vg.backup", "sdb6"}), "cannot extend");
-}
-
-TEST_F(CliVg, AnUnknownGroupIsRefusedWithoutChangingAnything)
-{
-    const RozRun run = vg({"activate", "nosuch"});
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_TRUE(run.err.contains("no volume group \"nosuch\""));
-    EXPECT_FALSE(ran("vgchange"));
+    EXPECT_TRUE(vg({"deactivate", "my-vg"}).out.contains("no change in the model"));
 }
 
 } // namespace
