@@ -45,14 +45,11 @@ TEST_F(CliPlace, DefaultRootLivesInTheStateDirectoryAndKeepsChanges)
     const RozRun reset = roz({show, json, "--reset"}, false);
     EXPECT_FALSE(hasGroup(parsed(reset), "data"));
     EXPECT_TRUE(hasGroup(parsed(reset), "my-vg"));
-}
 
-TEST_F(CliPlace, WithoutXdgStateHomeTheRootGoesUnderHome)
-{
+    // Without XDG_STATE_HOME the root goes under the home directory.
     QProcessEnvironment noXdg;
     noXdg.insert("XDG_STATE_HOME", QString());
-    const RozRun run = roz({show}, false, noXdg);
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    ASSERT_EQ(roz({show}, false, noXdg).exitCode, 0);
     EXPECT_TRUE(QFileInfo::exists(home.path() + QStringLiteral("/.local/state/dovododuzu/sim-root/etc/mtab")));
 }
 
@@ -94,7 +91,7 @@ TEST_F(CliPlace, DoesNotLayOutARootOverADirectoryHoldingOtherFiles)
 // The variable can only take root away. The name below is bad on purpose: if the root check were
 // skipped, roz would refuse the name (exit 2) before starting any tool, so this case can fail
 // without ever touching the real machine.
-TEST_F(CliPlace, SystemIsRefusedWithoutRootBeforeAnythingElse)
+TEST_F(CliPlace, SystemIsRefusedWithoutRootOrWithASimulatedRoot)
 {
     QProcessEnvironment notRoot;
     notRoot.insert("DOVODODUZU_CLI_ASSUME_UID", "1000");
@@ -104,12 +101,7 @@ TEST_F(CliPlace, SystemIsRefusedWithoutRootBeforeAnythingElse)
         EXPECT_TRUE(run.err.contains("real disks") && run.err.contains("needs root")) << run.err.toStdString();
         EXPECT_TRUE(run.out.isEmpty());
     }
-}
-
-TEST_F(CliPlace, SystemTakesNoSimulatedRootOptions)
-{
-    const RozRun run = roz({show, "--system"}); // adds --sim-root
-    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(roz({show, "--system"}).exitCode, 2); // roz() adds --sim-root, which --system does not take
     EXPECT_TRUE(sim.calls().isEmpty());
 }
 
