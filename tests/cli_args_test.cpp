@@ -56,11 +56,11 @@ TEST_F(CliArgs, MalformedLinesAndBadSizesAreRefusedBeforeAnythingRuns)
         {{"lv", "create", "my-vg", "x", "--size", "4M", "--fs", "xfs"}, ""},
         {{"lv", "resize", "my-vg/home", "--size", "1.5G5"}, ""},
     };
-    for (const QString& size : {"0", "0M", "-5M", "abc", "1.5M", "10X", "100K", "+5M", "", "99999999999G"}) {
+    for (const QString size : {"0", "0M", "-5M", "abc", "1.5M", "10X", "100K", "+5M", "", "99999999999G"}) {
         bad.emplace_back(QStringList{"lv", "create", "my-vg", "x", "--size", size}, QString());
         bad.emplace_back(QStringList{"lv", "snapshot", "my-vg/home", "s", "--size=" + size}, QString());
     }
-    for (const QString& extent : {"3M", "0", "512K", "six"})
+    for (const QString extent : {"3M", "0", "512K", "six"})
         bad.emplace_back(QStringList{"vg", "create", "data", "sdc3", "--extent-size", extent}, QString());
     for (const auto& [args, message] : bad) {
         const RozRun run = roz(args);
