@@ -1,11 +1,9 @@
-// Splitting the command line into words, options and flags, by hand against one table of the
-// options roz knows. QCommandLineParser is not used because its behaviour differs from roz's in
-// ways users and scripts see: it reads "-hx" as the short options -h and -x (roz refuses the whole
-// word), it gives its own English error texts ("Unknown option 'x'.", "Missing value after ...")
-// where roz prints "unknown option --x (see roz --help)" and "--x needs a value", and it reports a
-// missing value before an unknown option that stood earlier on the line, where roz stops at the
-// first fault. Keeping those would mean scanning the line a second time by hand, so the parser
-// here stays the one place that reads it.
+// Splits roz's command line into words, options with a value and flags, by hand against one table
+// of the options roz knows. It is not QCommandLineParser because that reads "-hx" as -h and -x where
+// roz refuses the word, prints its own English errors ("Unknown option 'x'.") where roz prints
+// "unknown option --x (see roz --help)" or "--x needs a value", and reports a missing value ahead
+// of an unknown option that came earlier, where roz stops at the first fault; keeping roz's
+// behaviour would mean reading the line a second time by hand.
 #include "invocation.h"
 
 namespace roz {
