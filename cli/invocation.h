@@ -19,13 +19,10 @@ struct Invocation {
     bool has(const QString& flag) const { return flags.contains(flag); }
     bool hasValue(const QString& option) const { return values.contains(option); }
     QString value(const QString& option) const { return values.value(option); }
-    // Every option and flag given, as "--name", for checking them against a command's list.
-    QStringList givenOptions() const;
+    // The first option given (values before flags, as "--name") that is neither taken by every
+    // command nor in `ownOptions`; empty when there is none.
+    QString optionOutside(const QStringList& ownOptions) const;
 };
-
-// Options that take a value, and plain flags, that roz knows anywhere on the line.
-const QStringList& valueOptions();
-const QStringList& flagOptions();
 
 // Splits `args` (without the program name). Options may stand anywhere; "--" ends them, so that
 // every later argument is a word.

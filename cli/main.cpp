@@ -15,10 +15,6 @@ namespace {
 
 using namespace roz;
 
-const QStringList everyCommandTakes{
-    QStringLiteral("--sim-root"),    QStringLiteral("--machine"), QStringLiteral("--reset"), QStringLiteral("--system"),
-    QStringLiteral("--system-root"), QStringLiteral("--debug"),   QStringLiteral("--help")};
-
 int usageError(const QString& message)
 {
     complain(message);
@@ -53,10 +49,9 @@ const Command* pickCommand(QStringList words, QStringList* operands, QString* er
 
 QString checkArguments(const Command& command, const Invocation& invocation, const QStringList& operands)
 {
-    for (const QString& option : invocation.givenOptions()) {
-        if (!everyCommandTakes.contains(option) && !command.options.contains(option))
-            return QStringLiteral("roz %1 takes no %2").arg(command.fullName(), option);
-    }
+    const QString foreign = invocation.optionOutside(command.options);
+    if (!foreign.isEmpty())
+        return QStringLiteral("roz %1 takes no %2").arg(command.fullName(), foreign);
     if (operands.size() < command.minOperands || (command.maxOperands >= 0 && operands.size() > command.maxOperands))
         return QStringLiteral("wrong number of operands; usage: roz %1 %2")
             .arg(command.fullName(), command.operands)

@@ -45,34 +45,21 @@ TEST_F(CliPlace, DefaultRootLivesInTheStateDirectoryAndKeepsChanges)
     const RozRun reset = roz({show, json, "--reset"}, false);
     EXPECT_FALSE(hasGroup(parsed(reset), "data"));
     EXPECT_TRUE(hasGroup(parsed(reset), "my-vg"));
-}
 
-TEST_F(CliPlace, WithoutXdgStateHomeTheRootGoesUnderHome)
-{
+    // Without XDG_STATE_HOME the root goes under the home directory.
     QProcessEnvironment noXdg;
     noXdg.insert("XDG_STATE_HOME", QString());
-    const RozRun run = roz({show}, false, noXdg);
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    ASSERT_EQ(roz({show}, false, noXdg).exitCode, 0);
     EXPECT_TRUE(QFileInfo::exists(home.path() + QStringLiteral("/.local/state/dovododuzu/sim-root/etc/mtab")));
 }
 
 TEST_F(CliPlace, MachineFileLaysOutThatMachineAndIsRefusedOnAnExistingRoot)
 {
-    QJsonObject machine{
-        {"format", 1},
-        {"disks",
-         QJsonArray{QJsonObject{
-             {"name", "vda"},
-             {"sizeKiB", 2097152},
-             {"partitions",
-              QJsonArray{QJsonObject{
-                  {"number", 1}, {"system", "Linux"}, {"fstype", "ext3"}, {"sizeKiB", 2097152}, {"fsUsedKiB", 0}}}}}}},
-        {"pvs", QJsonArray()},
-        {"vgs", QJsonArray()}};
     const QString file = home.path() + QStringLiteral("/small.json");
     QFile out(file);
     ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write(QJsonDocument(machine).toJson());
+    out.write(R"({"format": 1, "pvs": [], "vgs": [], "disks": [{"name": "vda", "sizeKiB": 2097152, "partitions": [
+        {"number": 1, "system": "Linux", "fstype": "ext3", "sizeKiB": 2097152, "fsUsedKiB": 0}]}]})");
     out.close();
     const QString root = home.path() + QStringLiteral("/small-root");
     const QStringList place{"--sim-root", root, "--machine", file};
@@ -104,7 +91,7 @@ TEST_F(CliPlace, DoesNotLayOutARootOverADirectoryHoldingOtherFiles)
 // The variable can only take root away. The name below is bad on purpose: if the root check were
 // skipped, roz would refuse the name (exit 2) before starting any tool, so this case can fail
 // without ever touching the real machine.
-TEST_F(CliPlace, SystemIsRefusedWithoutRootBeforeAnythingElse)
+TEST_F(CliPlace, SystemIsRefusedWithoutRootOrWithASimulatedRoot)
 {
     QProcessEnvironment notRoot;
     notRoot.insert("DOVODODUZU_CLI_ASSUME_UID", "1000");
@@ -114,12 +101,7 @@ TEST_F(CliPlace, SystemIsRefusedWithoutRootBeforeAnythingElse)
         EXPECT_TRUE(run.err.contains("real disks") && run.err.contains("needs root")) << run.err.toStdString();
         EXPECT_TRUE(run.out.isEmpty());
     }
-}
-
-TEST_F(CliPlace, SystemTakesNoSimulatedRootOptions)
-{
-    const RozRun run = roz({show, "--system"}); // adds --sim-root
-    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(roz({show, "--system"}).exitCode, 2); // roz() adds --sim-root, which --system does not take
     EXPECT_TRUE(sim.calls().isEmpty());
 }
 

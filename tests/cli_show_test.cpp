@@ -27,8 +27,11 @@ class CliShow : public RozCase
 {
 };
 
+// show is the default sub-command, changes nothing, and --debug adds the library's debug lines on
+// standard error only.
 TEST_F(CliShow, TextShowsDisksGroupsAndVolumesOfTheDefaultMachine)
 {
+    const QJsonObject before = sim.state();
     const RozRun run = roz({"show"});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.contains(QStringLiteral("machine: simulated, root ") + sim.root()));
@@ -43,20 +46,21 @@ TEST_F(CliShow, TextShowsDisksGroupsAndVolumesOfTheDefaultMachine)
     EXPECT_TRUE(volume.contains("origin of snap1,home.daily") && volume.contains("/home")) << volume.toStdString();
     EXPECT_TRUE(lineStarting(run.out, "my-vg/snap1 ").contains("snapshot of home"));
     EXPECT_TRUE(run.out.contains("unreadable volume groups: vgbroken"));
-}
 
-TEST_F(CliShow, ShowIsTheDefaultAndChangesNothing)
-{
-    const QJsonObject before = sim.state();
     const RozRun bare = roz({});
-    const RozRun show = roz({"show"});
     EXPECT_EQ(bare.exitCode, 0);
-    EXPECT_EQ(bare.out, show.out);
+    EXPECT_EQ(bare.out, run.out);
+    const RozRun debug = roz({"show", "--debug"});
+    const QString banner = "=======V=G=S====&======L=V=S=============";
+    EXPECT_FALSE(run.err.contains(banner));
+    EXPECT_TRUE(debug.err.contains(banner)) << debug.err.left(500).toStdString();
+    EXPECT_TRUE(debug.err.contains("we are going to execute: /bin/mount --guess-fstype"));
+    EXPECT_EQ(debug.out, run.out);
     EXPECT_EQ(sim.state(), before);
-    EXPECT_FALSE(ran("lvcreate") || ran("vgchange") || ran("parted"));
+    EXPECT_TRUE(callsWhere(sim, isToolChange).isEmpty()) << sim.callLines().join('\n').toStdString();
 }
 
-TEST_F(CliShow, JsonMatchesTheSimulatedState)
+TEST_F(CliShow, JsonMatchesTheSimulatedStateWithTheDocumentedKeys)
 {
     const QJsonObject shown = shownJson();
     const QJsonObject state = sim.state();
@@ -122,11 +126,8 @@ TEST_F(CliShow, JsonMatchesTheSimulatedState)
         }
     }
     EXPECT_EQ(namesOf(shown.value("groups").toArray()), readableGroups);
-}
 
-TEST_F(CliShow, JsonHasTheDocumentedKeysAndNullForAbsentTexts)
-{
-    const QJsonObject shown = shownJson();
+    // The documented keys, with null for texts that are absent.
     const QJsonObject disk = byName(shown.value("disks").toArray(), "sdc");
     const QJsonObject bare = byName(disk.value("partitions").toArray(), "sdc3");
     EXPECT_TRUE(bare.value("mountPoint").isNull());
@@ -159,17 +160,6 @@ TEST_F(CliShow, MissingToolIsReportedAndTheExitSaysIncomplete)
     const RozRun json = roz({"show", "--json"});
     EXPECT_EQ(json.exitCode, 5);
     EXPECT_EQ(QJsonDocument::fromJson(json.out.toUtf8()).object().value("problems").toArray().size(), 1);
-}
-
-TEST_F(CliShow, DebugSwitchesTheLibrarysDebugLinesOn)
-{
-    const RozRun quiet = roz({"show"});
-    const RozRun debug = roz({"show", "--debug"});
-    const QString banner = "=======V=G=S====&======L=V=S=============";
-    EXPECT_FALSE(quiet.err.contains(banner));
-    EXPECT_TRUE(debug.err.contains(banner)) << debug.err.left(500).toStdString();
-    EXPECT_TRUE(debug.err.contains("we are going to execute: /bin/mount --guess-fstype"));
-    EXPECT_EQ(debug.out, quiet.out);
 }
 
 } // namespace

@@ -9,6 +9,19 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+// The groups with their volumes, and the PVs that belong to a group: what a failed change leaves as
+// it was (a PV made before the failing step may stay, outside every group).
+inline QJsonArray groupsOf(const SimRoot& sim)
+{
+    const QJsonObject state = sim.state();
+    QJsonArray members;
+    for (const QJsonValue& pv : state.value(QStringLiteral("pvs")).toArray()) {
+        if (!pv.toObject().value(QStringLiteral("vg")).toString().isEmpty())
+            members << pv;
+    }
+    return {state.value(QStringLiteral("vgs")), members};
+}
+
 struct RozRun {
     int exitCode = -1;
     QString out;
