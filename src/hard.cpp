@@ -30,8 +30,7 @@ void Hard::clear()
 
 Hard::~Hard()
 {
-    const QList<Disk*> disks = std::exchange(m_disks, {});
-    qDeleteAll(disks);
+    clear();
 }
 
 void Hard::findDisk()

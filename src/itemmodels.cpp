@@ -227,13 +227,15 @@ void StorageTreeModel::followChanges()
     };
     follow(m_roz, &Roz::discovered);
     Lvm* lvm = m_roz->getLvm();
-    for (auto signal : {&Lvm::oneVgRemoved, &Lvm::oneVgReduced, &Lvm::onePvsChanged})
-        follow(lvm, signal);
-    for (auto signal : {&Lvm::oneVgAdded, &Lvm::oneVgRenamed, &Lvm::oneVgExtended})
-        follow(lvm, signal);
-    for (auto signal : {&Lvm::oneLvAdded, &Lvm::oneLvRemoved})
-        follow(lvm, signal);
     follow(lvm, &Lvm::output);
+    follow(lvm, &Lvm::oneVgAdded);
+    follow(lvm, &Lvm::oneVgRemoved);
+    follow(lvm, &Lvm::oneVgRenamed);
+    follow(lvm, &Lvm::oneVgExtended);
+    follow(lvm, &Lvm::oneVgReduced);
+    follow(lvm, &Lvm::oneLvAdded);
+    follow(lvm, &Lvm::oneLvRemoved);
+    follow(lvm, &Lvm::onePvsChanged);
     for (Vg* vg : lvm->vgs()) {
         follow(vg, &Vg::output);
         follow(vg, &Vg::changed);

@@ -207,7 +207,7 @@ void JobRunner::announceStart(const QString& program, const QStringList& args)
     emit job->progress(job->m_stepsDone, stepName(program, args));
 }
 
-std::function<void(const QString&)> JobRunner::lineSink()
+LineSink JobRunner::lineSink()
 {
     Job* job = jobs.running;
     if (!job)

@@ -12,6 +12,9 @@
 
 #include "jobs.h"
 
+// Takes the output lines of a program, each without its newline.
+using LineSink = std::function<void(const QString&)>;
+
 // Why a program was not started while jobs run on this thread.
 enum class StartRefusal {
     None,
@@ -54,7 +57,7 @@ public:
 
     // Where the output lines of a change program go: to the running job, from any thread. Empty
     // without a job.
-    static std::function<void(const QString&)> lineSink();
+    static LineSink lineSink();
 
     // Runs `work` to its end. With a job running here it runs on a worker thread while this
     // thread's event loop goes on; otherwise right here.

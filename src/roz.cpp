@@ -20,23 +20,16 @@ QStringList entriesNotIn(const QStringList& from, const QStringList& other)
 
 } // namespace
 
-Roz::Roz(QObject* parent, const char* name) : QObject(parent)
+Roz::Roz(QObject* parent, const char* name) : Roz(Start::Discover, parent)
 {
     if (name)
         setObjectName(QString::fromLatin1(name));
-    {
-        // On today's tools both trees are built from one reading of the machine.
-        CurrentReadScope scope(CurrentReadScope::Reading::Whole);
-        m_lvm = new Lvm(this);
-        m_hard = new Hard(this);
-    }
-    // Made last, so that no notice reaches the physical tree while either tree is being built.
-    followLogicalChanges();
 }
 
 Roz::Roz(Start start, QObject* parent) : QObject(parent)
 {
     if (start == Start::Discover) {
+        // On today's tools both trees are built from one reading of the machine.
         CurrentReadScope scope(CurrentReadScope::Reading::Whole);
         m_lvm = new Lvm(this);
         m_hard = new Hard(this);

@@ -170,16 +170,10 @@ void ToolStream::runToEnd(const ToolCommand& command)
     JobRunner::offload([this, &command] {
         m_process = spawnTool(command);
         m_eof = m_process.readFd == -1;
-        while (!m_eof && fill()) {
-        }
-        if (m_process.readFd != -1)
-            ::close(m_process.readFd);
-        m_process.readFd = -1;
-        if (m_process.pid > 0)
-            m_collectedStatus = waitForChild(m_process.pid);
-        m_process.pid = -1;
+        const QByteArray output = readAll();
+        m_collectedStatus = close();
+        m_buffer = output;
     });
-    m_eof = true;
 }
 
 ToolStream::~ToolStream()
@@ -293,11 +287,9 @@ CheckedOutput readToolOutputChecked(const ToolCommand& command)
 
 void readToolOutputParsed(const ToolCommand& command, const std::function<void(const CheckedOutput&)>& parse)
 {
-    const StartRefusal refusal = JobRunner::mayStart(command.program, false);
-    if (refusal != StartRefusal::None) {
-        CheckedOutput refused;
-        refused.problem = readProblem(command, refusal == StartRefusal::Reentered ? EBUSY : ECANCELED, -1);
-        parse(refused);
+    // A refused start is accounted for by the stream, as for any read.
+    if (JobRunner::mayStart(command.program, false) != StartRefusal::None) {
+        parse(readToolOutputChecked(command));
         return;
     }
     JobRunner::announceStart(command.program, command.args);

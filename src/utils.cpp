@@ -28,8 +28,6 @@ QString& rootStorage()
     return root;
 }
 
-using LineSink = std::function<void(const QString&)>;
-
 // Hands every complete line of `output` from `from` on to `sink`; returns where the next starts.
 qsizetype passLines(const QString& output, qsizetype from, const LineSink& sink)
 {

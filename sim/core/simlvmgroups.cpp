@@ -405,6 +405,24 @@ int vgrename(Machine& m, const QStringList& args, Output& o, bool* changed)
 
 // ---- vgextend, vgreduce ----
 
+// The group named, when it exists and may change its physical volumes; null once the output
+// says why not (and the exit code is set).
+Vg* findResizableGroup(Machine& m, const QString& name, Output& o)
+{
+    Vg* g = findGroup(m, name, o);
+    if (!g) {
+        o.exitCode = kFailed;
+        return nullptr;
+    }
+    if (!g->resizable) {
+        o.fail(
+            kFailed,
+            say(m, {"  Volume group \"%1\" is not resizable.", "  Volume group %1 is not resizeable."}).arg(g->name));
+        return nullptr;
+    }
+    return g;
+}
+
 int vgextend(Machine& m, const QStringList& args, Output& o, bool* changed)
 {
     const QString vgextendCmd = QStringLiteral("vgextend");
@@ -417,13 +435,9 @@ int vgextend(Machine& m, const QStringList& args, Output& o, bool* changed)
                            o);
     if (opts.positional.size() < 2)
         return syntaxError(m, vgextendCmd, QStringLiteral("  Please enter physical volume(s)"), o);
-    Vg* g = findGroup(m, opts.positional.first(), o);
+    Vg* g = findResizableGroup(m, opts.positional.first(), o);
     if (!g)
-        return o.exitCode = kFailed;
-    if (!g->resizable)
-        return o.fail(
-            kFailed,
-            say(m, {"  Volume group \"%1\" is not resizable.", "  Volume group %1 is not resizeable."}).arg(g->name));
+        return o.exitCode;
     const QStringList devices = unique(opts.positional.mid(1));
     const qsizetype have = m.pvsOf(g->name).size();
     if (g->maxPv > 0 && have + devices.size() > g->maxPv)
@@ -446,13 +460,9 @@ int vgreduce(Machine& m, const QStringList& args, Output& o, bool* changed)
         return parseError(QStringLiteral("vgreduce"), opts, o);
     if (opts.positional.size() < 2)
         return syntaxError(m, QStringLiteral("vgreduce"), QStringLiteral("  Please enter physical volume paths"), o);
-    Vg* g = findGroup(m, opts.positional.first(), o);
+    Vg* g = findResizableGroup(m, opts.positional.first(), o);
     if (!g)
-        return o.exitCode = kFailed;
-    if (!g->resizable)
-        return o.fail(
-            kFailed,
-            say(m, {"  Volume group \"%1\" is not resizable.", "  Volume group %1 is not resizeable."}).arg(g->name));
+        return o.exitCode;
     const QStringList devices = unique(opts.positional.mid(1));
     // Everything is checked before anything changes, so a refusal leaves the group as it was.
     for (const QString& device : devices) {
