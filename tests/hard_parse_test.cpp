@@ -1,7 +1,10 @@
 // Literal-text tests of the physical tree's parsers: lister lines, pvdisplay output, mount lookup.
 #include "diskparse_p.h"
+#include "qtprinters.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace {
 
@@ -15,197 +18,170 @@ QString partLine(const char* disk, const char* number, const char* kind, const c
     return fields.join('\t');
 }
 
+// `expected` nullptr: a null text.
+void expectText(const QString& text, const char* expected)
+{
+    if (expected)
+        EXPECT_EQ(text, QString::fromLatin1(expected));
+    else
+        EXPECT_TRUE(text.isNull()) << text.toStdString();
+}
+
 } // namespace
 
 TEST(HardListerLine, TabSplitCountsEmptyFields)
 {
     const QStringList fields = splitAtTabs("a\t\tb\t");
-    ASSERT_EQ(fields.size(), 4);
-    EXPECT_EQ(fields.at(1), QString());
-    EXPECT_EQ(fields.at(2), "b");
+    EXPECT_EQ(fields, (QStringList{"a", "", "b", ""}));
     EXPECT_TRUE(fieldAt(fields, 4).isEmpty());
     EXPECT_TRUE(fieldAt(fields, 99).isEmpty());
 }
 
-TEST(HardListerLine, OnlyDriveLinesOfKindDiskMakeDisksAndAMissingSizeReadsZero)
+TEST(HardListerLine, OnlyDriveLinesOfKindDiskMakeDisksAndAMissingOrBadSizeReadsZero)
 {
-    DriveLine drive;
-    EXPECT_TRUE(parseDiskLine("DRIVE\tDISK\thda\tx\tx\t80026361", drive));
-    EXPECT_EQ(drive.name, "hda");
-    EXPECT_EQ(drive.size, 80026361UL);
-    EXPECT_FALSE(parseDiskLine("DRIVE\tCDROM\thdc\tx\tx\t0", drive));
-    EXPECT_FALSE(parseDiskLine("DRIVE\tdisk\thdd\tx\tx\t5", drive));
-    EXPECT_FALSE(parseDiskLine("PART\tDISK\thda\tx\tx\t5", drive));
-
-    ASSERT_TRUE(parseDiskLine("DRIVE\tDISK", drive));
-    EXPECT_TRUE(drive.name.isEmpty());
-    EXPECT_EQ(drive.size, 0UL);
-    ASSERT_TRUE(parseDiskLine("DRIVE\tDISK\tsdb", drive));
-    EXPECT_EQ(drive.name, "sdb");
-    EXPECT_EQ(drive.size, 0UL);
-    ASSERT_TRUE(parseDiskLine("DRIVE\tDISK\tsdc\tx\tx\tbig", drive));
-    EXPECT_EQ(drive.size, 0UL);
+    const std::tuple<const char*, bool, QString, unsigned long> rows[] = {
+        {"DRIVE\tDISK\thda\tx\tx\t80026361", true, "hda", 80026361UL},
+        {"DRIVE\tCDROM\thdc\tx\tx\t0", false, "", 0},
+        {"DRIVE\tdisk\thdd\tx\tx\t5", false, "", 0},
+        {"PART\tDISK\thda\tx\tx\t5", false, "", 0},
+        {"DRIVE\tDISK", true, "", 0},
+        {"DRIVE\tDISK\tsdb", true, "sdb", 0},
+        {"DRIVE\tDISK\tsdc\tx\tx\tbig", true, "sdc", 0},
+        {"DRIVE\tDISK\t  sdx  \tX\t/dev/sdx\t-3\t512", true, "  sdx  ", 0},
+    };
+    for (const auto& [line, isDisk, name, size] : rows) {
+        DriveLine drive;
+        ASSERT_EQ(parseDiskLine(line, drive), isDisk) << line;
+        if (isDisk)
+            EXPECT_EQ(std::tie(drive.name, drive.size), std::tie(name, size)) << line;
+    }
 }
 
-TEST(HardListerLine, PartitionNameIsLastPathPartPlusNumber)
+// The name is the last part of field 1's path plus the number; a disk takes every partition line
+// whose name holds its own, unless the kind is exactly "extended".
+TEST(HardListerLine, PartitionLineTakenByEveryDiskWhoseNameItContainsUnlessExactlyExtended)
 {
-    EXPECT_EQ(partitionNameOf(splitAtTabs("PART\t/dev/hda\t1")), "hda1");
     EXPECT_EQ(partitionNameOf(splitAtTabs("PART\t/dev/md/md10p\t1")), "md10p1");
     EXPECT_EQ(partitionNameOf(splitAtTabs("PART\tsda\t2")), "sda2");
     EXPECT_EQ(partitionNameOf(splitAtTabs("PART")), QString());
-}
 
-TEST(HardListerLine, PartitionLineTakenByEveryDiskWhoseNameItContainsUnlessExactlyExtended)
-{
-    const QString line = partLine("/dev/md10p", "1", "primary", "ext3", "100", "0");
-    QString name;
-    EXPECT_TRUE(takePartitionLine(line, "md1", name));
-    EXPECT_EQ(name, "md10p1");
-    EXPECT_TRUE(takePartitionLine(line, "md10", name));
-    EXPECT_FALSE(takePartitionLine(line, "md2", name));
-
-    EXPECT_FALSE(takePartitionLine(partLine("/dev/hda", "2", "extended", "", "5", "0"), "hda", name));
-    EXPECT_TRUE(takePartitionLine(partLine("/dev/hda", "2", "Extended", "", "5", "0"), "hda", name));
-    EXPECT_FALSE(takePartitionLine("DRIVE\t/dev/hda\t3", "hda", name));
-}
-
-TEST(HardListerLine, ShortPartitionLineIsTakenWithEmptyFieldsAnOverlongOneWithAllOfThem)
-{
-    QString name;
-    EXPECT_TRUE(takePartitionLine("PART\t/dev/sda\t1", "sda", name));
-    const PartitionBasics basics = parsePartitionBasics("PART\t/dev/sda\t1");
-    EXPECT_EQ(basics.size, 0);
-    EXPECT_TRUE(basics.system.isEmpty());
-    EXPECT_TRUE(basics.systemTag.isNull());
-    EXPECT_FALSE(basics.pvCandidate);
-
-    QStringList many = {"PART", "/dev/sda", "5"};
-    for (int i = 3; i < 300; ++i)
-        many << "LVM";
-    const PartitionBasics overlong = parsePartitionBasics(many.join('\t'));
-    EXPECT_TRUE(overlong.pvCandidate);
-    EXPECT_EQ(overlong.system, "LVM, LVM");
-}
-
-// What the probe reads from a partition line of /dev/hda1 with these fields 6 to 9 (and 11).
-PartitionBasics probe(const char* kind, const char* fsType, const char* size, const char* trust,
-                      const char* tag = nullptr)
-{
-    return parsePartitionBasics(partLine("/dev/hda", "1", kind, fsType, size, trust, tag));
-}
-
-TEST(HardPartitionProbe, LineOfElevenFieldsHasNoTagAndIsNoPv)
-{
-    const PartitionBasics basics = probe("Linux", "ext3", "2047", "0");
-    EXPECT_TRUE(basics.systemTag.isNull());
-    EXPECT_EQ(basics.system, "Linux");
-    EXPECT_FALSE(basics.pvCandidate);
-    EXPECT_EQ(basics.size, 2047);
-    EXPECT_EQ(basics.fstype, "ext3");
-}
-
-TEST(HardPartitionProbe, TagLvmMakesCandidateButLowerCaseDoesNotAndBlankStillExtendsSystem)
-{
-    const PartitionBasics lvm = probe("Linux", "", "9", "0", "LVM");
-    EXPECT_TRUE(lvm.pvCandidate);
-    EXPECT_EQ(lvm.system, "Linux, LVM");
-    const PartitionBasics other = probe("Linux", "", "9", "0", "lvm");
-    EXPECT_FALSE(other.pvCandidate);
-    EXPECT_EQ(other.system, "Linux, lvm");
-    EXPECT_EQ(probe("Linux", "", "1", "0", " ").system, "Linux,  ");
-}
-
-// The lister's own type names are trusted whatever field 9 says; other types only while it is
-// not negative.
-TEST(HardPartitionProbe, FileSystemTypeAndSizeFields)
-{
-    const struct {
-        const char* fsType;
-        const char* trust;
-        const char* expected; // nullptr: null type
-    } types[] = {{"FAT32", "-1", "FAT32"}, {"NTFS", "-1", "NTFS"},   {"LINUX-SWAP", "-1", "LINUX-SWAP"},
-                 {"VFAT", "-1", nullptr},  {"ntfs", "-1", nullptr},  {"ext3", "-1", nullptr},
-                 {"ext3", "0", "ext3"},    {"ext3", "junk", "ext3"}, {"ext3", "-5000000000", nullptr}};
-    for (const auto& t : types) {
-        const QString fstype = probe("x", t.fsType, "1", t.trust).fstype;
-        if (t.expected)
-            EXPECT_EQ(fstype, QString::fromLatin1(t.expected)) << t.fsType << " " << t.trust;
-        else
-            EXPECT_TRUE(fstype.isNull()) << t.fsType << " " << t.trust;
+    const QString md10p1 = partLine("/dev/md10p", "1", "primary", "ext3", "100", "0");
+    const std::tuple<QString, const char*, const char*> rows[] = {
+        {md10p1, "md1", "md10p1"},
+        {md10p1, "md10", "md10p1"},
+        {md10p1, "md2", nullptr},
+        {partLine("/dev/hda", "2", "extended", "", "5", "0"), "hda", nullptr},
+        {partLine("/dev/hda", "2", "Extended", "", "5", "0"), "hda", "hda2"},
+        {"DRIVE\t/dev/hda\t3", "hda", nullptr},
+        {"PART\t/dev/sda\t1", "sda", "sda1"},
+    };
+    for (const auto& [line, disk, taken] : rows) {
+        QString name;
+        EXPECT_EQ(takePartitionLine(line, disk, name), taken != nullptr) << line.toStdString() << " on " << disk;
+        if (taken)
+            EXPECT_EQ(name, QString::fromLatin1(taken));
     }
-    EXPECT_EQ(probe("", "", "-2047", "0").size, -2047);
-    EXPECT_EQ(probe("", "", "12MB", "0").size, 0);
 }
 
-TEST(HardPvDisplayColon, GroupNameAndUuidOrNoGroupForOrphansAndEmptyOrShortRecords)
+// Size, tag (field 11), system and file-system type of a partition line. The lister's own type
+// names are trusted whatever field 9 says; other types only while it is not negative.
+TEST(HardPartitionProbe, SizeTagSystemAndTrustedFileSystemType)
 {
-    const PvRecord record = parsePvDisplayColon(
-        {"  /dev/sda5:vg0:84254720:-1:8:8:-1:4096:10284:0:10284:IKGNO5-Dx7w-2UBv-rUzw-ekJg-e496-9RQ5cP"});
-    EXPECT_FALSE(record.noLabel);
-    EXPECT_EQ(record.vgName, "vg0");
-    EXPECT_EQ(record.uuid, "IKGNO5-Dx7w-2UBv-rUzw-ekJg-e496-9RQ5cP");
-
-    const PvRecord orphan = parsePvDisplayColon(
-        {"  \"/dev/sdb\" is a new physical volume of \"4.88 GiB\"",
-         "  /dev/sdb:#orphans_lvm2:10240000:-1:8:8:-1:0:0:0:0:ByVn3c-aI8G-BYYI-CS84-QBPO-cOsa-34kHWu"});
-    EXPECT_FALSE(orphan.noLabel);
-    EXPECT_TRUE(orphan.vgName.isEmpty());
-    EXPECT_TRUE(orphan.uuid.isEmpty());
-
-    EXPECT_TRUE(parsePvDisplayColon({"  /dev/hda3::1:2"}).vgName.isEmpty());
-    const PvRecord shortRecord = parsePvDisplayColon({"/dev/hda3:vg00"});
-    EXPECT_EQ(shortRecord.vgName, "vg00");
-    EXPECT_TRUE(shortRecord.uuid.isEmpty());
+    struct Row {
+        QString line;
+        int size;
+        const char* tag; // nullptr: a null tag
+        QString system;
+        bool pvCandidate;
+        const char* fstype; // nullptr: a null type
+    };
+    QStringList overlong = {"PART", "/dev/sda", "5"};
+    for (int i = 3; i < 300; ++i)
+        overlong << "LVM";
+    const auto probe = [](const char* kind, const char* fsType, const char* size, const char* trust,
+                          const char* tag = nullptr) {
+        return partLine("/dev/hda", "1", kind, fsType, size, trust, tag);
+    };
+    const Row rows[] = {
+        {probe("Linux", "ext3", "2047", "0"), 2047, nullptr, "Linux", false, "ext3"},
+        {probe("Linux", "", "9", "0", "LVM"), 9, "LVM", "Linux, LVM", true, ""},
+        {probe("Linux", "", "9", "0", "lvm"), 9, "lvm", "Linux, lvm", false, ""},
+        {probe("Linux", "", "1", "0", " "), 1, " ", "Linux,  ", false, ""},
+        {probe("x", "FAT32", "1", "-1"), 1, nullptr, "x", false, "FAT32"},
+        {probe("x", "NTFS", "1", "-1"), 1, nullptr, "x", false, "NTFS"},
+        {probe("x", "LINUX-SWAP", "1", "-1"), 1, nullptr, "x", false, "LINUX-SWAP"},
+        {probe("x", "VFAT", "1", "-1"), 1, nullptr, "x", false, nullptr},
+        {probe("x", "ntfs", "1", "-1"), 1, nullptr, "x", false, nullptr},
+        {probe("x", "ext3", "1", "-1"), 1, nullptr, "x", false, nullptr},
+        {probe("x", "ext3", "1", "junk"), 1, nullptr, "x", false, "ext3"},
+        {probe("x", "ext3", "1", "-5000000000"), 1, nullptr, "x", false, nullptr},
+        {probe("", "", "-2047", "0"), -2047, nullptr, "", false, ""},
+        {probe("", "", "12MB", "0"), 0, nullptr, "", false, ""},
+        {"PART\t/dev/sda\t1", 0, nullptr, "", false, nullptr},
+        {overlong.join('\t'), 0, "LVM", "LVM, LVM", true, "LVM"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line.toStdString());
+        const PartitionBasics basics = parsePartitionBasics(row.line);
+        EXPECT_EQ(std::tie(basics.size, basics.system, basics.pvCandidate),
+                  std::tie(row.size, row.system, row.pvCandidate));
+        expectText(basics.systemTag, row.tag);
+        expectText(basics.fstype, row.fstype);
+    }
 }
 
-TEST(HardPvDisplayColon, NoLabelAnswerAnywhereInLineAndWarningsBeforeTheRecordAreNotTakenForIt)
+// The record is the first line with a device path or a missing-label answer; warnings and "is a new
+// physical volume" lines before it are passed over, and orphans ("#orphans_lvm2") have no group.
+TEST(HardPvDisplayColon, GroupAndUuidOrNoGroupForOrphansNoLabelAndEmptyOrShortRecords)
 {
-    EXPECT_TRUE(parsePvDisplayColon({"  No physical volume label read from /dev/md127"}).noLabel);
-    EXPECT_FALSE(parsePvDisplayColon({"  no physical volume label read from /dev/md127"}).noLabel);
-
-    const PvRecord record =
-        parsePvDisplayColon({"  WARNING: Device /dev/sdb not initialized in udev database: still waiting.",
-                             "  /dev/hda3:vg00:1:-1:8:8:-1:4096:10:0:10:uuid-1"});
-    EXPECT_EQ(record.vgName, "vg00");
-    EXPECT_TRUE(parsePvDisplayColon({"  WARNING: something: odd"}).vgName.isEmpty());
-    EXPECT_TRUE(parsePvDisplayColon({}).vgName.isEmpty());
-    EXPECT_FALSE(parsePvDisplayColon({}).noLabel);
+    const char* const warning = "  WARNING: Device /dev/sdb not initialized in udev database: still waiting.";
+    const std::tuple<QStringList, bool, QString, QString> rows[] = {
+        {{"  /dev/sda5:vg0:84254720:-1:8:8:-1:4096:10284:0:10284:IKGNO5-Dx7w-2UBv-rUzw-ekJg-e496-9RQ5cP"},
+         false,
+         "vg0",
+         "IKGNO5-Dx7w-2UBv-rUzw-ekJg-e496-9RQ5cP"},
+        {{"  \"/dev/sdb\" is a new physical volume of \"4.88 GiB\"",
+          "  /dev/sdb:#orphans_lvm2:10240000:-1:8:8:-1:0:0:0:0:ByVn3c-aI8G-BYYI-CS84-QBPO-cOsa-34kHWu"},
+         false,
+         "",
+         ""},
+        {{warning, "  /dev/hda3:vg00:1:-1:8:8:-1:4096:10:0:10:uuid-1"}, false, "vg00", "uuid-1"},
+        {{"  /dev/hda3::1:2"}, false, "", ""},
+        {{"/dev/hda3:vg00"}, false, "vg00", ""},
+        {{"  No physical volume label read from /dev/md127"}, true, "", ""},
+        {{"  no physical volume label read from /dev/md127"}, false, "", ""},
+        {{"  WARNING: something: odd"}, false, "", ""},
+        {{}, false, "", ""},
+    };
+    for (const auto& [lines, noLabel, vgName, uuid] : rows) {
+        const PvRecord record = parsePvDisplayColon(lines);
+        EXPECT_EQ(std::tie(record.noLabel, record.vgName, record.uuid), std::tie(noLabel, vgName, uuid))
+            << ::testing::PrintToString(lines);
+    }
 }
 
-TEST(HardLvTable, RowPathTakenWholeSoDashesAndDotsSurviveOrBuiltFromWordsOneAndTwo)
+// A row's path is taken whole, so dashes and dots survive; a row without one is built from words 1 and 2.
+TEST(HardLvTable, RowsBetweenHeaderAndAnEmptyOrBlankLineGiveTheirPaths)
 {
     EXPECT_EQ(lvPathOfTableRow("   /dev/my-vg/data.1           100       100"), "/dev/my-vg/data.1");
     EXPECT_EQ(lvPathOfTableRow("/dev/vg00/lvol1\t100\t100"), "/dev/vg00/lvol1");
-
     EXPECT_EQ(lvPathOfTableRow("vg00 lvol1"), "/dev/lvol1/");
     EXPECT_EQ(lvPathOfTableRow("dev vg00 lvol1 100 100"), "/dev/vg00/lvol1");
-}
 
-TEST(HardLvTable, ReadsRowsBetweenHeaderAndEmptyOrBlankLineOnly)
-{
-    const QStringList lines = {
-        "--- Physical volume ---",
-        "/dev/vg00/ignored 1 1",
-        "   --- Distribution of physical volume ---",
-        "   LV Name                   LE of LV  PE for LV",
-        "   /dev/vg00/lvol1           100       100",
-        "   /dev/vg00/lvol2           10        10",
-        QString(),
-        "   /dev/vg00/after           1         1",
+    const std::pair<QStringList, QStringList> outputs[] = {
+        {{"--- Physical volume ---", "/dev/vg00/ignored 1 1", "   --- Distribution of physical volume ---",
+          "   LV Name                   LE of LV  PE for LV", "   /dev/vg00/lvol1           100       100",
+          "   /dev/vg00/lvol2           10        10", QString(), "   /dev/vg00/after           1         1"},
+         {"/dev/vg00/lvol1", "/dev/vg00/lvol2"}},
+        {{"  No physical volume label read from /dev/hda3"}, {}},
+        {{"LV Name  LE of LV  PE for LV", "/dev/vg00/lvol1 1 1"}, {}},
+        {{kLvTableHeader, "/dev/vg00/a 1 1", "    ", "/dev/vg00/b 1 1"}, {"/dev/vg00/a"}},
     };
-    EXPECT_EQ(lvPathsOfPvDisplay(lines), (QStringList{"/dev/vg00/lvol1", "/dev/vg00/lvol2"}));
+    for (const auto& [lines, paths] : outputs)
+        EXPECT_EQ(lvPathsOfPvDisplay(lines), paths) << ::testing::PrintToString(lines);
 
-    EXPECT_TRUE(lvPathsOfPvDisplay({"  No physical volume label read from /dev/hda3"}).isEmpty());
-    EXPECT_TRUE(lvPathsOfPvDisplay({"LV Name  LE of LV  PE for LV", "/dev/vg00/lvol1 1 1"}).isEmpty());
-    EXPECT_EQ(lvPathsOfPvDisplay(
-                  {"LV Name                   LE of LV  PE for LV", "/dev/vg00/a 1 1", "    ", "/dev/vg00/b 1 1"}),
-              QStringList{"/dev/vg00/a"});
-}
-
-TEST(HardLvTable, ScannerStopsAskingAfterTable)
-{
     LvTableScanner scanner;
-    EXPECT_TRUE(scanner.addLine("LV Name                   LE of LV  PE for LV"));
+    EXPECT_TRUE(scanner.addLine(kLvTableHeader));
     EXPECT_TRUE(scanner.addLine("/dev/vg00/a 1 1"));
     EXPECT_FALSE(scanner.addLine(QString()));
     EXPECT_FALSE(scanner.addLine("/dev/vg00/b 1 1"));
@@ -218,9 +194,8 @@ TEST(HardMountLookup, MatchesSectionTwoOfDeviceFirstEntryWins)
         {"/dev/mapper/hda1", "/wrong", "xfs"}, {"proc", "/proc", "proc"},      {"/dev/hda1", "/boot", "ext2"},
         {"/dev/hda1", "/again", "ext3"},       {"/dev/hda10", "/ten", "ext3"},
     };
-    const MountEntry* entry = findMountEntry(table, "hda1");
-    ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(entry->directory, "/boot");
+    ASSERT_NE(findMountEntry(table, "hda1"), nullptr);
+    EXPECT_EQ(findMountEntry(table, "hda1")->directory, "/boot");
     EXPECT_EQ(findMountEntry(table, "mapper")->directory, "/wrong");
     EXPECT_EQ(findMountEntry(table, "hda2"), nullptr);
 }
