@@ -13,11 +13,6 @@ QStringList partitionNames(Disk* disk)
     return names;
 }
 
-Partition* find(Hard& hard, const char* path)
-{
-    return hard.getPv(QString::fromLatin1(path));
-}
-
 } // namespace
 
 TEST(HardDiscovery, DefaultMachineListsDiskDrivesOnlyAndSkipsExtendedPartitions)
@@ -25,95 +20,72 @@ TEST(HardDiscovery, DefaultMachineListsDiskDrivesOnlyAndSkipsExtendedPartitions)
     SimRoot sim;
     Hard hard;
     ASSERT_EQ(hard.diskCount(), 3u);
-    EXPECT_EQ(hard.getDisk(0u)->name(), "sda");
-    EXPECT_EQ(hard.getDisk(1u)->path(), "/dev/sdb");
-    EXPECT_EQ(hard.getDisk(2u)->getSize(), "41943040");
-    EXPECT_EQ(hard.getDisk(0u)->getSize(), "83886080");
+    const std::tuple<const char*, const char*, QStringList> disks[] = {
+        {"/dev/sda", "83886080", {"sda1", "sda2", "sda3", "sda5", "sda6"}},
+        {"/dev/sdb", "167772160", {"sdb1", "sdb2", "sdb5", "sdb6", "sdb7"}},
+        {"/dev/sdc", "41943040", {"sdc1", "sdc2", "sdc3"}},
+    };
+    for (unsigned int i = 0; i < 3; ++i) {
+        const auto& [path, size, partitions] = disks[i];
+        Disk* disk = hard.getDisk(i);
+        EXPECT_EQ(std::tuple(disk->path(), disk->getSize(), partitionNames(disk)), std::tuple(path, size, partitions));
+        EXPECT_EQ(disk->name(), disk->path().mid(5));
+    }
     EXPECT_EQ(hard.getDisk("sr0"), nullptr);
     EXPECT_TRUE(hard.getDisk(0u)->lvString().isEmpty());
     EXPECT_FALSE(hard.getDisk(0u)->lvString().isNull());
-    // Extended partitions are skipped.
-    EXPECT_EQ(partitionNames(hard.getDisk(0u)), (QStringList{"sda1", "sda2", "sda3", "sda5", "sda6"}));
-    EXPECT_EQ(partitionNames(hard.getDisk(1u)), (QStringList{"sdb1", "sdb2", "sdb5", "sdb6", "sdb7"}));
-    EXPECT_EQ(partitionNames(hard.getDisk(2u)), (QStringList{"sdc1", "sdc2", "sdc3"}));
 }
 
-TEST(HardDiscovery, ListerFieldsAndMountTable)
+// Lister fields, the mount table, and what pvdisplay says of each physical volume: "#orphans_lvm2"
+// is no group, a "no label" answer clears the PV flag but keeps the system, and the LV lists follow
+// the table keeping dashes and dots.
+TEST(HardDiscovery, EveryPartitionAsTheListerMountTableAndPvdisplaySeeIt)
 {
     SimRoot sim;
     Hard hard;
-    struct Expected {
+    struct Row {
         const char* path;
         const char* size;
         const char* system;
         const char* fstype; // nullptr: null type
         const char* mount;
+        bool pv;
+        const char* vgPath;
+        const char* lvs;
     };
-    const Expected expected[] = {
-        {"/dev/sda1", "20971520", "HPFS/NTFS", "NTFS", ""},
-        {"/dev/sda2", "10485760", "Linux", "ext3", "/"},
-        {"/dev/sda3", "1048576", "Linux swap", "LINUX-SWAP", ""},
-        {"/dev/sda5", "31457280", "Linux LVM, LVM", "LVM2", ""},
-        {"/dev/sdb1", "8388608", "W95 FAT32", "vfat", "/media/shared"}, // mount table's type wins
-        {"/dev/sdb6", "5242880", "Linux", nullptr, ""},                 // field 9 is -1
-        {"/dev/sdb7", "20971520", "Linux", "reiserfs", "/srv"},
-        {"/dev/sdc3", "9437184", "Linux", nullptr, ""},
+    const Row rows[] = {
+        {"/dev/sda1", "20971520", "HPFS/NTFS", "NTFS", "", false, "", ""},
+        {"/dev/sda2", "10485760", "Linux", "ext3", "/", false, "", ""},
+        {"/dev/sda3", "1048576", "Linux swap", "LINUX-SWAP", "", false, "", ""},
+        {"/dev/sda5", "31457280", "Linux LVM, LVM", "LVM2", "", true, "/dev/my-vg",
+         "/dev/my-vg/home:/dev/my-vg/home.daily:/dev/my-vg/music"},
+        {"/dev/sda6", "18874368", "Linux LVM, LVM", "LVM2", "", true, "/dev/vg.backup",
+         "/dev/vg.backup/archive:/dev/vg.backup/old-root"},
+        {"/dev/sdb1", "8388608", "W95 FAT32", "vfat", "/media/shared", false, "", ""}, // mount table's type wins
+        {"/dev/sdb2", "41943040", "Linux LVM, LVM", "LVM2", "", true, "/dev/my-vg",
+         "/dev/my-vg/snap1:/dev/my-vg/music:/dev/my-vg/scratch_1"},
+        {"/dev/sdb5", "10485760", "Linux LVM, LVM", "LVM2", "", true, "", ""},
+        {"/dev/sdb6", "5242880", "Linux", nullptr, "", false, "", ""}, // field 9 is -1
+        {"/dev/sdb7", "20971520", "Linux", "reiserfs", "/srv", false, "", ""},
+        {"/dev/sdc1", "20971520", "Linux LVM, LVM", "LVM2", "", true, "/dev/vgbroken", ""},
+        {"/dev/sdc2", "10485760", "Linux LVM, LVM", nullptr, "", false, "", ""},
+        {"/dev/sdc3", "9437184", "Linux", nullptr, "", false, "", ""},
     };
-    for (const Expected& e : expected) {
-        SCOPED_TRACE(e.path);
-        Partition* p = find(hard, e.path);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.path);
+        Partition* p = hard.getPv(QString::fromLatin1(row.path));
         ASSERT_NE(p, nullptr);
-        EXPECT_EQ(p->getSize(), QString::fromLatin1(e.size));
-        EXPECT_EQ(p->proportion(), QString::fromLatin1(e.size).toInt() / 1024);
-        EXPECT_EQ(p->getSystem(), QString::fromLatin1(e.system));
-        if (e.fstype)
-            EXPECT_EQ(p->fstype(), QString::fromLatin1(e.fstype));
+        EXPECT_EQ(std::tuple(p->getSize(), p->getSystem(), p->mountPoint(), p->isPv(), p->getVgPath(), p->lvString()),
+                  std::tuple(row.size, row.system, row.mount, row.pv, row.vgPath, row.lvs));
+        EXPECT_EQ(p->proportion(), QString::fromLatin1(row.size).toInt() / 1024);
+        EXPECT_EQ(p->isAllocatable(), QString::fromLatin1(row.vgPath).isEmpty());
+        EXPECT_FALSE(p->mountPoint().isNull());
+        EXPECT_FALSE(p->lvString().isNull());
+        if (row.fstype)
+            EXPECT_EQ(p->fstype(), QString::fromLatin1(row.fstype));
         else
             EXPECT_TRUE(p->fstype().isNull()) << p->fstype().toStdString();
-        EXPECT_EQ(p->mountPoint(), QString::fromLatin1(e.mount));
-        EXPECT_FALSE(p->mountPoint().isNull());
     }
-}
-
-TEST(HardDiscovery, PhysicalVolumesInAndOutsideGroupsAndTheirLvLists)
-{
-    SimRoot sim;
-    MessageCapture capture;
-    Hard hard;
-    Partition* sda5 = find(hard, "/dev/sda5");
-    ASSERT_NE(sda5, nullptr);
-    EXPECT_TRUE(sda5->isPv());
-    EXPECT_EQ(sda5->getVgPath(), "/dev/my-vg");
-    EXPECT_FALSE(sda5->isAllocatable());
-    EXPECT_EQ(find(hard, "/dev/sda6")->getVgPath(), "/dev/vg.backup");
-    EXPECT_EQ(find(hard, "/dev/sdc1")->getVgPath(), "/dev/vgbroken");
-
-    // LVM2 prints "#orphans_lvm2" as the group of a PV outside every group.
-    Partition* orphan = find(hard, "/dev/sdb5");
-    EXPECT_TRUE(orphan->isPv());
-    EXPECT_TRUE(orphan->getVgPath().isEmpty());
-    EXPECT_TRUE(orphan->isAllocatable());
-    EXPECT_EQ(orphan->lvString(), "");
-    EXPECT_FALSE(orphan->lvString().isNull());
-
-    Partition* plain = find(hard, "/dev/sda2");
-    EXPECT_FALSE(plain->isPv());
-    EXPECT_TRUE(plain->isAllocatable());
-
-    // A "no label" answer clears the PV flag but keeps the system.
-    Partition* sdc2 = find(hard, "/dev/sdc2");
-    ASSERT_NE(sdc2, nullptr);
-    EXPECT_FALSE(sdc2->isPv());
-    EXPECT_EQ(sdc2->getSystem(), "Linux LVM, LVM");
-    EXPECT_TRUE(sdc2->isAllocatable());
-    EXPECT_EQ(sdc2->lvString(), "");
-    EXPECT_FALSE(sim.callLines().contains("/sbin/lvm.static pvdisplay -v /dev/sdc2"));
-
-    // LV lists follow the table, keeping dashes and dots.
-    EXPECT_EQ(find(hard, "/dev/sda5")->lvString(), "/dev/my-vg/home:/dev/my-vg/home.daily:/dev/my-vg/music");
-    EXPECT_EQ(find(hard, "/dev/sdb2")->lvString(), "/dev/my-vg/snap1:/dev/my-vg/music:/dev/my-vg/scratch_1");
-    EXPECT_EQ(find(hard, "/dev/sda6")->lvString(), "/dev/vg.backup/archive:/dev/vg.backup/old-root");
-    EXPECT_EQ(capture.countDebug("sda5's lvstring: /dev/my-vg/home:/dev/my-vg/home.daily:/dev/my-vg/music"), 1);
 }
 
 TEST(HardDiscovery, ToolsRunOncePerDiskOnlyForLvmCandidatesAndDebugLinesFrameEachDisk)
@@ -133,11 +105,10 @@ TEST(HardDiscovery, ToolsRunOncePerDiskOnlyForLvmCandidatesAndDebugLinesFrameEac
                                        "-c /dev/sdc2"}));
 
     const QStringList debug = capture.debugLines();
-    ASSERT_FALSE(debug.isEmpty());
-    EXPECT_EQ(debug.first(), "==/dev/sda================================");
-    EXPECT_EQ(debug.at(1), "Partition sda1's system is: HPFS/NTFS");
-    EXPECT_EQ(debug.at(2), "============sda1======================");
-    EXPECT_EQ(debug.last(), "=====D=I=S=K=S====&=====P=A=R=T=I=T=I=O=N=S=======");
+    EXPECT_EQ(debug.mid(0, 3),
+              (QStringList{"==/dev/sda================================", "Partition sda1's system is: HPFS/NTFS",
+                           "============sda1======================"}));
+    EXPECT_EQ(debug.value(debug.size() - 1), "=====D=I=S=K=S====&=====P=A=R=T=I=T=I=O=N=S=======");
     EXPECT_LT(debug.indexOf("sda5's lvstring: /dev/my-vg/home:/dev/my-vg/home.daily:/dev/my-vg/music"),
               debug.indexOf("============sda5======================"));
     EXPECT_LT(debug.indexOf("============sda6======================"),
@@ -187,9 +158,9 @@ TEST(HardDiscovery, CraftedListerLinesMdDisksBlanksAndExtendedCase)
     ASSERT_EQ(hard.diskCount(), 3u);
     EXPECT_EQ(partitionNames(hard.getDisk("md1")), QStringList{"md10p1"});
     EXPECT_EQ(partitionNames(hard.getDisk("md10")), QStringList{"md10p1"});
+    // The name is taken without its blanks; a size that is no number reads 0.
     Disk* sdx = hard.getDisk("sdx");
     ASSERT_NE(sdx, nullptr);
-    EXPECT_EQ(sdx->path(), "/dev/sdx");
-    EXPECT_EQ(sdx->getSize(), "0");
-    EXPECT_EQ(partitionNames(sdx), QStringList{"sdx1"});
+    EXPECT_EQ(std::tuple(sdx->path(), sdx->getSize(), partitionNames(sdx)),
+              std::tuple("/dev/sdx", "0", QStringList{"sdx1"}));
 }
