@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
+#include <vector>
 
 namespace {
 
@@ -156,48 +157,39 @@ TEST(LvmSizeParse, BareNumbersAreKibAndUnitsConvertExactly)
         EXPECT_EQ(parseSizeKiB(QLatin1String(bad)), std::nullopt) << bad;
 }
 
-struct BadReport {
-    QByteArray json;
-    QStringList problems;
-    int vgs, lvs, pvSegments;
-};
-
+// Each fault is one problem line; what can still be read is kept (counts of groups, volumes and
+// physical segments).
 TEST(LvmFullReportRead, FaultsAreReportedOnceAndTheRestIsStillRead)
 {
     const QByteArray group = R"({"report": [{"vg": [{"vg_name": "g"}], "pv": [{"pv_name": "/dev/a", "pv_uuid": "P"}],
         "lv": [{"lv_name": "x", "lv_uuid": "X"}, {"lv_name": "y", "lv_uuid": "Y", "lv_size": )";
-    const BadReport cases[] = {
-        {group + "\"1m\"}]}",
-         {"lvm fullreport: the report is not valid JSON (unterminated array at offset 186)"},
-         1,
-         2,
-         0},
-        {group + "\"4", {"lvm fullreport: the report is not valid JSON (unterminated string at offset 182)"}, 1, 1, 0},
-        {group + "[1]}], \"pvseg\": [{\"pv_uuid\": \"P\", \"lv_uuid\": \"Z\"}, {\"pv_uuid\": \"Q\"}], \"seg\": {}}]}",
+    const std::tuple<std::vector<qsizetype>, QByteArray, QStringList> cases[] = {
+        {{1, 2, 0},
+         group + "\"1m\"}]}",
+         {"lvm fullreport: the report is not valid JSON (unterminated array at offset 186)"}},
+        {{1, 1, 0},
+         group + "\"4",
+         {"lvm fullreport: the report is not valid JSON (unterminated string at offset 182)"}},
+        {{1, 2, 2},
+         group + "[1]}], \"pvseg\": [{\"pv_uuid\": \"P\", \"lv_uuid\": \"Z\"}, {\"pv_uuid\": \"Q\"}], \"seg\": {}}]}",
          {"lvm fullreport: logical volume \"g/y\": lv_size is neither text nor a number",
           "lvm fullreport: \"seg\" is not an array",
           "lvm fullreport: a segment of physical volume \"/dev/a\" names an unknown logical volume (uuid \"Z\")",
-          "lvm fullreport: a segment names an unknown physical volume (uuid \"Q\")"},
-         1,
-         2,
-         2},
-        {group + "\"12x\"}]}, {\"lv\": [{\"lv_name\": \"z\"}], \"seg\": [{\"lv_uuid\": \"W\"}]}, 7]}",
+          "lvm fullreport: a segment names an unknown physical volume (uuid \"Q\")"}},
+        {{1, 3, 0},
+         group + "\"12x\"}]}, {\"lv\": [{\"lv_name\": \"z\"}], \"seg\": [{\"lv_uuid\": \"W\"}]}, 7]}",
          {"lvm fullreport: an element of \"report\" is not an object",
           "lvm fullreport: logical volume \"g/y\": lv_size \"12x\" is not a size",
           "lvm fullreport: logical volume \"z\" has no volume group",
-          "lvm fullreport: a segment names an unknown logical volume (uuid \"W\")"},
-         1,
-         3,
-         0},
-        {"{\"report\": {}}", {"lvm fullreport: the output holds no \"report\" array"}, 0, 0, 0},
-        {"  WARNING: no output\n", {"lvm fullreport: the output holds no JSON report"}, 0, 0, 0},
+          "lvm fullreport: a segment names an unknown logical volume (uuid \"W\")"}},
+        {{0, 0, 0}, "{\"report\": {}}", {"lvm fullreport: the output holds no \"report\" array"}},
+        {{0, 0, 0}, "  WARNING: no output\n", {"lvm fullreport: the output holds no JSON report"}},
     };
-    for (const BadReport& bad : cases) {
-        const LvmReport report = parseLvmFullReport(bad.json);
-        EXPECT_EQ(report.problems, bad.problems) << bad.json.constData();
-        EXPECT_EQ(std::tuple(report.vgs.size(), report.lvs.size(), report.pvSegments.size()),
-                  std::tuple(bad.vgs, bad.lvs, bad.pvSegments))
-            << bad.json.constData();
+    for (const auto& [counts, json, problems] : cases) {
+        const LvmReport report = parseLvmFullReport(json);
+        EXPECT_EQ(report.problems, problems) << json.constData();
+        EXPECT_EQ(std::vector({report.vgs.size(), report.lvs.size(), report.pvSegments.size()}), counts)
+            << json.constData();
     }
 }
 

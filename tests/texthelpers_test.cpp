@@ -3,37 +3,38 @@
 
 #include <gtest/gtest.h>
 
+#include "qtprinters.h"
+
 #include <QByteArray>
 
 #include <cstdlib>
 #include <cstring>
+#include <tuple>
 
 namespace {
 
-QStringList split(const char* text, char separator, int capacity = 8)
+// The fields splitline finds in `text` split at ":", with room for `capacity` of them.
+QStringList split(const char* text, int capacity)
 {
     QByteArray buffer(text);
     char* fields[16] = {};
-    const int count = splitline(buffer.data(), fields, separator, capacity);
+    const int count = splitline(buffer.data(), fields, ':', capacity);
     QStringList result;
     for (int i = 0; i < count; ++i)
         result << QString::fromLatin1(fields[i]);
     return result;
 }
 
-TEST(Splitline, NeverTakesTheFirstByteOrTheByteAfterASeparator)
+// A field never starts at the first byte's separator or right after another one; the last field
+// keeps the unsplit rest, and nothing is written past the array.
+TEST(Splitline, NeverTakesTheFirstByteOrTheByteAfterASeparatorAndStopsAtCapacity)
 {
-    EXPECT_EQ(split("a:b:c", ':'), (QStringList{"a", "b", "c"}));
-    EXPECT_EQ(split(":a", ':'), (QStringList{":a"}));
-    EXPECT_EQ(split("a::b", ':'), (QStringList{"a", ":b"}));
-    EXPECT_EQ(split("a:", ':'), (QStringList{"a", ""}));
-    EXPECT_EQ(split("", ':'), (QStringList{""}));
-}
-
-TEST(Splitline, StopsAtTheCapacityOfTheFieldArray)
-{
-    // The last field keeps the unsplit rest; nothing is written past the array.
-    EXPECT_EQ(split("a:b:c:d", ':', 2), (QStringList{"a", "b:c:d"}));
+    const std::tuple<const char*, int, QStringList> rows[] = {
+        {"a:b:c", 8, {"a", "b", "c"}}, {":a", 8, {":a"}}, {"a::b", 8, {"a", ":b"}},
+        {"a:", 8, {"a", ""}},          {"", 8, {""}},     {"a:b:c:d", 2, {"a", "b:c:d"}},
+    };
+    for (const auto& [text, capacity, fields] : rows)
+        EXPECT_EQ(split(text, capacity), fields) << text;
     char* fields[3] = {nullptr, nullptr, nullptr};
     char line[] = "1:2:3:4:5:6";
     EXPECT_EQ(splitline(line, fields, ':'), 3);
@@ -45,12 +46,11 @@ TEST(Splitline, StopsAtTheCapacityOfTheFieldArray)
 
 TEST(Chomp, CutsAtTheFirstNewlineOnly)
 {
-    char twoLines[] = "first\nsecond\n";
-    chomp(twoLines);
-    EXPECT_STREQ(twoLines, "first");
-    char noNewline[] = "plain";
-    chomp(noNewline);
-    EXPECT_STREQ(noNewline, "plain");
+    for (const auto& [text, expected] : {std::pair{"first\nsecond\n", "first"}, std::pair{"plain", "plain"}}) {
+        QByteArray line(text);
+        chomp(line.data());
+        EXPECT_STREQ(line.constData(), expected);
+    }
 }
 
 // Each requested group is cut out of the subject and copied; a group that took no part gives null,
