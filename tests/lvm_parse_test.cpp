@@ -19,22 +19,6 @@ QByteArray colonRecord(int count)
     return fields.join(':');
 }
 
-TEST(VgscanLineParse, FoundAndErrorLinesNameTheirGroupsOtherLinesNothing)
-{
-    const std::tuple<const char*, bool, QString, bool, QString> rows[] = {
-        {"  Found volume group \"ubuntu-vg\" using metadata type lvm2", true, "ubuntu-vg", false, ""},
-        {"vgscan -- ERROR \"vg_broken\" can't get data of volume group \"vg.bad\" from physical volume(s)", false, "",
-         true, "vg.bad"},
-        {"  Reading all physical volumes.  This may take a while...", false, "", false, ""},
-    };
-    for (const auto& [line, isFound, found, isUnreadable, unreadable] : rows) {
-        const VgscanLine parsed = parseVgscanLine(line);
-        EXPECT_EQ(std::tie(parsed.isFound, parsed.found, parsed.isUnreadable, parsed.unreadable),
-                  std::tie(isFound, found, isUnreadable, unreadable))
-            << line;
-    }
-}
-
 // Missing fields read as 0, figures past an int are clamped, not wrapped, and fields past the
 // record's last are ignored.
 TEST(ColonRecordParse, VgdisplayFiguresConvertAndDivideWithoutOverflow)
