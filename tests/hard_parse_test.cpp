@@ -29,14 +29,6 @@ void expectText(const QString& text, const char* expected)
 
 } // namespace
 
-TEST(HardListerLine, TabSplitCountsEmptyFields)
-{
-    const QStringList fields = splitAtTabs("a\t\tb\t");
-    EXPECT_EQ(fields, (QStringList{"a", "", "b", ""}));
-    EXPECT_TRUE(fieldAt(fields, 4).isEmpty());
-    EXPECT_TRUE(fieldAt(fields, 99).isEmpty());
-}
-
 TEST(HardListerLine, OnlyDriveLinesOfKindDiskMakeDisksAndAMissingOrBadSizeReadsZero)
 {
     const std::tuple<const char*, bool, QString, unsigned long> rows[] = {
