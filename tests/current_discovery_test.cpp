@@ -17,7 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <optional>
+#include <tuple>
 
 namespace {
 
@@ -227,38 +227,26 @@ TEST(CurrentDiscovery, ReadsTheWholeMachineInThreeRuns)
     EXPECT_EQ(volumes, 100);
 }
 
-// Detection follows the root's programs; a forced set wins until it is cleared.
+// Detection follows the root's programs; a forced set wins until it is cleared. A program the root
+// does not hold is never logged, only named in the problem.
 TEST(CurrentDiscovery, ForcedToolSetOverridesDetection)
 {
-    struct Case {
-        sim::ToolSet root;
-        std::optional<ToolSet> forced;
-        ToolSet expected;
-        QString firstProgram;
+    const std::tuple<sim::ToolSet, ToolSet, ToolSet, QString> cases[] = {
+        {sim::ToolSet::Classic, ToolSet::Classic, ToolSet::Current, "/sbin/lvm"},
+        {sim::ToolSet::Current, ToolSet::Current, ToolSet::Classic, "/sbin/lvm.static"},
     };
-    const Case cases[] = {
-        {sim::ToolSet::Classic, std::nullopt, ToolSet::Classic, "/sbin/lvm.static"},
-        {sim::ToolSet::Current, std::nullopt, ToolSet::Current, "/sbin/lvm"},
-        {sim::ToolSet::Classic, ToolSet::Current, ToolSet::Current, "/sbin/lvm"},
-        {sim::ToolSet::Current, ToolSet::Classic, ToolSet::Classic, "/sbin/lvm.static"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.firstProgram.toStdString());
-        SimRoot sim("default", c.root);
-        if (c.forced)
-            forceToolSet(*c.forced);
-        EXPECT_EQ(toolSet(), c.expected);
-        Lvm lvm;
-        clearForcedToolSet();
-        EXPECT_EQ(toolSet(), c.root == sim::ToolSet::Current ? ToolSet::Current : ToolSet::Classic);
-        const QList<QStringList> calls = sim.calls();
-        // A program the root does not hold is never logged, only named in the problem.
-        if (c.forced && int(*c.forced) != int(c.root)) {
-            EXPECT_TRUE(calls.isEmpty());
-            EXPECT_TRUE(lvm.problems().value(0).startsWith("could not run " + c.firstProgram + " "));
-        } else {
-            EXPECT_EQ(calls.value(0).value(0), c.firstProgram);
+    for (const auto& [root, detected, forced, program] : cases) {
+        SCOPED_TRACE(program.toStdString());
+        SimRoot sim("default", root);
+        EXPECT_EQ(toolSet(), detected);
+        {
+            ForcedToolSet force(forced);
+            EXPECT_EQ(toolSet(), forced);
+            Lvm lvm;
+            EXPECT_TRUE(sim.calls().isEmpty());
+            EXPECT_TRUE(lvm.problems().value(0).startsWith("could not run " + program + " "));
         }
+        EXPECT_EQ(toolSet(), detected);
     }
     // Without lvm.static and lvm under /sbin, lvm is looked for in /usr/sbin.
     QTemporaryDir root;

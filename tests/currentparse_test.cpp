@@ -36,7 +36,7 @@ QStringList names(const QList<BlockDevice>& devices)
     return result;
 }
 
-TEST(LvmFullReportRead, RealReportGivesGroupsAndPhysicalVolumes)
+TEST(LvmFullReportRead, RealReportGivesGroupsPhysicalVolumesAndVolumes)
 {
     const LvmReport report = parseLvmFullReport(fixture("lvm-fullreport.json"));
     EXPECT_EQ(report.problems, QStringList());
@@ -58,11 +58,8 @@ TEST(LvmFullReportRead, RealReportGivesGroupsAndPhysicalVolumes)
     EXPECT_EQ(report.pvs.at(0).vgName, "vg.b+k");
     EXPECT_EQ(report.pvSegments.size(), 8);
     EXPECT_EQ(report.lvSegments.size(), 6);
-}
 
-TEST(LvmFullReportRead, RealReportGivesVolumesWithGroupOriginAndDevicesInExtentOrder)
-{
-    const LvmReport report = parseLvmFullReport(fixture("lvm-fullreport.json"));
+    // The volumes with their group, origin and devices in extent order.
     using Row = std::tuple<QString, QString, QString, qint64, QString, QString, QStringList>;
     const QString loop0 = "/dev/loop0", loop1 = "/dev/loop1";
     const Row rows[] = {
