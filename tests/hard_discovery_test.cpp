@@ -144,15 +144,15 @@ TEST(HardDiscovery, MissingListerGivesNoDisksAndSaysWhy)
     EXPECT_EQ(capture.debugLines(), (QStringList{problem, "=====D=I=S=K=S====&=====P=A=R=T=I=T=I=O=N=S======="}));
 }
 
-TEST(HardDiscovery, CraftedListerLinesMdDisksBlanksAndExtendedCase)
+// Every disk is offered every partition line (md10p1 goes to md1 and md10 alike).
+TEST(HardDiscovery, CraftedListerLinesMdDisksAndBlanks)
 {
     SimRoot sim;
     const QString listing = QStringLiteral("DRIVE\tDISK\tmd1\tRAID\t/dev/md1\t1000\t512\n"
                                            "DRIVE\tDISK\tmd10\tRAID\t/dev/md10\t2000\t512\n"
                                            "DRIVE\tDISK\t  sdx  \tX\t/dev/sdx\t-3\t512\n"
                                            "PART\t/dev/md10p\t1\t0\t1\t0x83\tLinux\text3\t4096\t0\t\n"
-                                           "PART\t/dev/sdx\t1\t0\t1\t0x05\tExtended\t\t100\t0\t\n"
-                                           "PART\t/dev/sdx\t2\t0\t1\t0x05\textended\t\t100\t0\t\n");
+                                           "PART\t/dev/sdx\t1\t0\t1\t0x83\tLinux\t\t100\t0\t\n");
     sim.addFault(kLister, {}, 0, listing);
     Hard hard;
     ASSERT_EQ(hard.diskCount(), 3u);
