@@ -27,14 +27,6 @@ TEST_F(CreatePv, MarksEachPartitionThenCreatesAllTogether)
     EXPECT_EQ(output, "parted run 1\nparted run 2\nlvm.static run 1\n");
 }
 
-TEST_F(CreatePv, EmptyListRunsOnlyPvcreate)
-{
-    root.scriptExits("lvm.static", {3});
-    QString output;
-    EXPECT_EQ(createPv({}, output), 3);
-    EXPECT_EQ(root.calls(), (QStringList{"lvm.static|pvcreate|-f|-y"}));
-}
-
 TEST_F(CreatePv, PartitionNumberIsTheTrailingNumberOfThePath)
 {
     const QStringList devices{"/dev/md0p1", "/dev/nvme0n1p3", "/dev/mmcblk0p2", "/dev/sdb12", "/dev/sdp3", "/dev/sdb"};
@@ -67,7 +59,7 @@ TEST_F(CreatePv, AnyPartedFailureStopsBeforePvcreate)
 }
 
 // pvcreate ending with 5 is run again, up to ten runs in all, and only the last run's text is kept;
-// any other failure ends the retries at once.
+// any other failure ends the retries at once. An empty list runs only pvcreate.
 TEST_F(CreatePv, RetriesWhilePvcreateEndsWithFiveUpToTenRuns)
 {
     struct Case {
@@ -78,7 +70,8 @@ TEST_F(CreatePv, RetriesWhilePvcreateEndsWithFiveUpToTenRuns)
     };
     const Case cases[] = {{{5, 5, 5, 0}, {"/dev/hda3"}, 0, 1 + 4, "parted run 1\nlvm.static run 4\n"},
                           {{5}, {}, 5, 10, "lvm.static run 10\n"},
-                          {{5, 4, 0}, {}, 4, 2, "lvm.static run 2\n"}};
+                          {{5, 4, 0}, {}, 4, 2, "lvm.static run 2\n"},
+                          {{3}, {}, 3, 1, "lvm.static run 1\n"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.runs);
         FakeRoot machine;
@@ -87,6 +80,7 @@ TEST_F(CreatePv, RetriesWhilePvcreateEndsWithFiveUpToTenRuns)
         QString output;
         EXPECT_EQ(createPv(c.devices, output), c.result);
         EXPECT_EQ(machine.calls().size(), c.runs);
+        EXPECT_EQ(machine.calls().last(), (QStringList{"lvm.static", "pvcreate", "-f", "-y"} + c.devices).join('|'));
         EXPECT_EQ(output, c.output);
     }
 }

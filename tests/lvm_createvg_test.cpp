@@ -50,16 +50,6 @@ protected:
     std::unique_ptr<Lvm> lvm;
 };
 
-TEST_F(CreateVg, FewerThanFiveEntriesAreRefusedBeforeAnyToolRuns)
-{
-    EXPECT_EQ(lvm->createVg(createArgs("vg-new", {})), -1);
-    EXPECT_EQ(lvm->createVg({}), -1);
-    EXPECT_TRUE(sim->calls().isEmpty());
-    EXPECT_EQ(events, (QStringList{"output", "output"}));
-    EXPECT_EQ(outputs.first().count('\n'), 1);
-    EXPECT_EQ(lvm->vgCount(), 1u);
-}
-
 TEST_F(CreateVg, PreparesDevicesCreatesAndAnnouncesTheGroupThenKeepsTheLog)
 {
     // A first attempt that vgcreate refuses: the devices stay prepared, nothing is added.
@@ -119,51 +109,47 @@ TEST_F(CreateVg, FailedPreparationStopsBeforeTheNextStep)
     }
 }
 
-struct RefusedRequest {
-    const char* what;
-    QStringList args;
-    const char* reason;
-};
-
 // What the tools would refuse only after parted and pvcreate had changed the partitions is
-// refused before anything runs, naming the device or value at fault.
+// refused before anything runs, naming the device or value at fault; the same for an extension.
 TEST_F(CreateVg, RequestsTheToolsWouldRefuseChangeNothing)
 {
+    Vg* vg = lvm->getVg(0u);
+    recordOutput(vg, &Vg::output);
     const QString sda5 = "/dev/sda5";
-    const RefusedRequest cases[] = {
-        {"bad name", createArgs("a/b", {sda5}), "\"a/b\" is not a valid volume group name"},
-        {"taken name", createArgs("vg-old", {sda5}), "a volume group named vg-old already exists"},
-        {"extent size", QStringList{"-s3M", "", ""} + QStringList{"vg-new", sda5},
-         "extent size 3M is not a power of two of at least 8 KiB"},
-        {"tiny extent", QStringList{"-s", "4k", ""} + QStringList{"vg-new", sda5},
-         "extent size 4k is not a power of two of at least 8 KiB"},
-        {"in a group", createArgs("vg-new", {sda5, "/dev/sda1"}), "/dev/sda1 already belongs to volume group vg-old"},
-        {"mounted", createArgs("vg-new", {"/dev/sda7"}), "/dev/sda7 is mounted on /data"},
-        {"twice", createArgs("vg-new", {sda5, sda5}), "/dev/sda5 is named twice"},
+    const QString notCreated = "Volume group not created: ";
+    const QString notExtended = "Volume group vg-old not extended: ";
+    const struct {
+        bool extend; // else create
+        QStringList args;
+        QString output;
+    } cases[] = {
+        {false, QStringList{},
+         "createVg: three vgcreate options, a group name and at least one device are needed, 0 entries given\n"},
+        {false, createArgs("vg-new", {}),
+         "createVg: three vgcreate options, a group name and at least one device are needed, 4 entries given\n"},
+        {false, createArgs("a/b", {sda5}), notCreated + "\"a/b\" is not a valid volume group name\n"},
+        {false, createArgs("vg-old", {sda5}), notCreated + "a volume group named vg-old already exists\n"},
+        {false, QStringList{"-s3M", "", "", "vg-new", sda5},
+         notCreated + "extent size 3M is not a power of two of at least 8 KiB\n"},
+        {false, QStringList{"-s", "4k", "", "vg-new", sda5},
+         notCreated + "extent size 4k is not a power of two of at least 8 KiB\n"},
+        {false, createArgs("vg-new", {sda5, "/dev/sda1"}),
+         notCreated + "/dev/sda1 already belongs to volume group vg-old\n"},
+        {false, createArgs("vg-new", {"/dev/sda7"}), notCreated + "/dev/sda7 is mounted on /data\n"},
+        {false, createArgs("vg-new", {sda5, sda5}), notCreated + "/dev/sda5 is named twice\n"},
+        {true, QStringList{"/dev/sda1"}, notExtended + "/dev/sda1 already belongs to volume group vg-old\n"},
+        {true, QStringList{"/dev/sda7"}, notExtended + "/dev/sda7 is mounted on /data\n"},
+        {true, QStringList{sda5, sda5}, notExtended + "/dev/sda5 is named twice\n"},
     };
-    for (const RefusedRequest& c : cases) {
-        outputs.clear();
-        EXPECT_EQ(lvm->createVg(c.args), -1) << c.what;
-        EXPECT_EQ(outputs, QStringList{QStringLiteral("Volume group not created: %1\n").arg(QLatin1String(c.reason))})
-            << c.what;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.output.toStdString());
+        events.clear(), outputs.clear();
+        EXPECT_EQ(c.extend ? vg->extend(c.args) : lvm->createVg(c.args), -1);
+        EXPECT_EQ(outputs, QStringList{c.output});
     }
     EXPECT_TRUE(sim->calls().isEmpty());
     EXPECT_EQ(lvm->vgCount(), 1u);
     EXPECT_EQ(stateGroupOfPv(*sim, sda5), "<no pv>");
-}
-
-TEST_F(CreateVg, ExtendRefusesDevicesInAGroupMountedOrNamedTwice)
-{
-    Vg* vg = lvm->getVg(0u);
-    recordOutput(vg, &Vg::output, "vg output");
-    const QString sda5 = "/dev/sda5";
-    for (const QStringList& devices : {QStringList{"/dev/sda1"}, QStringList{"/dev/sda7"}, QStringList{sda5, sda5}})
-        EXPECT_EQ(vg->extend(devices), -1) << qPrintable(devices.join(' '));
-    EXPECT_EQ(outputs,
-              (QStringList{"Volume group vg-old not extended: /dev/sda1 already belongs to volume group vg-old\n",
-                           "Volume group vg-old not extended: /dev/sda7 is mounted on /data\n",
-                           "Volume group vg-old not extended: /dev/sda5 is named twice\n"}));
-    EXPECT_TRUE(sim->calls().isEmpty());
 }
 
 // A creation that fails after pvcreate leaves physical volumes behind: the partitions are read
