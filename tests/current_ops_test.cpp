@@ -138,43 +138,39 @@ TEST_F(OnToolSet, EachChangeIsFollowedByAtMostTwoReads)
 {
     struct Case {
         const char* name;
-        std::function<int(OnToolSet&)> run;
         int result;
         int reads;
+        std::function<int(Lvm&, Vg&)> run;
     };
     const Case cases[] = {
-        {"createVg",
-         [](OnToolSet& t) {
-             return t.roz->getLvm()->createVg({"-s4M", "", "", "vg01", "/dev/sda5"});
-         },
-         0, 1},
-        {"extend", [](OnToolSet& t) { return t.vg->extend({"/dev/sda6"}); }, 0, 1},
-        {"reduce", [](OnToolSet& t) { return t.vg->reduce({"/dev/sda2"}); }, 0, 1},
-        {"freeze", [](OnToolSet& t) { return t.vg->freeze(); }, 0, 1},
-        {"deactivate", [](OnToolSet& t) { return t.vg->deactivate(); }, 0, 2},
-        {"createLv",
-         [](OnToolSet& t) {
-             return t.vg->createLv({"none", "-L64", "vg00", "-nfresh"});
-         },
-         0, 2},
-        {"createLv xfs",
-         [](OnToolSet& t) {
-             return t.vg->createLv({"xfs", "-L64", "vg00", "-nfresh"});
-         },
-         256, 2},
-        {"snapshot",
-         [](OnToolSet& t) {
-             return t.vg->getLv("logs")->createSnapshot({"-s", "-nsnap", "-L64"});
-         },
-         0, 2},
-        {"Lv rename", [](OnToolSet& t) { return t.vg->getLv("logs")->rename("logs.old"); }, 0, 1},
-        {"Lv remove", [](OnToolSet& t) { return t.vg->getLv("logs")->remove(); }, 0, 1},
-        {"resize", [](OnToolSet& t) { return t.vg->getLv("logs")->resize({"-L256"}); }, 0, 2},
+        {"createVg", 0, 1,
+         [](Lvm& m, Vg&) {
+             return m.createVg({"-s4M", "", "", "vg01", "/dev/sda5"});
+         }},
+        {"extend", 0, 1, [](Lvm&, Vg& g) { return g.extend({"/dev/sda6"}); }},
+        {"reduce", 0, 1, [](Lvm&, Vg& g) { return g.reduce({"/dev/sda2"}); }},
+        {"freeze", 0, 1, [](Lvm&, Vg& g) { return g.freeze(); }},
+        {"deactivate", 0, 2, [](Lvm&, Vg& g) { return g.deactivate(); }},
+        {"createLv", 0, 2,
+         [](Lvm&, Vg& g) {
+             return g.createLv({"none", "-L64", "vg00", "-nfresh"});
+         }},
+        {"createLv xfs", 256, 2,
+         [](Lvm&, Vg& g) {
+             return g.createLv({"xfs", "-L64", "vg00", "-nfresh"});
+         }},
+        {"snapshot", 0, 2,
+         [](Lvm&, Vg& g) {
+             return g.getLv("logs")->createSnapshot({"-s", "-nsnap", "-L64"});
+         }},
+        {"Lv rename", 0, 1, [](Lvm&, Vg& g) { return g.getLv("logs")->rename("logs.old"); }},
+        {"Lv remove", 0, 1, [](Lvm&, Vg& g) { return g.getLv("logs")->remove(); }},
+        {"resize", 0, 2, [](Lvm&, Vg& g) { return g.getLv("logs")->resize({"-L256"}); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         start(sim::ToolSet::Current);
-        EXPECT_EQ(c.run(*this), c.result);
+        EXPECT_EQ(c.run(*roz->getLvm(), *vg), c.result);
         const QList<QStringList> calls = sim->calls();
         qsizetype lastChange = -1;
         for (qsizetype i = 0; i < calls.size(); ++i) {

@@ -67,6 +67,9 @@ TEST_F(Typed, EachCallNamesTheStepThatFailedAndItsCode)
     const auto onGroup = [](OperationResult (*change)(Vg&)) -> Call {
         return [=](Typed& t) { return change(*t.myVg); };
     };
+    const Call extend = [](Typed& t) { return extendGroup(*t.myVg, {"/dev/sdc3"}); };
+    const Call reduce = [](Typed& t) { return reduceGroup(*t.myVg, {"/dev/sdb2"}); };
+    const int noFs = kVolumeWithoutFileSystem;
     const Call removeScratch = [](Typed& t) { return removeVolume(t.volume("scratch_1")); };
     const auto rename = [](const char* name) -> Call { return [=](Typed& t) { return renameGroup(*t.myVg, name); }; };
     const QList<CallCase> cases{
@@ -78,13 +81,7 @@ TEST_F(Typed, EachCallNamesTheStepThatFailedAndItsCode)
         {"volume made", {}, make("fresh", FileSystem::Ext3), true, "", 0, ""},
         {"volume name taken", {}, make("music", FileSystem::Ext3), false, "", -1, "already has"},
         {"lvcreate fails", {kLvm, {"lvcreate"}, 5}, make("fresh", FileSystem::None), false, "lvcreate", 5, "it failed"},
-        {"mke2fs fails",
-         {"/sbin/mke2fs", {}, 1},
-         make("fresh", FileSystem::Ext2),
-         false,
-         "mkfs",
-         kVolumeWithoutFileSystem,
-         "manually"},
+        {"mke2fs fails", {"/sbin/mke2fs", {}, 1}, make("fresh", FileSystem::Ext2), false, "mkfs", noFs, "manually"},
         {"volume grown", {}, grow(3072), true, "", 0, ""},
         {"shrink", {}, grow(1024), false, "", -1, "only grow"},
         {"lvextend fails", {kLvm, {"lvextend"}, 5}, grow(3072), false, "lvextend", 5, "has 2048 MB, not 3072"},
@@ -102,20 +99,8 @@ TEST_F(Typed, EachCallNamesTheStepThatFailedAndItsCode)
         {"vgrename fails", {kLvm, {"vgrename"}, 5}, rename("other"), false, "vgrename", 5, "it failed"},
         {"frozen", {}, onGroup(freezeGroup), true, "", 0, ""},
         {"vgchange fails", {kLvm, {"vgchange"}, 5}, onGroup(defreezeGroup), false, "vgchange", 5, "it failed"},
-        {"pvcreate fails on extend",
-         {kLvm, {"pvcreate"}, 5},
-         [](Typed& t) { return extendGroup(*t.myVg, {"/dev/sdc3"}); },
-         false,
-         "pvcreate",
-         5,
-         "it failed"},
-        {"vgreduce fails",
-         {kLvm, {"vgreduce"}, 5},
-         [](Typed& t) { return reduceGroup(*t.myVg, {"/dev/sdb2"}); },
-         false,
-         "vgreduce",
-         5,
-         "it failed"},
+        {"pvcreate fails on extend", {kLvm, {"pvcreate"}, 5}, extend, false, "pvcreate", 5, "it failed"},
+        {"vgreduce fails", {kLvm, {"vgreduce"}, 5}, reduce, false, "vgreduce", 5, "it failed"},
     };
     for (const CallCase& c : cases) {
         SCOPED_TRACE(c.what);
