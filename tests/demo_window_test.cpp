@@ -13,31 +13,15 @@
 
 namespace {
 
-// The names under the top-level row named `parent`.
-QStringList childNames(const QAbstractItemModel& model, const QString& parent)
+// The row named `name` under the top-level row named `parent`; invalid when there is none.
+QModelIndex childRow(const QAbstractItemModel& model, const QString& parent, const QString& name)
 {
-    QStringList names;
-    for (int row = 0; row < model.rowCount(); ++row) {
-        const QModelIndex top = model.index(row, 0);
-        if (top.data(NameRole).toString() != parent)
-            continue;
-        for (int child = 0; child < model.rowCount(top); ++child)
-            names << model.index(child, 0, top).data(NameRole).toString();
+    const Qt::MatchFlags flags = Qt::MatchExactly | Qt::MatchRecursive;
+    for (const QModelIndex& found : model.match(model.index(0, 0), NameRole, name, -1, flags)) {
+        if (found.parent().data(NameRole) == parent)
+            return found;
     }
-    return names;
-}
-
-qint64 sizeOf(const QAbstractItemModel& model, const QString& parent, const QString& name)
-{
-    for (int row = 0; row < model.rowCount(); ++row) {
-        const QModelIndex top = model.index(row, 0);
-        for (int child = 0; child < model.rowCount(top); ++child) {
-            const QModelIndex index = model.index(child, 0, top);
-            if (top.data(NameRole) == parent && index.data(NameRole) == name)
-                return index.data(SizeBytesRole).toLongLong();
-        }
-    }
-    return -1;
+    return {};
 }
 
 // Runs the event loop until the window's jobs have all finished (false after 30 s), then lets the
@@ -69,9 +53,9 @@ TEST(DemoWindow, JobsFillTheViewsStreamTheirTranscriptAndTheWindowCanBeGrabbed)
     EXPECT_EQ(logical.rowCount() + physical.rowCount(), 0);
     EXPECT_EQ(window.pendingJobs().size(), 1);
     ASSERT_TRUE(settle(window));
-    EXPECT_TRUE(childNames(logical, "my-vg").contains("home"));
-    EXPECT_TRUE(childNames(physical, "sdb").contains("sdb5"));
-    ASSERT_FALSE(childNames(logical, "my-vg").contains("web"));
+    EXPECT_TRUE(childRow(logical, "my-vg", "home").isValid());
+    EXPECT_TRUE(childRow(physical, "sdb", "sdb5").isValid());
+    ASSERT_FALSE(childRow(logical, "my-vg", "web").isValid());
 
     ASSERT_NE(window.createVolume("my-vg", "web", 64, "ext3"), nullptr);
     ASSERT_TRUE(settle(window));
@@ -100,18 +84,10 @@ TEST(DemoWindow, JobsFillTheViewsStreamTheirTranscriptAndTheWindowCanBeGrabbed)
     EXPECT_FALSE(statuses.filter(kLvm + " vgcreate").isEmpty()) << statuses.join('\n').toStdString();
     EXPECT_FALSE(window.cancelButton()->isEnabled());
 
-    EXPECT_TRUE(childNames(logical, "my-vg").contains("web-snap"));
-    EXPECT_EQ(sizeOf(logical, "my-vg", "web"), 128 * 1024 * 1024);
+    EXPECT_TRUE(childRow(logical, "my-vg", "web-snap").isValid());
+    EXPECT_EQ(childRow(logical, "my-vg", "web").data(SizeBytesRole).toLongLong(), 128 * 1024 * 1024);
     EXPECT_EQ(logical.match(logical.index(0, 0), NameRole, "fresh", -1, Qt::MatchExactly).size(), 1);
-    bool sdb5InFresh = false;
-    for (int row = 0; row < physical.rowCount(); ++row) {
-        const QModelIndex disk = physical.index(row, 0);
-        for (int child = 0; child < physical.rowCount(disk); ++child) {
-            const QModelIndex part = physical.index(child, 0, disk);
-            sdb5InFresh = sdb5InFresh || (part.data(NameRole) == "sdb5" && part.data(GroupPathRole) == "/dev/fresh");
-        }
-    }
-    EXPECT_TRUE(sdb5InFresh);
+    EXPECT_EQ(childRow(physical, "sdb", "sdb5").data(GroupPathRole), "/dev/fresh");
     EXPECT_TRUE(window.transcript().contains("— grow my-vg/web: done")) << window.transcript().toStdString();
     EXPECT_TRUE(window.transcript().contains("— create group fresh: done"));
 

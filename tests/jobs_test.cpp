@@ -11,6 +11,8 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <array>
+
 namespace {
 
 constexpr qint64 kMiB = 1024 * 1024;
@@ -225,27 +227,25 @@ TEST_P(Jobs, QueuedJobsRunInOrderAndRefuseWhatIsGoneOrCancelled)
     Vg* vg = roz.getLvm()->getVg("my-vg");
     Lv* music = vg->getLv("music");
     Lv* home = vg->getLv("home");
-    JobRecord first, second, removed, third, snapshotRecord, cancelled;
+    const std::vector<Job*> jobs = {
+        roz.submit("rename", music, [music] { return renameVolume(*music, "tunes"); }),
+        roz.submit("rename again", music, [vg] { return renameVolume(*vg->getLv("tunes"), "songs"); }),
+        roz.submit("remove", music, [music] { return removeVolume(*music); }),
+        roz.submit("grow removed", music, [music] { return growVolume(*music, 4096 * kMiB); }),
+        roz.submit("snapshot", home, [home] { return snapshotVolume(*home, "home.new", 64 * kMiB); }),
+        roz.submit("never", vg, [] {
+            return OperationResult{true, {}, 0, {}};
+        })};
+    jobs.back()->cancel();
+    std::array<JobRecord, 6> records;
+    auto& [first, second, removed, third, snapshotRecord, cancelled] = records;
     QStringList order;
-    Job* renameTwice = roz.submit("rename", music, [music] { return renameVolume(*music, "tunes"); });
-    Job* again = roz.submit("rename again", music, [vg] { return renameVolume(*vg->getLv("tunes"), "songs"); });
-    Job* remove = roz.submit("remove", music, [music] { return removeVolume(*music); });
-    Job* late = roz.submit("grow removed", music, [music] { return growVolume(*music, 4096 * kMiB); });
-    Job* snapshot = roz.submit("snapshot", home, [home] { return snapshotVolume(*home, "home.new", 64 * kMiB); });
-    Job* dropped = roz.submit("never", vg, [] { return OperationResult{true, {}, 0, {}}; });
-    dropped->cancel();
-    for (auto [job, record] : {std::pair{renameTwice, &first},
-                               {again, &second},
-                               {remove, &removed},
-                               {late, &third},
-                               {snapshot, &snapshotRecord},
-                               {dropped, &cancelled}}) {
-        record->watch(job);
-        QObject::connect(job, &Job::started, [&order, job] { order << job->title(); });
-    }
     std::vector<std::unique_ptr<Job>> owned;
-    for (Job* job : {renameTwice, again, remove, late, snapshot, dropped})
-        owned.emplace_back(job);
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        records[i].watch(jobs[i]);
+        QObject::connect(jobs[i], &Job::started, [&order, job = jobs[i]] { order << job->title(); });
+        owned.emplace_back(jobs[i]);
+    }
     spinUntil([&] { return cancelled.finished; });
 
     EXPECT_EQ(order, QStringList({"rename", "rename again", "remove", "grow removed", "snapshot", "never"}));

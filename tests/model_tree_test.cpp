@@ -101,7 +101,7 @@ TEST_F(ModelTree, DeletionIsCleanWhicheverGoesFirst)
 
 struct OperationCase {
     const char* name;
-    std::function<int(Vg*, Lvm*)> run;
+    std::function<int()> run;
     QStringList expected;
 };
 
@@ -109,45 +109,45 @@ TEST_F(ModelTree, EachOperationAnnouncesItsIdentityNotices)
 {
     const QList<OperationCase> cases = {
         {"createVg",
-         [](Vg*, Lvm* m) {
-             return m->createVg({"-s4M", "", "", "vg01", "/dev/sda5"});
+         [this] {
+             return lvm()->createVg({"-s4M", "", "", "vg01", "/dev/sda5"});
          },
          {"changed /dev/sda5", "vgAdded vg01"}},
         {"remove",
-         [](Vg*, Lvm* m) { return m->getVg("vgempty")->remove(); },
+         [this] { return lvm()->getVg("vgempty")->remove(); },
          {"vgAboutToBeRemoved /dev/vgempty", "changed /dev/sda3", "oneVgRemoved"}},
         {"rename",
-         [](Vg* g, Lvm*) { return g->rename("vg02"); },
+         [this] { return vg->rename("vg02"); },
          {"changed /dev/sda1", "changed /dev/sda2", "renamedFrom vg00 vg02", "changed /dev/vg02/data",
           "changed /dev/vg02/logs", "changed /dev/vg02"}},
         {"deactivate",
-         [](Vg* g, Lvm*) { return g->deactivate(); },
+         [this] { return vg->deactivate(); },
          {"activationChanged 0", "changed /dev/vg00/data", "changed /dev/vg00/logs", "changed /dev/vg00"}},
         {"activate",
-         [](Vg* g, Lvm*) { return g->activate(); },
+         [this] { return vg->activate(); },
          {"activationChanged 1", "changed /dev/vg00/data", "changed /dev/vg00/logs", "changed /dev/vg00"}},
-        {"freeze", [](Vg* g, Lvm*) { return g->freeze(); }, {"resizabilityChanged 0", "changed /dev/vg00"}},
-        {"defreeze", [](Vg* g, Lvm*) { return g->defreeze(); }, {"resizabilityChanged 1", "changed /dev/vg00"}},
+        {"freeze", [this] { return vg->freeze(); }, {"resizabilityChanged 0", "changed /dev/vg00"}},
+        {"defreeze", [this] { return vg->defreeze(); }, {"resizabilityChanged 1", "changed /dev/vg00"}},
         {"createLv",
-         [](Vg* g, Lvm*) {
-             return g->createLv({"none", "-L64", "vg00", "-nfresh"});
+         [this] {
+             return vg->createLv({"none", "-L64", "vg00", "-nfresh"});
          },
          {"changed /dev/sda1", "lvAdded /dev/vg00/fresh", "changed /dev/vg00/data", "changed /dev/vg00/logs",
           "changed /dev/vg00"}},
         {"lvRename",
-         [](Vg* g, Lvm*) { return g->getLv("logs")->rename("archive"); },
+         [this] { return vg->getLv("logs")->rename("archive"); },
          {"changed /dev/sda1", "lvRenamedFrom logs archive", "changed /dev/vg00/archive", "changed /dev/vg00"}},
         {"lvRemove",
-         [](Vg* g, Lvm*) { return g->getLv("logs")->remove(); },
+         [this] { return vg->getLv("logs")->remove(); },
          {"lvAboutToBeRemoved /dev/vg00/logs", "changed /dev/sda1", "oneLvRemoved /dev/vg00/logs",
           "changed /dev/vg00/data", "changed /dev/vg00"}},
         {"ext3Grow",
-         [](Vg* g, Lvm*) { return g->getLv("data")->resize({"-L512"}); },
+         [this] { return vg->getLv("data")->resize({"-L512"}); },
          {"oneLvResized /dev/vg00/data", "oneLvResized /dev/vg00/data", "resized /dev/vg00/data",
           "changed /dev/vg00/data", "changed /dev/vg00/logs", "changed /dev/vg00"}},
         {"createSnapshot",
-         [](Vg* g, Lvm*) {
-             return g->getLv("logs")->createSnapshot({"-s", "-nsnap", "-L64"});
+         [this] {
+             return vg->getLv("logs")->createSnapshot({"-s", "-nsnap", "-L64"});
          },
          {"changed /dev/sda1", "lvAdded /dev/vg00/snap", "changed /dev/vg00/data", "changed /dev/vg00/logs",
           "changed /dev/vg00"}},
@@ -162,7 +162,7 @@ TEST_F(ModelTree, EachOperationAnnouncesItsIdentityNotices)
         }
         events.clear();
         recordNotices();
-        EXPECT_EQ(c.run(vg, lvm()), 0) << c.name;
+        EXPECT_EQ(c.run(), 0) << c.name;
         EXPECT_EQ(events, c.expected) << c.name;
     }
 }
