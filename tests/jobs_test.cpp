@@ -89,7 +89,7 @@ protected:
     std::unique_ptr<SimRoot> sim;
 };
 
-TEST_P(Jobs, DiscoveryFillsAnEmptyRozAsASynchronousOneIsBuiltWhileTheLoopRuns)
+TEST_P(Jobs, DiscoveryFillsAnEmptyRozAsASynchronousOneIsBuilt)
 {
     Roz roz(Roz::Start::Empty);
     EXPECT_EQ(roz.getLvm()->vgCount(), 0u);
