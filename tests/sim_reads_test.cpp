@@ -1,198 +1,113 @@
-// The simulated machine's read commands print the lines the library parses, in LVM2's shapes.
-// Fields the library reads back are checked end to end by the discovery tests on the same machine
-// (lvm_model_test, hard_discovery_test); here: exit codes, channels, ignored lines and layout.
+// The simulated machine's read commands print the real tools' lines: LVM2's odd indentation, tabs
+// and blank-looking lines, answers on the channel the real tool uses, warnings on standard error,
+// and the exit codes. What the library makes of these lines is checked by the discovery tests.
 #include "sim_tool.h"
 
-#include <gtest/gtest.h>
-
-#include <QFile>
-#include <QRegularExpression>
-
-TEST(SimReads, VgscanPrintsItsHeaderAndTheUnreadableGroupOnStandardError)
+TEST(SimReads, ClassicCommandsPrintTheLinesOfTheRealTools)
 {
-    SimRoot sim;
-    const ToolRun r = lvm(sim, {"vgscan"});
-    EXPECT_EQ(r.code, 0);
-    EXPECT_TRUE(r.out.startsWith("  Reading all physical volumes.  This may take a while...\n"));
-    static const QRegularExpression errorLine("vgscan -- ERROR \"(.*)\" can't get data of volume group \"(.*)\".*$");
-    const auto m = errorLine.match(r.err);
-    ASSERT_TRUE(m.hasMatch()) << r.err.toStdString();
-    EXPECT_EQ(m.captured(2), "vgbroken");
+    const QString notActive = "lvdisplay -- volume group \"vg.backup\" of logical volume \"/dev/vg.backup/archive\" is "
+                              "not active; try -D\n";
+    expectRuns(
+        sim::ToolSet::Classic,
+        {
+            {"lvm vgscan", 0,
+             "  Reading all physical volumes.  This may take a while...\n  Found volume group \"my-vg\" ",
+             "vgscan -- ERROR \"vg_read(): bad metadata\" can't get data of volume group \"vgbroken\" from "
+             "physical volume(s)\n"},
+            {"lvm vgdisplay -c my-vg", 0, "  my-vg:r/w:772:-1:0:5:1:-1:0:2:2:73392128:4096:17918:9856:8062:P9"},
+            {"lvm vgdisplay -c vg.backup", 5, "vgdisplay -- \"vg.backup\" is NOT active; try -D\n"},
+            {"lvm vgdisplay -c -D vg.backup", 0,
+             "  vg.backup:r/w:260:-1:255:2:0:-1:255:1:1:18841600:32768:575:500:75:l1"},
+            {"lvm pvscan", 0,
+             "  PV /dev/sdc1   VG vgbroken    lvm2 [20.00 GiB / 20.00 GiB free]\n"
+             "  PV /dev/sdb5                  lvm2 [10.00 GiB]\n"
+             "  Total: 5 [117.96 GiB] / in use: 4 [107.96 GiB] / in no VG: 1 [10.00 GiB]\n"},
+            {"lvm lvscan -D", 0,
+             "  ACTIVE   Original '/dev/my-vg/home' [10.00 GiB] inherit\n"
+             "  ACTIVE   Snapshot '/dev/my-vg/snap1' [10.00 GiB] inherit\n"
+             "  ACTIVE   Snapshot '/dev/my-vg/home.daily' [10.00 GiB] inherit\n"
+             "  ACTIVE            '/dev/my-vg/music' [25.00 GiB] inherit\n"
+             "  ACTIVE            '/dev/my-vg/scratch_1' [2.00 GiB] inherit\n"
+             "  inactive          '/dev/vg.backup/archive' [12.50 GiB] inherit\n"},
+            {"lvm lvdisplay -c /dev/my-vg/home", 0,
+             "  /dev/my-vg/home:my-vg:11:1:-1:1:20971520:2560:2560:0:-1:253:0\n"},
+            // On standard output, which the colon read keeps.
+            {"lvm lvdisplay -c /dev/vg.backup/archive", 5, notActive},
+            {"lvm lvdisplay /dev/vg.backup/archive", 5, notActive},
+            {"lvm lvdisplay -m /dev/vg.backup/archive", 5, notActive},
+            {"lvm lvdisplay -v /dev/vg.backup/archive", 5, notActive},
+            {"lvm lvdisplay -c -D /dev/vg.backup/archive", 0,
+             "  /dev/vg.backup/archive:vg.backup:3:0:-1:0:26214400:400:400:0:-1:-1:-1\n"},
+            {"lvm lvdisplay -D /dev/vg.backup/archive", 0, "  LV Status              NOT available\n"},
+            {"lvm lvdisplay -v /dev/my-vg/home", 0,
+             "  LV snapshot status     source of\n                         /dev/my-vg/snap1 [active]\n"
+             "                         /dev/my-vg/home.daily [active]\n  LV Status              available\n",
+             "    Using logical volume(s) on command line\n"},
+            {"lvm lvdisplay /dev/my-vg/snap1", 0,
+             "  LV snapshot status     active destination for /dev/my-vg/home\n  LV Status              available\n"},
+            {"lvm lvdisplay -m /dev/my-vg/music", 0,
+             "  --- Segments ---\n  Logical extent 0 to 4990:\n    Type\t\tlinear\n    Physical volume\t/dev/sda5\n"
+             "    Physical extents\t2688 to 7678\n   \n  Logical extent 4991 to 6399:\n"},
+            {"lvm pvdisplay -c /dev/sda5", 0, "  /dev/sda5:my-vg:62914560:-1:8:8:-1:4096:7679:0:7679:tp"},
+            {"lvm pvdisplay -c /dev/sdb5", 0,
+             "  \"/dev/sdb5\" is a new physical volume of \"10.00 GiB\"\n  "
+             "/dev/sdb5:#orphans_lvm2:20971520:-1:8:8:-1:0:0:0:0:F1"},
+            {"lvm pvdisplay -c /dev/sdc2", 5, "", "  No physical volume label read from /dev/sdc2\n"},
+            // The volume table ends with an empty line, not with three blanks.
+            {"lvm pvdisplay -v /dev/sda5", 0,
+             "   /dev/my-vg/home.daily     128       128\n   /dev/my-vg/music          6400      4991\n\n  --- ",
+             "    Using physical volume(s) on command line\n"},
+            {"/usr/lib/vururer/lib/veziva.cli dev lsdev -C -c storage", 0,
+             "PART\t/dev/sda\t4\t65011775\t165675070\t0x05\textended\t\t50331648\t0\t\n"
+             "PART\t/dev/sda\t5\t65011838\t127926397\t0x8e\tLinux LVM\tLVM2\t31457280\t0\t\tLVM\n"},
+            // A snapshot holds its origin's file system.
+            {"/bin/mount --guess-fstype /dev/my-vg/snap1", 0, "ext3\n"},
+            {"/bin/mount --guess-fstype /dev/sdb1", 0, "vfat\n"},
+            {"/bin/mount --guess-fstype /dev/sdc3", 1, "unknown\n"},
+            {"/bin/ls /dev/vg.backup/archive", 2, "", "ls: cannot access /dev/vg.backup/archive: No such "},
+        });
 }
 
-TEST(SimReads, VgdisplayColonRecordAndTheInactiveGroupAnswer)
+TEST(SimReads, TodaysCommandsPrintTheLinesOfTheRealTools)
 {
-    SimRoot sim;
-    const ToolRun active = lvm(sim, {"vgdisplay", "-c", "my-vg"});
-    ASSERT_TRUE(active.out.startsWith("  my-vg:"));
-    const QStringList f = active.out.trimmed().split(':');
-    ASSERT_EQ(f.size(), 17);
-    EXPECT_EQ(f[2].toInt() & 0x204, 0x204) << "active and resizable";
-    EXPECT_EQ(f[5], "5");
-    EXPECT_EQ(f[13].toInt(), f[14].toInt() + f[15].toInt());
-    EXPECT_EQ(f[11].toLongLong(), f[13].toLongLong() * 4096);
-    EXPECT_EQ(f[15], "8062");
-
-    const ToolRun inactive = lvm(sim, {"vgdisplay", "-c", "vg.backup"});
-    EXPECT_NE(inactive.code, 0);
-    static const QRegularExpression tryD("^vgdisplay -- \"[^\"]*\" is NOT active; try -D");
-    EXPECT_TRUE(tryD.match(inactive.outLines().value(0)).hasMatch()) << inactive.out.toStdString();
-
-    const QStringList d = lvm(sim, {"vgdisplay", "-c", "-D", "vg.backup"}).out.trimmed().split(':');
-    ASSERT_EQ(d.size(), 17);
-    EXPECT_EQ(d[2].toInt() & 0x200, 0);
-    EXPECT_EQ(d[2].toInt() & 0x4, 0x4);
-}
-
-TEST(SimReads, PvscanListsEveryPvInAlignedColumns)
-{
-    SimRoot sim;
-    const ToolRun r = lvm(sim, {"pvscan"});
-    QList<qsizetype> formatColumns;
-    for (const QString& line : r.outLines()) {
-        if (!line.startsWith("  PV "))
-            continue;
-        formatColumns << line.indexOf(" lvm2 [");
-    }
-    ASSERT_EQ(formatColumns.size(), 5) << "the orphan /dev/sdb5 is listed without a VG";
-    for (qsizetype c : formatColumns)
-        EXPECT_EQ(c, formatColumns.first());
-    EXPECT_TRUE(r.outLines().last().startsWith("  Total: 5 ["));
-}
-
-TEST(SimReads, LvscanMarksOriginsSnapshotsAndInactiveVolumes)
-{
-    SimRoot sim;
-    const QStringList lines = lvm(sim, {"lvscan", "-D"}).outLines();
-    ASSERT_EQ(lines.size(), 7);
-    EXPECT_EQ(lines[0], "  ACTIVE   Original '/dev/my-vg/home' [10.00 GiB] inherit");
-    EXPECT_EQ(lines[1], "  ACTIVE   Snapshot '/dev/my-vg/snap1' [10.00 GiB] inherit");
-    EXPECT_TRUE(lines[2].contains("Snapshot '/dev/my-vg/home.daily'"));
-    EXPECT_EQ(lines[3], "  ACTIVE            '/dev/my-vg/music' [25.00 GiB] inherit");
-    EXPECT_EQ(lines[5], "  inactive          '/dev/vg.backup/archive' [12.50 GiB] inherit");
-}
-
-TEST(SimReads, LvdisplayColonFormAndTheNotActiveRetry)
-{
-    SimRoot sim;
-    const QStringList home = lvm(sim, {"lvdisplay", "-c", "/dev/my-vg/home"}).out.trimmed().split(':');
-    ASSERT_EQ(home.size(), 13);
-    EXPECT_EQ(home[0], "/dev/my-vg/home");
-    EXPECT_EQ(home[1], "my-vg");
-    EXPECT_EQ(home[3], "1");
-    EXPECT_EQ(home[6].toLongLong(), 10LL * 1024 * 2048) << "size in 512-byte sectors";
-    EXPECT_EQ(home[7], "2560");
-    EXPECT_EQ(home[2].toInt() & 8, 8) << "an origin carries the snapshot-origin access bit";
-
-    // On stdout, which the colon read keeps.
-    for (const QString& form : {QString("-c"), QString(), QString("-m"), QString("-v")}) {
-        QStringList args{"lvdisplay"};
-        if (!form.isEmpty())
-            args << form;
-        args << "/dev/vg.backup/archive";
-        EXPECT_TRUE(lvm(sim, args).outLines().value(0).contains("is not active")) << form.toStdString();
-    }
-    const QStringList retried = lvm(sim, {"lvdisplay", "-c", "-D", "/dev/vg.backup/archive"}).out.trimmed().split(':');
-    ASSERT_EQ(retried.size(), 13);
-    EXPECT_EQ(retried[3], "0");
-    EXPECT_TRUE(lvm(sim, {"lvdisplay", "-D", "/dev/vg.backup/archive"})
-                    .out.contains("  LV Status              NOT available\n"));
-}
-
-TEST(SimReads, LvdisplayShowsSnapshotLinksBeforeTheStatusLine)
-{
-    SimRoot sim;
-    const QStringList origin = lvm(sim, {"lvdisplay", "-v", "/dev/my-vg/home"}).outLines();
-    const qsizetype at = origin.indexOf("  LV snapshot status     source of");
-    ASSERT_GE(at, 0);
-    EXPECT_EQ(origin.value(at + 1), "                         /dev/my-vg/snap1 [active]");
-    EXPECT_EQ(origin.value(at + 2), "                         /dev/my-vg/home.daily [active]");
-    EXPECT_EQ(origin.value(at + 3), "  LV Status              available");
-
-    const QString snapshot = lvm(sim, {"lvdisplay", "/dev/my-vg/snap1"}).out;
-    EXPECT_TRUE(snapshot.contains("  LV snapshot status     active destination for /dev/my-vg/home\n"));
-    EXPECT_TRUE(snapshot.contains("  COW-table LE           256\n"));
-}
-
-TEST(SimReads, LvdisplayMapListsEachSegmentWithTabs)
-{
-    SimRoot sim;
-    const QString map = lvm(sim, {"lvdisplay", "-m", "/dev/my-vg/music"}).out;
-    EXPECT_TRUE(map.contains("  --- Segments ---\n"
-                             "  Logical extent 0 to 4990:\n"
-                             "    Type\t\tlinear\n"
-                             "    Physical volume\t/dev/sda5\n"
-                             "    Physical extents\t2688 to 7678\n"));
-    EXPECT_TRUE(map.contains("  Logical extent 4991 to 6399:\n    Type\t\tlinear\n    Physical volume\t/dev/sdb2\n"));
-}
-
-TEST(SimReads, PvdisplayColonOrphanAndNoLabel)
-{
-    SimRoot sim;
-    const QStringList member = lvm(sim, {"pvdisplay", "-c", "/dev/sda5"}).out.trimmed().split(':');
-    ASSERT_EQ(member.size(), 12);
-    EXPECT_EQ(member[8], "7679");
-    EXPECT_EQ(member[9], "0");
-    EXPECT_EQ(member[11].size(), 38);
-
-    const QStringList orphan = lvm(sim, {"pvdisplay", "-c", "/dev/sdb5"}).outLines();
-    ASSERT_EQ(orphan.size(), 2);
-    EXPECT_EQ(orphan[0], "  \"/dev/sdb5\" is a new physical volume of \"10.00 GiB\"");
-
-    const ToolRun none = lvm(sim, {"pvdisplay", "-c", "/dev/sdc2"});
-    EXPECT_NE(none.code, 0);
-    EXPECT_TRUE(none.err.startsWith("  No physical volume label read from /dev/sdc2\n"));
-}
-
-TEST(SimReads, PvdisplayVerboseTableEndsWithAnEmptyLine)
-{
-    SimRoot sim;
-    const QStringList lines = lvm(sim, {"pvdisplay", "-v", "/dev/sda5"}).out.split('\n');
-    qsizetype at = -1;
-    for (qsizetype i = 0; i < lines.size(); ++i)
-        if (lines[i].contains("LV Name                   LE of LV  PE for LV"))
-            at = i;
-    ASSERT_GE(at, 0);
-    EXPECT_EQ(lines.value(at + 1).simplified(), "/dev/my-vg/home 2560 2560");
-    EXPECT_EQ(lines.value(at + 2).simplified(), "/dev/my-vg/home.daily 128 128");
-    EXPECT_EQ(lines.value(at + 3).simplified(), "/dev/my-vg/music 6400 4991");
-    EXPECT_EQ(lines.value(at + 4), "");
-    EXPECT_GT(lines.size(), at + 6) << "more lines follow the table";
-}
-
-TEST(SimReads, ListerPrintsDrivesAndEveryPartitionIncludingIgnoredOnes)
-{
-    SimRoot sim;
-    const ToolRun r = runTool(sim, "/usr/lib/vururer/lib/veziva.cli", {"dev", "lsdev", "-C", "-c", "storage"});
-    EXPECT_EQ(r.code, 0);
-    QStringList disks;
-    QMap<QString, QStringList> parts;
-    for (const QString& line : r.outLines()) {
-        const QStringList f = line.split('\t');
-        if (f[0] == "DRIVE" && f.value(1) == "DISK")
-            disks << f[2] + "=" + f.value(5);
-        if (f[0] == "PART")
-            parts[f[1].section('/', -1) + f[2]] = f;
-    }
-    EXPECT_EQ(disks, QStringList({"sda=83886080", "sdb=167772160", "sdc=41943040"}));
-    EXPECT_TRUE(r.out.contains("DRIVE\tCDROM\tsr0\t"));
-    ASSERT_EQ(parts.size(), 15);
-    EXPECT_EQ(parts["sda4"].value(6), "extended");
-    EXPECT_EQ(parts["sdb1"].value(7), "FAT32");
-}
-
-TEST(SimReads, GuessFstypeAndTheMountTable)
-{
-    SimRoot sim;
-    auto guess = [&](const QString& dev) { return runTool(sim, "/bin/mount", {"--guess-fstype", dev}).out; };
-    EXPECT_EQ(guess("/dev/my-vg/home"), "ext3\n");
-    EXPECT_EQ(guess("/dev/my-vg/music"), "reiserfs\n");
-    EXPECT_EQ(guess("/dev/my-vg/snap1"), "ext3\n") << "a snapshot holds its origin's file system";
-    EXPECT_EQ(guess("/dev/sdb1"), "vfat\n");
-    EXPECT_EQ(guess("/dev/sdc3"), "unknown\n");
-    QFile mtab(sim.root() + "/etc/mtab");
-    ASSERT_TRUE(mtab.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(mtab.readAll());
-    EXPECT_TRUE(text.contains("\n/dev/mapper/my--vg-home /home ext3 rw 0 0\n"));
-    EXPECT_TRUE(text.startsWith("/dev/sda2 / ext3 "));
+    expectRuns(
+        sim::ToolSet::Current,
+        {
+            {"lvm lvdisplay -c /dev/vg.backup/archive", 0,
+             "  /dev/vg.backup/archive:vg.backup:3:0:-1:0:26214400:400:-1:0:-1:-1:-1\n"},
+            {"lvm lvdisplay -c /dev/my-vg/snap1", 0, "  /dev/my-vg/snap1:my-vg:3:1:-1:0:2097152:256:-1:0:-1:253:1\n"},
+            {"lvm lvdisplay /dev/vg.backup/archive", 0, "  LV Status              NOT available\n"},
+            {"lvm lvscan", 0,
+             "  ACTIVE   Snapshot '/dev/my-vg/snap1' [1.00 GiB] inherit\n"
+             "  ACTIVE   Snapshot '/dev/my-vg/home.daily' [512.00 MiB] inherit\n"},
+            {"lvm lvscan", 0, "  inactive          '/dev/vg.backup/old-root' [<3.13 GiB] inherit\n"},
+            {"lvm vgscan", 0, "  Found volume group \"vg.backup\" using metadata type lvm2\n",
+             "  WARNING: vg_read(): bad metadata: skipping volume group vgbroken\n"},
+            {"lvm pvscan", 0,
+             "  PV /dev/sda5   VG my-vg           lvm2 [<30.00 GiB / 0    free]\n"
+             "  PV /dev/sdb2   VG my-vg           lvm2 [<40.00 GiB / 31.49 GiB free]\n"},
+            {"lvm pvdisplay -m /dev/sdb2", 0, "  Physical extent 2177 to 10238:\n    FREE\n   \n"},
+            {"lvm version", 0, "  LVM version:     2.03.16(2) (2022-05-18)\n"},
+            // 772 although inactive.
+            {"lvm vgdisplay -c vg.backup", 0, "  vg.backup:r/w:772:-1:255:2:0:-1:255:1:1:18841600:32768:575:500:75:l1"},
+            {"lvm pvdisplay -c /dev/sdb5", 0,
+             "  \"/dev/sdb5\" is a new physical volume of \"10.00 GiB\"\n  /dev/sdb5::20971520:-1:0:0:-1:0:0:0:0:F1"},
+            {"/sbin/blkid -o export /dev/sdb5 /dev/my-vg/home", 0,
+             "DEVNAME=/dev/"
+             "sdb5\nUUID=F1eDAp-dzpW-0VqV-15Xm-EpWq-FDmF-ULGUrP\nTYPE=LVM2_member\nPARTUUID=4bcdd98b-05\n\n"
+             "DEVNAME=/dev/my-vg/home\nUUID=12203bfc-cdef-0720-2680-520c52aa3774\nSEC_TYPE=ext2\nBLOCK_SIZE=4096\n"
+             "TYPE=ext3\n"},
+            {"/sbin/blkid /dev/sdb1", 0,
+             "/dev/sdb1: LABEL=\"SHARED\" UUID=\"6270-0CA0\" BLOCK_SIZE=\"512\" TYPE=\"vfat\" "},
+            {"/sbin/blkid -o value -s TYPE /dev/sda5", 0, "LVM2_member\n"},
+            {"/sbin/blkid -o export /dev/vg.backup/archive", 2},
+            {"/bin/lsblk --json /dev/vg.backup/archive", 32, "", "lsblk: /dev/vg.backup/archive: not a block device\n"},
+            {"/sbin/e2fsck -y -f /dev/my-vg/music", 8, "\n/dev/my-vg/music contains a reiserfs file system\n",
+             "e2fsck 1.47.0 (5-Feb-2023)\n"},
+            {"/sbin/e2fsck -y -f /dev/sda2", 8, "/dev/sda2 is mounted.\n"},
+            {"/bin/mount --guess-fstype /dev/sda2", 1, "", "mount: unrecognized option '--guess-fstype'\n"},
+            {"/sbin/parted -s /dev/sdc print", 0,
+             " 2      21.5GB  32.2GB  10.7GB  primary               lvm\n"
+             " 3      32.2GB  41.9GB  9664MB  primary\n\n"},
+        });
 }

@@ -1,30 +1,81 @@
-// Running one simulated tool of a SimRoot as a process, keeping stdout and stderr apart.
+// Running the simulated tools of a SimRoot as processes, keeping stdout and stderr apart, and
+// tables of runs with the exit code and the lines each one must print.
 #ifndef DOVO_TESTS_SIM_TOOL_H
 #define DOVO_TESTS_SIM_TOOL_H
 
 #include "simroot.h"
 
+#include <QFile>
 #include <QProcess>
+
+#include <gtest/gtest.h>
 
 struct ToolRun {
     int code = -1; // -1: ended by a signal
     QString out;
     QString err;
-    QStringList outLines() const { return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
 };
 
-inline ToolRun runTool(const SimRoot& sim, const QString& program, const QStringList& args)
+inline ToolRun runProgram(const QString& program, const QStringList& args)
 {
     QProcess p;
-    p.start(sim.root() + program, args);
+    p.start(program, args);
     p.waitForFinished(-1);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
             QString::fromUtf8(p.readAllStandardError())};
 }
 
-inline ToolRun lvm(const SimRoot& sim, const QStringList& args)
+// A program below the root and its arguments, as runTool takes them; one string is split at blanks.
+struct Command : QStringList {
+    Command(const char* line) : QStringList(QString::fromUtf8(line).split(QLatin1Char(' '))) {}
+    Command(std::initializer_list<QString> parts) : QStringList(parts) {}
+    Command(const QStringList& parts) : QStringList(parts) {}
+};
+
+// "lvm" stands for the root's LVM program.
+inline ToolRun runTool(const SimRoot& sim, const Command& command)
 {
-    return runTool(sim, QStringLiteral("/sbin/lvm.static"), args);
+    QString program = command.value(0);
+    if (program == QLatin1String("lvm"))
+        program = QFile::exists(sim.root() + "/sbin/lvm.static") ? "/sbin/lvm.static" : "/sbin/lvm";
+    return runProgram(sim.root() + program, command.mid(1));
+}
+
+// True when `lines` stand in a row in `text`, the first from a line's start, each whole but the last
+// when it has no newline.
+inline bool holdsLines(const QString& text, const QString& lines)
+{
+    return (QLatin1Char('\n') + text).contains(QLatin1Char('\n') + lines);
+}
+
+struct Expected {
+    Command command;
+    int code = 0;
+    QString out = {}; // lines that standard output holds in a row (see holdsLines); empty: anything
+    QString err = {}; // how standard error starts
+};
+
+// Runs the cases in order on `sim`; with `changesNothing`, each run must leave its state as it was.
+inline void expectRunsOn(const SimRoot& sim, const QList<Expected>& cases, bool changesNothing = false)
+{
+    const QJsonObject before = sim.state();
+    for (const Expected& c : cases) {
+        SCOPED_TRACE(c.command.join(' ').toStdString());
+        const ToolRun r = runTool(sim, c.command);
+        EXPECT_EQ(r.code, c.code);
+        EXPECT_TRUE(holdsLines(r.out, c.out)) << r.out.toStdString();
+        EXPECT_TRUE(r.err.startsWith(c.err)) << r.err.toStdString();
+        if (changesNothing) {
+            EXPECT_EQ(sim.state(), before);
+        }
+    }
+}
+
+// The same on a fresh default machine playing `tools`.
+inline void expectRuns(sim::ToolSet tools, const QList<Expected>& cases, bool changesNothing = false)
+{
+    const SimRoot sim(QStringLiteral("default"), tools);
+    expectRunsOn(sim, cases, changesNothing);
 }
 
 #endif
