@@ -3,11 +3,11 @@
 #include "modeltest.h"
 #include "sim_tool.h"
 
-TEST(SimChanges, ClassicRefusalsSayWhyAndLeaveTheStateAlone)
+TEST(SimChanges, RefusalsSayWhyInEachToolSetsWordsAndExitCodesAndLeaveTheStateAlone)
 {
     const QString homeExists = "  Logical volume \"home\" already exists in volume group \"my-vg\"\n";
     expectRuns(
-        sim::ToolSet::Classic,
+        SimRoot("default", sim::ToolSet::Classic),
         {
             {"lvm lvcreate -L100 nosuchvg -nlv01", 5, "", "  Volume group \"nosuchvg\" not found\n"},
             {"lvm lvcreate -L100 my-vg -nbad*name", 3, "", "  Logical volume name \"bad*name\" is invalid\n"},
@@ -47,13 +47,10 @@ TEST(SimChanges, ClassicRefusalsSayWhyAndLeaveTheStateAlone)
              "resize_reiserfs 3.6.19 (2003 www.namesys.com)\n\nreiserfs_open: the reiserfs superblock cannot be found"},
         },
         true);
-}
 
-TEST(SimChanges, TodaysRefusalsUse203WordingAndExitCodesAndLeaveTheStateAlone)
-{
     const QString noSyntax = "  No command with matching syntax recognised.";
     expectRuns(
-        sim::ToolSet::Current,
+        SimRoot("default", sim::ToolSet::Current),
         {
             {"lvm pvdisplay -c /dev/sdc3", 5, "", "  Failed to find physical volume \"/dev/sdc3\".\n"},
             {"lvm lvscan -D", 3, "", "lvscan: invalid option -- 'D'\n  Error during parsing of command line.\n"},
@@ -84,22 +81,21 @@ TEST(SimChanges, TodaysRefusalsUse203WordingAndExitCodesAndLeaveTheStateAlone)
 TEST(SimChanges, ClassicVolumesArePlacedAfterTheUsedExtentsAndOvergrownFileSystemsDamaged)
 {
     const SimRoot sim("default", sim::ToolSet::Classic);
-    expectRunsOn(sim,
-                 {
-                     // Options after the group; 100 MB rounded up to 25 extents, placed on the first PV with room:
-                     // sda5 is full, so sdb2 right after scratch_1.
-                     {"lvm lvcreate -L100 my-vg -nlv01", 0, "  Logical volume \"lv01\" created\n"},
-                     {"lvm lvdisplay -m /dev/my-vg/lv01", 0,
-                      "    Physical volume\t/dev/sdb2\n    Physical extents\t2177 to 2201\n"},
-                     // Growing a file system past its volume's end damages it.
-                     {"/sbin/resize2fs -f -F /dev/my-vg/scratch_1 1024M", 0,
-                      "Resizing the filesystem on /dev/my-vg/scratch_1 to 262144 (4k) blocks.\n"},
-                     {"/sbin/e2fsck -y -f /dev/my-vg/scratch_1", 0, "/dev/my-vg/scratch_1: 11/131072 files (0.0% "},
-                     {"/sbin/resize2fs -f -F /dev/my-vg/scratch_1 2049M", 0},
-                     {"/sbin/e2fsck -y -f /dev/my-vg/scratch_1", 8,
-                      "The filesystem size (according to the superblock) is 524544 blocks\n"},
-                     {"/sbin/resize_reiserfs -f -s 25600M /dev/my-vg/music", 0},
-                 });
+    expectRuns(sim, {
+                        // Options after the group; 100 MB rounded up to 25 extents, placed on the first PV with room:
+                        // sda5 is full, so sdb2 right after scratch_1.
+                        {"lvm lvcreate -L100 my-vg -nlv01", 0, "  Logical volume \"lv01\" created\n"},
+                        {"lvm lvdisplay -m /dev/my-vg/lv01", 0,
+                         "    Physical volume\t/dev/sdb2\n    Physical extents\t2177 to 2201\n"},
+                        // Growing a file system past its volume's end damages it.
+                        {"/sbin/resize2fs -f -F /dev/my-vg/scratch_1 1024M", 0,
+                         "Resizing the filesystem on /dev/my-vg/scratch_1 to 262144 (4k) blocks.\n"},
+                        {"/sbin/e2fsck -y -f /dev/my-vg/scratch_1", 0, "/dev/my-vg/scratch_1: 11/131072 files (0.0% "},
+                        {"/sbin/resize2fs -f -F /dev/my-vg/scratch_1 2049M", 0},
+                        {"/sbin/e2fsck -y -f /dev/my-vg/scratch_1", 8,
+                         "The filesystem size (according to the superblock) is 524544 blocks\n"},
+                        {"/sbin/resize_reiserfs -f -s 25600M /dev/my-vg/music", 0},
+                    });
     EXPECT_FALSE(stateVolume(sim, "my-vg", "music").value("damaged").toBool());
     EXPECT_EQ(runTool(sim, "/sbin/resize_reiserfs -f -s 25604M /dev/my-vg/music").code, 0);
     EXPECT_TRUE(stateVolume(sim, "my-vg", "music").value("damaged").toBool());
@@ -147,14 +143,14 @@ TEST(SimFaults, RulesMatchCountAndLiveInTheState)
     faults << QJsonObject{{"program", "/sbin/e2fsck"}, {"args", QJsonArray{}}, {"signal", 9}, {"times", 1}};
     state["faults"] = faults;
     sim.setState(state);
-    expectRunsOn(sim, {
-                          {"lvm vgscan", 3},
-                          {"lvm vgscan -v", 0},
-                          {"lvm pvcreate -f -y /dev/sdb6", 5, "  Can't get lock\n"},
-                          {"lvm pvdisplay -c /dev/sdb6", 5},
-                          {"lvm pvcreate -f -y /dev/sdb6", 0},
-                          {"lvm pvdisplay -c /dev/sdb6", 0},
-                          {"/sbin/e2fsck -y -f /dev/my-vg/scratch_1", -1},
-                          {"/sbin/e2fsck -y -f /dev/my-vg/scratch_1", 0},
-                      });
+    expectRuns(sim, {
+                        {"lvm vgscan", 3},
+                        {"lvm vgscan -v", 0},
+                        {"lvm pvcreate -f -y /dev/sdb6", 5, "  Can't get lock\n"},
+                        {"lvm pvdisplay -c /dev/sdb6", 5},
+                        {"lvm pvcreate -f -y /dev/sdb6", 0},
+                        {"lvm pvdisplay -c /dev/sdb6", 0},
+                        {"/sbin/e2fsck -y -f /dev/my-vg/scratch_1", -1},
+                        {"/sbin/e2fsck -y -f /dev/my-vg/scratch_1", 0},
+                    });
 }

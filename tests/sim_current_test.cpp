@@ -52,13 +52,13 @@ TEST(SimCurrent, SingleReportsHoldARowPerItemOrSegmentEachOnALineOfItsOwn)
         EXPECT_EQ(report[0][c.key].toArray().size(), c.rows);
     }
     const QString row(18, QLatin1Char(' '));
-    expectRunsOn(sim, {
-                          {"lvm pvs --reportformat json -o pv_name,pv_free", 0,
-                           row + R"({"pv_name":"/dev/sda5", "pv_free":"0 "},)" + "\n" + row +
-                               R"({"pv_name":"/dev/sda6", "pv_free":"2.34g"},)"},
-                          {"lvm vgs --reportformat json -o vg_name,bogus", 5, "      \"report\": [\n      ]\n",
-                           "  Unrecognised field: bogus\n"},
-                      });
+    expectRuns(sim, {
+                        {"lvm pvs --reportformat json -o pv_name,pv_free", 0,
+                         row + R"({"pv_name":"/dev/sda5", "pv_free":"0 "},)" + "\n" + row +
+                             R"({"pv_name":"/dev/sda6", "pv_free":"2.34g"},)"},
+                        {"lvm vgs --reportformat json -o vg_name,bogus", 5, "      \"report\": [\n      ]\n",
+                         "  Unrecognised field: bogus\n"},
+                    });
 }
 
 TEST(SimCurrent, LsblkNestsVolumesUnderTheirPvsOrListsEachDeviceOnce)
@@ -101,12 +101,10 @@ TEST(SimSetup, LaysOutTheLinksOfEachToolSetOrAGeneratedMachine)
 {
     QTemporaryDir dir;
     const QString generated = dir.filePath("generated.json");
-    QFile description(generated);
-    ASSERT_TRUE(description.open(QIODevice::WriteOnly));
-    description.write(
-        runProgram(DOVO_SIM_BINARY, {"generate", "--disks", "3", "--partitions", "10", "--vgs", "2", "--lvs", "5"})
-            .out.toUtf8());
-    description.close();
+    QProcess generate;
+    generate.setStandardOutputFile(generated);
+    generate.start(DOVO_SIM_BINARY, {"generate", "--disks", "3", "--partitions", "10", "--vgs", "2", "--lvs", "5"});
+    ASSERT_TRUE(generate.waitForFinished(-1));
     struct Case {
         QStringList options;
         int code;

@@ -56,7 +56,7 @@ struct Expected {
 };
 
 // Runs the cases in order on `sim`; with `changesNothing`, each run must leave its state as it was.
-inline void expectRunsOn(const SimRoot& sim, const QList<Expected>& cases, bool changesNothing = false)
+inline void expectRuns(const SimRoot& sim, const QList<Expected>& cases, bool changesNothing = false)
 {
     const QJsonObject before = sim.state();
     for (const Expected& c : cases) {
@@ -69,13 +69,6 @@ inline void expectRunsOn(const SimRoot& sim, const QList<Expected>& cases, bool 
             EXPECT_EQ(sim.state(), before);
         }
     }
-}
-
-// The same on a fresh default machine playing `tools`.
-inline void expectRuns(sim::ToolSet tools, const QList<Expected>& cases, bool changesNothing = false)
-{
-    const SimRoot sim(QStringLiteral("default"), tools);
-    expectRunsOn(sim, cases, changesNothing);
 }
 
 #endif
