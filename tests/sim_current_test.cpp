@@ -17,9 +17,11 @@ QJsonValue parsed(const ToolRun& r)
 QJsonObject deviceNamed(const QJsonArray& devices, const QString& name)
 {
     for (const QJsonValue& d : devices) {
+        if (d["name"] == name)
+            return d.toObject();
         const QJsonObject inner = deviceNamed(d["children"].toArray(), name);
-        if (d["name"] == name || !inner.isEmpty())
-            return d["name"] == name ? d.toObject() : inner;
+        if (!inner.isEmpty())
+            return inner;
     }
     return {};
 }
@@ -47,9 +49,7 @@ TEST(SimCurrent, SingleReportsHoldARowPerItemOrSegmentEachOnALineOfItsOwn)
         SCOPED_TRACE(c.command.toStdString());
         const ToolRun r = runTool(sim, Command(qPrintable(c.command + " --reportformat json --units k --nosuffix")));
         EXPECT_EQ(r.code, 0);
-        const QJsonArray report = parsed(r)["report"].toArray();
-        EXPECT_EQ(report.size(), 1);
-        EXPECT_EQ(report[0][c.key].toArray().size(), c.rows);
+        EXPECT_EQ(parsed(r)["report"][0][c.key].toArray().size(), c.rows);
     }
     const QString row(18, QLatin1Char(' '));
     expectRuns(sim, {
@@ -64,9 +64,8 @@ TEST(SimCurrent, SingleReportsHoldARowPerItemOrSegmentEachOnALineOfItsOwn)
 TEST(SimCurrent, LsblkNestsVolumesUnderTheirPvsOrListsEachDeviceOnce)
 {
     const SimRoot sim("default", sim::ToolSet::Current);
-    const QStringList lsblk{"/bin/lsblk", "--json", "--bytes", "--output",
-                            "NAME,PATH,TYPE,SIZE,PKNAME,PARTTYPE,PARTTYPENAME,FSTYPE,MOUNTPOINT"};
-    const QJsonArray tree = parsed(runTool(sim, lsblk))["blockdevices"].toArray();
+    const QJsonArray tree =
+        parsed(runTool(sim, "/bin/lsblk --json --bytes --output NAME,TYPE,SIZE,FSTYPE"))["blockdevices"].toArray();
     ASSERT_EQ(tree.size(), 4);
     EXPECT_EQ(tree[3]["type"], "rom");
     EXPECT_TRUE(deviceNamed(tree, "sda5")["fstype"].isNull()) << "no udev database by default";
@@ -75,7 +74,7 @@ TEST(SimCurrent, LsblkNestsVolumesUnderTheirPvsOrListsEachDeviceOnce)
         << "a volume spanning two PVs sits under both";
     EXPECT_TRUE(deviceNamed(tree, "vg.backup-archive").isEmpty()) << "inactive: no device";
 
-    const QString list = runTool(sim, QStringList{lsblk} << "--list").out;
+    const QString list = runTool(sim, "/bin/lsblk --json --list").out;
     EXPECT_FALSE(list.contains("children"));
     EXPECT_EQ(list.count("\"name\": \"my--vg-music\""), 1);
 }
@@ -91,8 +90,7 @@ TEST(SimCurrent, ReportSizesFollowTheUnitsOption)
     const QList<Case> cases{
         {303104, 'r', true, "296.00m"},     {18841600, 'r', true, "<17.97g"},  {1261 * 1024, 'r', true, "1.23g"},
         {1265 * 1024, 'r', true, "<1.24g"}, {1265 * 1024, 'h', true, "1.24g"}, {307200, 'b', true, "314572800B"},
-        {307200, 's', true, "614400S"},     {303104, 'g', true, "0.29g"},      {307200, 'G', true, "0.31G"},
-    };
+        {307200, 's', true, "614400S"},     {303104, 'g', true, "0.29g"},      {307200, 'G', true, "0.31G"}};
     for (const Case& c : cases)
         EXPECT_EQ((sim::Units{QLatin1Char(c.unit), c.suffix}.size(c.kib)), c.text) << c.kib << " " << c.unit;
 }

@@ -29,7 +29,6 @@ inline ToolRun runProgram(const QString& program, const QStringList& args)
 struct Command : QStringList {
     Command(const char* line) : QStringList(QString::fromUtf8(line).split(QLatin1Char(' '))) {}
     Command(std::initializer_list<QString> parts) : QStringList(parts) {}
-    Command(const QStringList& parts) : QStringList(parts) {}
 };
 
 // "lvm" stands for the root's LVM program.
