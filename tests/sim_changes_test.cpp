@@ -26,7 +26,7 @@ TEST(SimChanges, RefusalsSayWhyInEachToolSetsWordsAndExitCodesAndLeaveTheStateAl
             {"lvm vgremove my-vg", 5, "", "  Volume group \"my-vg\" still contains 5 logical volume(s)\n"},
             {"lvm vgrename my-vg vg.backup", 5, "", "  New volume group \"vg.backup\" already exists\n"},
             {{"lvm", "vgrename", "my-vg", "bad name"}, 3, "", "  New volume group name \"bad name\" is invalid\n"},
-            // The library passes unset options as empty arguments.
+            // Unset vgcreate options reach the tool as empty arguments.
             {{"lvm", "vgcreate", "", "", "", "vg.backup", "/dev/sdb5"}, 5, "", "  A volume group called vg.backup "},
             {{"lvm", "vgcreate", "", "", "", "new/vg", "/dev/sdb5"}, 3, "", "  New volume group name \"new/vg\" is "},
             {{"lvm", "vgcreate", "-s3M", "", "", "vgx", "/dev/sdb5"}, 3, "", "  Physical extent size must be a power"},
@@ -131,7 +131,7 @@ TEST(SimChanges, TodaysChangesReportIn203WordingAndRenamesRewriteTheMountTable)
 }
 
 // A rule matches the whole argument vector or its start, for every run or a count of runs, changes
-// nothing, and is read from and written to the state's JSON like the rest of it.
+// nothing, and lives in the state's JSON like the rest of it: rules added to it there apply too.
 TEST(SimFaults, RulesMatchCountAndLiveInTheState)
 {
     SimRoot sim("default", sim::ToolSet::Classic);
@@ -144,6 +144,7 @@ TEST(SimFaults, RulesMatchCountAndLiveInTheState)
     expectRuns(sim, {
                         {"lvm vgscan", 3},
                         {"lvm vgscan -v", 0},
+                        {"lvm vgscan", 3},
                         {"lvm pvcreate -f -y /dev/sdb6", 5, "  Can't get lock\n"},
                         {"lvm pvdisplay -c /dev/sdb6", 5},
                         {"lvm pvcreate -f -y /dev/sdb6", 0},
