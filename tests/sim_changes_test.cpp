@@ -101,7 +101,7 @@ TEST(SimChanges, ClassicVolumesArePlacedAfterTheUsedExtentsAndOvergrownFileSyste
     EXPECT_TRUE(stateVolume(sim, "my-vg", "music").value("damaged").toBool());
 }
 
-TEST(SimChanges, TodaysChangesReportIn203WordingAndRenamesRewriteTheMountTable)
+TEST(SimChanges, TodaysChangesReportInTheirWordingAndRenamesRewriteTheMountTable)
 {
     const SimRoot sim("default", sim::ToolSet::Current);
     const QList<std::pair<Command, QString>> changes{
@@ -125,6 +125,16 @@ TEST(SimChanges, TodaysChangesReportIn203WordingAndRenamesRewriteTheMountTable)
         EXPECT_EQ(r.code, 0) << command.join(' ').toStdString() << "\n" << r.err.toStdString();
         EXPECT_EQ(r.out, out) << command.join(' ').toStdString();
     }
+    // parted toggles a flag when given no state, and says so unless in script mode.
+    expectRuns(
+        sim,
+        {
+            {"/sbin/parted -s /dev/sdc set 3 lvm on", 0},
+            {"/sbin/parted -s /dev/sdc print", 0, " 3      32.2GB  41.9GB  9664MB  primary               lvm\n"},
+            {"/sbin/parted /dev/sdc set 3 lvm", 0, "", "Information: You may need to update /etc/fstab.\n\n"},
+            {"/sbin/parted -s /dev/sdc print", 0,
+             " 2      21.5GB  32.2GB  10.7GB  primary               lvm\n 3      32.2GB  41.9GB  9664MB  primary\n\n"},
+        });
     QFile mounts(sim.root() + "/proc/self/mounts");
     ASSERT_TRUE(mounts.open(QIODevice::ReadOnly));
     EXPECT_TRUE(holdsLines(QString::fromUtf8(mounts.readAll()), "/dev/mapper/our--vg-home--2 /home ext3 rw 0 0\n"));

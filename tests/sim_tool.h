@@ -34,10 +34,8 @@ struct Command : QStringList {
 // "lvm" stands for the root's LVM program.
 inline ToolRun runTool(const SimRoot& sim, const Command& command)
 {
-    QString program = command.value(0);
-    if (program == QLatin1String("lvm"))
-        program = QFile::exists(sim.root() + "/sbin/lvm.static") ? "/sbin/lvm.static" : "/sbin/lvm";
-    return runProgram(sim.root() + program, command.mid(1));
+    const QString lvm = QFile::exists(sim.root() + "/sbin/lvm.static") ? "/sbin/lvm.static" : "/sbin/lvm";
+    return runProgram(sim.root() + (command.value(0) == QLatin1String("lvm") ? lvm : command.value(0)), command.mid(1));
 }
 
 // True when `lines` stand in a row in `text`, the first from a line's start, each whole but the last
