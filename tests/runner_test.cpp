@@ -18,7 +18,7 @@ namespace {
 
 QString printer()
 {
-    return FakeRoot::fakePath("fake_printer");
+    return FakeRoot::fakePath("fake_tool");
 }
 
 // Standard output and error in write order, a killed program's raw wait status, a missing program,
@@ -54,36 +54,27 @@ TEST(Runcmd, ReturnsTheExitCodeAndCollectsOutputAndErrorAsWritten)
         EXPECT_TRUE(output == c.output) << output.left(200).toStdString();
         EXPECT_EQ(capture.countDebug(QStringLiteral("we are going to execute: ") + c.program + ' ' + c.args.join(' ')),
                   1);
-        int retLines = 0;
-        for (const QString& line : capture.debugLines())
-            retLines += line.startsWith("runcmd ret:") ? 1 : 0;
+        const QStringList lines = capture.debugLines();
+        const auto retLines =
+            std::count_if(lines.begin(), lines.end(), [](auto& line) { return line.startsWith("runcmd ret:"); });
         EXPECT_EQ(retLines, c.retLine ? 1 : 0);
         EXPECT_EQ(capture.countDebug(QStringLiteral("runcmd ret: %1").arg(c.code)), retLines);
     }
 }
 
-TEST(Runcmd, EmptyArgumentListPassesOnlyTheProgramPath)
+// Under a system root the program gets the root's prefix and its arguments do not; without
+// arguments the program still runs.
+TEST(Runcmd, SystemRootPrefixesTheProgramButNotTheArguments)
 {
     FakeRoot root;
-    root.install("/sbin/echoargs", "fake_printer");
-    QString output;
-    // With no arguments the printer does nothing; give it one through a second run to see argv.
-    EXPECT_EQ(runcmd("/sbin/echoargs", {}, output), 0);
-    EXPECT_TRUE(output.isEmpty());
-    EXPECT_EQ(runcmd("/sbin/echoargs", {"argv"}, output), 0);
-    EXPECT_EQ(output, QStringLiteral("[%1/sbin/echoargs]\n[argv]\n").arg(root.root()));
-}
-
-TEST(Runcmd, SystemRootPrefixesTheProgramButNotTheTexts)
-{
-    FakeRoot root;
-    root.install("/sbin/lvm.static", "fake_printer");
+    root.install("/sbin/echoargs", "fake_tool");
     MessageCapture capture;
     QString output;
-    EXPECT_EQ(runcmd("/sbin/lvm.static", {"argv", "/dev/hda1"}, output), 0);
-    EXPECT_TRUE(output.startsWith(QStringLiteral("[%1/sbin/lvm.static]\n").arg(root.root())));
-    EXPECT_TRUE(output.contains("[/dev/hda1]"));
-    EXPECT_EQ(capture.countDebug("we are going to execute: /sbin/lvm.static argv /dev/hda1"), 1);
+    EXPECT_EQ(runcmd("/sbin/echoargs", {}, output), 0);
+    EXPECT_TRUE(output.isEmpty());
+    EXPECT_EQ(runcmd("/sbin/echoargs", {"argv", "/dev/hda1"}, output), 0);
+    EXPECT_EQ(output, QStringLiteral("[%1/sbin/echoargs]\n[argv]\n[/dev/hda1]\n").arg(root.root()));
+    EXPECT_EQ(capture.countDebug("we are going to execute: /sbin/echoargs argv /dev/hda1"), 1);
 }
 
 void onAlarm(int) {}
@@ -125,18 +116,21 @@ TEST(Runcmd, ChildGetsOnlyItsThreeStandardStreams)
 
 TEST(CommandLine, SplitsAtBlanksAndReadsTheRedirection)
 {
-    const ToolCommand discard = parseCommandLine("/sbin/lvm.static vgdisplay -c  vg00 2>/dev/null");
-    EXPECT_EQ(discard.program, "/sbin/lvm.static");
-    EXPECT_EQ(discard.args, (QStringList{"vgdisplay", "-c", "vg00"}));
-    EXPECT_EQ(discard.errors, ErrorStream::Discard);
-
-    const ToolCommand merge = parseCommandLine("/sbin/lvm.static lvscan -D 2>&1");
-    EXPECT_EQ(merge.args, (QStringList{"lvscan", "-D"}));
-    EXPECT_EQ(merge.errors, ErrorStream::Merge);
-
-    const ToolCommand plain = parseCommandLine("/usr/lib/vururer/lib/veziva.cli dev lsdev -C -c storage");
-    EXPECT_EQ(plain.args.size(), 5);
-    EXPECT_EQ(plain.errors, ErrorStream::Inherit);
+    const struct {
+        QString line;
+        QStringList args;
+        ErrorStream errors;
+    } cases[] = {
+        {"/sbin/lvm.static vgdisplay -c  vg00 2>/dev/null", {"vgdisplay", "-c", "vg00"}, ErrorStream::Discard},
+        {"/sbin/lvm.static lvscan -D 2>&1", {"lvscan", "-D"}, ErrorStream::Merge},
+        {"/sbin/lvm.static dev lsdev -C -c storage", {"dev", "lsdev", "-C", "-c", "storage"}, ErrorStream::Inherit},
+    };
+    for (const auto& c : cases) {
+        const ToolCommand command = parseCommandLine(c.line);
+        EXPECT_EQ(command.program, "/sbin/lvm.static");
+        EXPECT_EQ(command.args, c.args);
+        EXPECT_EQ(command.errors, c.errors) << c.line.toStdString();
+    }
 }
 
 TEST(ToolStream, ReadsLinesAsAFixedBufferWouldAndHonoursTheErrorStream)
@@ -158,15 +152,9 @@ TEST(ToolStream, ReadsLinesAsAFixedBufferWouldAndHonoursTheErrorStream)
     EXPECT_EQ(lines[4].size(), 1500 - 1022);
     EXPECT_EQ(lines[5], "tail");
 
-    const QList<QByteArray> discarded = readToolLines(printer() + " line kept err dropped 2>/dev/null");
-    EXPECT_EQ(discarded, (QList<QByteArray>{"kept"}));
-}
-
-TEST(ToolStream, UnstartableProgramIsEmptyOutput)
-{
-    ToolStream stream("/nonexistent/tool arg 2>&1");
-    QByteArray line;
-    EXPECT_FALSE(stream.readLine(line));
+    EXPECT_EQ(readToolLines(printer() + " line kept err dropped 2>/dev/null"), (QList<QByteArray>{"kept"}));
+    ToolStream unstartable("/nonexistent/tool arg 2>&1");
+    EXPECT_FALSE(unstartable.readLine(line));
 }
 
 } // namespace
