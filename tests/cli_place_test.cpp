@@ -12,80 +12,58 @@
 
 namespace {
 
-const QString show = "show";
-const QString json = "--json";
+using CliPlace = RozCase;
 
-QJsonObject parsed(const RozRun& run)
+QStringList groupNames(const RozRun& run)
 {
-    return QJsonDocument::fromJson(run.out.toUtf8()).object();
+    return entryNames(QJsonDocument::fromJson(run.out.toUtf8()).object().value("groups").toArray());
 }
-
-bool hasGroup(const QJsonObject& shown, const QString& name)
-{
-    return !namedEntry(shown.value("groups").toArray(), name).isEmpty();
-}
-
-class CliPlace : public RozCase
-{
-};
 
 TEST_F(CliPlace, DefaultRootLivesInTheStateDirectoryAndKeepsChanges)
 {
     const RozRun create = roz({"vg", "create", "data", "sdc3"}, false);
     ASSERT_EQ(create.exitCode, 0) << create.err.toStdString();
-    const QString root = stateHome() + QStringLiteral("/dovododuzu/sim-root");
-    EXPECT_TRUE(create.err.contains(QStringLiteral("laid out the simulated machine \"default\" in ") + root));
-    EXPECT_TRUE(QFileInfo::exists(root + QStringLiteral("/sbin/lvm.static")));
+    const QString root = stateHome() + "/dovododuzu/sim-root";
+    EXPECT_TRUE(create.err.contains("laid out the simulated machine \"default\" in " + root));
+    EXPECT_TRUE(QFileInfo::exists(root + "/sbin/lvm.static"));
 
-    const RozRun again = roz({show, json}, false);
-    EXPECT_TRUE(hasGroup(parsed(again), "data"));
+    const RozRun again = roz({"show", "--json"}, false);
+    EXPECT_EQ(groupNames(again), (QStringList{"my-vg", "vg.backup", "data"}));
     EXPECT_FALSE(again.err.contains("laid out"));
-    EXPECT_EQ(parsed(again).value("root").toString(), root);
-
-    const RozRun reset = roz({show, json, "--reset"}, false);
-    EXPECT_FALSE(hasGroup(parsed(reset), "data"));
-    EXPECT_TRUE(hasGroup(parsed(reset), "my-vg"));
+    EXPECT_EQ(QJsonDocument::fromJson(again.out.toUtf8())["root"].toString(), root);
+    EXPECT_EQ(groupNames(roz({"show", "--json", "--reset"}, false)), (QStringList{"my-vg", "vg.backup"}));
 
     // Without XDG_STATE_HOME the root goes under the home directory.
     QProcessEnvironment noXdg;
     noXdg.insert("XDG_STATE_HOME", QString());
-    ASSERT_EQ(roz({show}, false, noXdg).exitCode, 0);
-    EXPECT_TRUE(QFileInfo::exists(home.path() + QStringLiteral("/.local/state/dovododuzu/sim-root/etc/mtab")));
+    ASSERT_EQ(roz({"show"}, false, noXdg).exitCode, 0);
+    EXPECT_TRUE(QFileInfo::exists(home.path() + "/.local/state/dovododuzu/sim-root/etc/mtab"));
 }
 
-TEST_F(CliPlace, MachineFileLaysOutThatMachineAndIsRefusedOnAnExistingRoot)
+// A machine file lays out that machine and is refused on a root that exists; a folder holding other
+// files is never made a root.
+TEST_F(CliPlace, MachineFileAndForeignFolders)
 {
-    const QString file = home.path() + QStringLiteral("/small.json");
+    const QString file = home.filePath("small.json");
     QFile out(file);
     ASSERT_TRUE(out.open(QIODevice::WriteOnly));
     out.write(R"({"format": 1, "pvs": [], "vgs": [], "disks": [{"name": "vda", "sizeKiB": 2097152, "partitions": [
         {"number": 1, "system": "Linux", "fstype": "ext3", "sizeKiB": 2097152, "fsUsedKiB": 0}]}]})");
     out.close();
-    const QString root = home.path() + QStringLiteral("/small-root");
-    const QStringList place{"--sim-root", root, "--machine", file};
-
-    const RozRun first = roz(QStringList{show, json} + place, false);
+    const QStringList place{"--sim-root", home.filePath("small-root"), "--machine", file};
+    const RozRun first = roz(QStringList{"show", "--json"} + place, false);
     ASSERT_EQ(first.exitCode, 0) << first.err.toStdString();
-    const QJsonArray disks = parsed(first).value("disks").toArray();
-    ASSERT_EQ(disks.size(), 1);
-    EXPECT_EQ(disks.at(0).toObject().value("name").toString(), "vda");
-
-    const RozRun second = roz(QStringList{show} + place, false);
+    EXPECT_EQ(entryNames(QJsonDocument::fromJson(first.out.toUtf8())["disks"].toArray()), QStringList{"vda"});
+    const RozRun second = roz(QStringList{"show"} + place, false);
     EXPECT_EQ(second.exitCode, 2);
     EXPECT_TRUE(second.err.contains("--reset"));
-}
 
-TEST_F(CliPlace, DoesNotLayOutARootOverADirectoryHoldingOtherFiles)
-{
-    const QString dir = home.path() + QStringLiteral("/precious");
-    QDir().mkpath(dir);
-    QFile keep(dir + QStringLiteral("/notes.txt"));
-    ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
-    keep.close();
-    const RozRun run = roz({show, "--sim-root", dir}, false);
-    EXPECT_EQ(run.exitCode, 3);
-    EXPECT_TRUE(run.err.contains("not a simulated machine"));
-    EXPECT_FALSE(QFileInfo::exists(dir + QStringLiteral("/sbin")));
+    ASSERT_TRUE(QDir().mkpath(home.filePath("precious")));
+    ASSERT_TRUE(QFile::copy(file, home.filePath("precious/notes.txt")));
+    const RozRun foreign = roz({"show", "--sim-root", home.filePath("precious")}, false);
+    EXPECT_EQ(foreign.exitCode, 3);
+    EXPECT_TRUE(foreign.err.contains("not a simulated machine"));
+    EXPECT_FALSE(QFileInfo::exists(home.filePath("precious/sbin")));
 }
 
 // The variable can only take root away. The name below is bad on purpose: if the root check were
@@ -101,7 +79,7 @@ TEST_F(CliPlace, SystemIsRefusedWithoutRootOrWithASimulatedRoot)
         EXPECT_TRUE(run.err.contains("real disks") && run.err.contains("needs root")) << run.err.toStdString();
         EXPECT_TRUE(run.out.isEmpty());
     }
-    EXPECT_EQ(roz({show, "--system"}).exitCode, 2); // roz() adds --sim-root, which --system does not take
+    EXPECT_EQ(roz({"show", "--system"}).exitCode, 2); // roz() adds --sim-root, which --system does not take
     EXPECT_TRUE(sim.calls().isEmpty());
 }
 
@@ -126,14 +104,10 @@ TEST_F(CliPlace, RefusesToRunSetuid)
     // not readable there), and its leak checker then fails the exit whatever roz does.
     GTEST_SKIP() << "a sanitizer build's leak checker cannot run in a set-user-id process";
 #endif
-    QProcess process;
-    process.start(copy, {show, "--sim-root", sim.root()});
-    process.waitForFinished(-1);
-    ASSERT_EQ(process.exitStatus(), QProcess::NormalExit) << "roz crashed instead of refusing";
-    EXPECT_EQ(process.exitCode(), 3);
-    EXPECT_EQ(QString::fromUtf8(process.readAllStandardError()),
-              "roz: refusing to run setuid (real uid 0, effective uid 65534)\n");
-    EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
+    const RozRun run = runProgram(copy, {"show", "--sim-root", sim.root()}, home.path());
+    EXPECT_EQ(run.exitCode, 3) << "-1 if roz crashed instead of refusing";
+    EXPECT_EQ(run.err, "roz: refusing to run setuid (real uid 0, effective uid 65534)\n");
+    EXPECT_TRUE(run.out.isEmpty());
     EXPECT_TRUE(sim.calls().isEmpty());
 }
 
