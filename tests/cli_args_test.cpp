@@ -5,9 +5,7 @@
 
 namespace {
 
-class CliArgs : public RozCase
-{
-};
+using CliArgs = RozCase;
 
 const QList<QStringList> everySubCommand{{"show"},         {"vg", "create"},   {"vg", "activate"}, {"vg", "deactivate"},
                                          {"vg", "freeze"}, {"vg", "defreeze"}, {"vg", "remove"},   {"vg", "rename"},
