@@ -54,9 +54,7 @@ TEST(Runcmd, ReturnsTheExitCodeAndCollectsOutputAndErrorAsWritten)
         EXPECT_TRUE(output == c.output) << output.left(200).toStdString();
         EXPECT_EQ(capture.countDebug(QStringLiteral("we are going to execute: ") + c.program + ' ' + c.args.join(' ')),
                   1);
-        const QStringList lines = capture.debugLines();
-        const auto retLines =
-            std::count_if(lines.begin(), lines.end(), [](auto& line) { return line.startsWith("runcmd ret:"); });
+        const qsizetype retLines = capture.debugLines().filter(QRegularExpression("^runcmd ret:")).size();
         EXPECT_EQ(retLines, c.retLine ? 1 : 0);
         EXPECT_EQ(capture.countDebug(QStringLiteral("runcmd ret: %1").arg(c.code)), retLines);
     }
