@@ -3,7 +3,12 @@
 
 #include "roz.h"
 
+#include <QVariant>
+
 #include <algorithm>
+#include <functional>
+#include <initializer_list>
+#include <utility>
 
 namespace {
 
@@ -16,100 +21,85 @@ const char* const kLvAttributes[] = {"Access",      "Status",     "Number",     
 
 const QString kAbsent = QStringLiteral("<absent>");
 
-QString flag(bool value)
+// Every accessor named in `accessors` under "<prefix>/<name>": texts as they are, flags as
+// "true"/"false", numbers in decimal.
+template <class T>
+void put(ModelDump& dump, const QString& prefix, T& object,
+         std::initializer_list<std::pair<const char*, std::function<QVariant(T&)>>> accessors)
 {
-    return value ? QStringLiteral("true") : QStringLiteral("false");
+    for (const auto& [name, get] : accessors)
+        dump.values.insert(prefix + QLatin1Char('/') + QLatin1String(name), get(object).toString());
 }
 
-class Dumper
+template <class T, size_t N>
+void putAttributes(ModelDump& dump, const QString& prefix, T& object, const char* const (&names)[N])
 {
-public:
-    explicit Dumper(ModelDump& dump) : m_dump(dump) {}
+    for (size_t i = 0; i < N; ++i)
+        dump.values.insert(prefix + QStringLiteral("/attr/") + QLatin1String(names[i]),
+                           QString::number(object.getAttribute(static_cast<typename T::Attribute>(i))));
+}
 
-    void put(const QString& prefix, const char* accessor, const QString& value)
-    {
-        m_dump.values.insert(prefix + QLatin1Char('/') + QLatin1String(accessor), value);
-    }
-    void put(const QString& prefix, const char* accessor, bool value) { put(prefix, accessor, flag(value)); }
-    void put(const QString& prefix, const char* accessor, long long value)
-    {
-        put(prefix, accessor, QString::number(value));
-    }
+QString names(const QStringList& list)
+{
+    return list.join(QLatin1Char(','));
+}
 
-    void dumpLv(const QString& vgName, Lv& lv)
-    {
-        const QString prefix = QStringLiteral("lv/") + vgName + QLatin1Char('/') + lv.name();
-        for (int i = 0; i < int(std::size(kLvAttributes)); ++i)
-            put(prefix + QStringLiteral("/attr"), kLvAttributes[i],
-                static_cast<long long>(lv.getAttribute(static_cast<Lv::Attribute>(i))));
-        put(prefix, "fstype", lv.fstype());
-        put(prefix, "pvString", lv.pvString());
-        put(prefix, "original", lv.getOriginal());
-        put(prefix, "snapshots", lv.getSnapshot().join(QLatin1Char(',')));
-        put(prefix, "isOriginal", lv.isOriginal());
-        put(prefix, "isSnapshot", lv.isSnapshot());
-        put(prefix, "isActive", lv.isActive());
-        put(prefix, "proportion", static_cast<long long>(lv.proportion()));
-        put(prefix, "vgPath", lv.getVgPath());
-        put(prefix, "path", lv.path());
-        put(prefix, "mountPoint", lv.mountPoint());
+void dumpVg(ModelDump& dump, Vg& vg)
+{
+    const QString prefix = QStringLiteral("vg/") + vg.name();
+    putAttributes(dump, prefix, vg, kVgAttributes);
+    QStringList lvs;
+    for (Lv* lv : vg.lvs()) {
+        lvs << lv->name();
+        const QString lvPrefix = QStringLiteral("lv/") + vg.name() + QLatin1Char('/') + lv->name();
+        putAttributes(dump, lvPrefix, *lv, kLvAttributes);
+        put<Lv>(dump, lvPrefix, *lv,
+                {{"fstype", &Lv::fstype},
+                 {"pvString", &Lv::pvString},
+                 {"original", &Lv::getOriginal},
+                 {"snapshots", [](Lv& l) { return names(l.getSnapshot()); }},
+                 {"isOriginal", &Lv::isOriginal},
+                 {"isSnapshot", &Lv::isSnapshot},
+                 {"isActive", &Lv::isActive},
+                 {"proportion", &Lv::proportion},
+                 {"vgPath", &Lv::getVgPath},
+                 {"path", &Lv::path},
+                 {"mountPoint", &Lv::mountPoint}});
     }
+    put<Vg>(dump, prefix, vg,
+            {{"path", &Vg::path},
+             {"uuid", &Vg::uuidString},
+             {"pvString", &Vg::pvString},
+             {"lvString", &Vg::lvString},
+             {"lvCount", &Vg::lvCount},
+             {"isActive", &Vg::isActive},
+             {"isResizable", &Vg::isResizable},
+             {"lvs", [&](Vg&) { return names(lvs); }}});
+}
 
-    void dumpVg(Vg& vg)
-    {
-        const QString prefix = QStringLiteral("vg/") + vg.name();
-        for (int i = 0; i < int(std::size(kVgAttributes)); ++i)
-            put(prefix + QStringLiteral("/attr"), kVgAttributes[i],
-                static_cast<long long>(vg.getAttribute(static_cast<Vg::Attribute>(i))));
-        put(prefix, "path", vg.path());
-        put(prefix, "uuid", vg.uuidString());
-        put(prefix, "pvString", vg.pvString());
-        put(prefix, "lvString", vg.lvString());
-        put(prefix, "lvCount", static_cast<long long>(vg.lvCount()));
-        put(prefix, "isActive", vg.isActive());
-        put(prefix, "isResizable", vg.isResizable());
-        QStringList names;
-        for (unsigned int i = 0; i < vg.lvCount(); ++i) {
-            Lv* lv = vg.getLv(i);
-            names << lv->name();
-            dumpLv(vg.name(), *lv);
-        }
-        put(prefix, "lvs", names.join(QLatin1Char(',')));
+void dumpDisk(ModelDump& dump, Disk& disk)
+{
+    QStringList partitions;
+    for (Partition* partition : disk.partitions()) {
+        partitions << partition->name();
+        put<Partition>(dump, QStringLiteral("part/") + partition->name(), *partition,
+                       {{"path", &Partition::path},
+                        {"size", &Partition::getSize},
+                        {"proportion", &Partition::proportion},
+                        {"system", &Partition::getSystem},
+                        {"fstype", &Partition::fstype},
+                        {"mountPoint", &Partition::mountPoint},
+                        {"isPv", &Partition::isPv},
+                        {"isAllocatable", &Partition::isAllocatable},
+                        {"vgPath", &Partition::getVgPath},
+                        {"lvString", &Partition::lvString}});
     }
-
-    void dumpPartition(Partition& partition)
-    {
-        const QString prefix = QStringLiteral("part/") + partition.name();
-        put(prefix, "path", partition.path());
-        put(prefix, "size", partition.getSize());
-        put(prefix, "proportion", static_cast<long long>(partition.proportion()));
-        put(prefix, "system", partition.getSystem());
-        put(prefix, "fstype", partition.fstype());
-        put(prefix, "mountPoint", partition.mountPoint());
-        put(prefix, "isPv", partition.isPv());
-        put(prefix, "isAllocatable", partition.isAllocatable());
-        put(prefix, "vgPath", partition.getVgPath());
-        put(prefix, "lvString", partition.lvString());
-    }
-
-    void dumpDisk(Disk& disk)
-    {
-        const QString prefix = QStringLiteral("disk/") + disk.name();
-        put(prefix, "path", disk.path());
-        put(prefix, "size", disk.getSize());
-        put(prefix, "lvString", disk.lvString());
-        QStringList names;
-        for (unsigned int i = 0; i < disk.partitionCount(); ++i) {
-            Partition* partition = disk.getPartition(i);
-            names << partition->name();
-            dumpPartition(*partition);
-        }
-        put(prefix, "partitions", names.join(QLatin1Char(',')));
-    }
-
-private:
-    ModelDump& m_dump;
-};
+    put<Disk>(
+        dump, QStringLiteral("disk/") + disk.name(), disk,
+        {{"path", &Disk::path}, {"size", &Disk::getSize}, {"lvString", &Disk::lvString}, {"partitions", [&](Disk&) {
+                                                                                              return names(partitions);
+                                                                                          }}});
+}
 
 } // namespace
 
@@ -124,25 +114,21 @@ QString ModelDump::text() const
 ModelDump dumpModel(Roz& roz)
 {
     ModelDump dump;
-    Dumper dumper(dump);
-    Lvm* lvm = roz.getLvm();
     QStringList groups;
-    for (uint i = 0; i < lvm->vgCount(); ++i) {
-        Vg* vg = lvm->getVg(i);
+    for (Vg* vg : roz.getLvm()->vgs()) {
         groups << vg->name();
-        dumper.dumpVg(*vg);
+        dumpVg(dump, *vg);
     }
-    dumper.put(QStringLiteral("lvm"), "vgs", groups.join(QLatin1Char(',')));
-    dumper.put(QStringLiteral("lvm"), "errorVgName", lvm->errorVgName().join(QLatin1Char(',')));
-
-    Hard* hard = roz.getHard();
     QStringList disks;
-    for (unsigned int i = 0; i < hard->diskCount(); ++i) {
-        Disk* disk = hard->getDisk(i);
+    for (unsigned int i = 0; i < roz.getHard()->diskCount(); ++i) {
+        Disk* disk = roz.getHard()->getDisk(i);
         disks << disk->name();
-        dumper.dumpDisk(*disk);
+        dumpDisk(dump, *disk);
     }
-    dumper.put(QStringLiteral("hard"), "disks", disks.join(QLatin1Char(',')));
+    put<Roz>(dump, QStringLiteral("lvm"), roz,
+             {{"vgs", [&](Roz&) { return names(groups); }},
+              {"errorVgName", [](Roz& r) { return names(r.getLvm()->errorVgName()); }}});
+    put<Roz>(dump, QStringLiteral("hard"), roz, {{"disks", [&](Roz&) { return names(disks); }}});
     return dump;
 }
 
@@ -151,38 +137,17 @@ QString ModelDifference::text() const
     return key + QStringLiteral(": live \"") + live + QStringLiteral("\", fresh \"") + fresh + QLatin1Char('"');
 }
 
-QList<ModelDifference> compareDumps(const ModelDump& live, const ModelDump& fresh)
-{
-    QStringList keys = live.values.keys() + fresh.values.keys();
-    keys.sort();
-    keys.removeDuplicates();
-    QList<ModelDifference> differences;
-    for (const QString& key : keys) {
-        const QString liveValue = live.has(key) ? live.value(key) : kAbsent;
-        const QString freshValue = fresh.has(key) ? fresh.value(key) : kAbsent;
-        if (liveValue != freshValue)
-            differences.append({key, liveValue, freshValue});
-    }
-    return differences;
-}
-
-QList<QPair<ModelDifference, QString>> classifyDifferences(const ToleranceContext& context,
-                                                           const ToleranceList& tolerances)
-{
-    QList<QPair<ModelDifference, QString>> classified;
-    for (const ModelDifference& difference : compareDumps(context.live, context.fresh)) {
-        const auto tolerance = std::find_if(tolerances.cbegin(), tolerances.cend(),
-                                            [&](const Tolerance& t) { return t.allows(difference, context); });
-        classified.append({difference, tolerance == tolerances.cend() ? QString() : tolerance->reason});
-    }
-    return classified;
-}
-
 QList<ModelDifference> untoleratedDifferences(const ToleranceContext& context, const ToleranceList& tolerances)
 {
+    QStringList keys = context.live.values.keys() + context.fresh.values.keys();
+    keys.sort();
+    keys.removeDuplicates();
     QList<ModelDifference> left;
-    for (const auto& [difference, reason] : classifyDifferences(context, tolerances)) {
-        if (reason.isEmpty())
+    for (const QString& key : keys) {
+        const ModelDifference difference{key, context.live.values.value(key, kAbsent),
+                                         context.fresh.values.value(key, kAbsent)};
+        const auto allows = [&](const Tolerance& t) { return t.allows(difference, context); };
+        if (difference.live != difference.fresh && std::none_of(tolerances.cbegin(), tolerances.cend(), allows))
             left.append(difference);
     }
     return left;
@@ -191,11 +156,4 @@ QList<ModelDifference> untoleratedDifferences(const ToleranceContext& context, c
 QStringList keyParts(const QString& key)
 {
     return key.split(QLatin1Char('/'));
-}
-
-QStringList sortedPaths(const QString& colonJoined)
-{
-    QStringList paths = colonJoined.split(QLatin1Char(':'), Qt::SkipEmptyParts);
-    paths.sort();
-    return paths;
 }

@@ -21,7 +21,6 @@ struct ModelDump {
     QMap<QString, QString> values;
 
     QString value(const QString& key) const { return values.value(key); }
-    bool has(const QString& key) const { return values.contains(key); }
     // One "key = value" line per entry, in key order.
     QString text() const;
 };
@@ -50,17 +49,11 @@ struct Tolerance {
 };
 using ToleranceList = QList<Tolerance>;
 
-// Every key whose value differs (or that only one side has), in key order.
-QList<ModelDifference> compareDumps(const ModelDump& live, const ModelDump& fresh);
-// Every difference with the reason of the first tolerance that allows it ("" when none does).
-QList<QPair<ModelDifference, QString>> classifyDifferences(const ToleranceContext& context,
-                                                           const ToleranceList& tolerances);
-// The differences that no tolerance of the list allows.
+// Every key whose value differs (or that only one side has) and that no tolerance of the list
+// allows, in key order.
 QList<ModelDifference> untoleratedDifferences(const ToleranceContext& context, const ToleranceList& tolerances);
 
-// Helpers for tolerances: the parts of a key split at "/", and a colon-joined path string as a
-// sorted list without empty entries.
+// For tolerances: the parts of a key split at "/".
 QStringList keyParts(const QString& key);
-QStringList sortedPaths(const QString& colonJoined);
 
 #endif
