@@ -7,16 +7,12 @@
 
 namespace {
 MessageCapture* current = nullptr;
-QStringList* currentDebug = nullptr;
-QStringList* currentWarnings = nullptr;
 } // namespace
 
 MessageCapture::MessageCapture()
 {
     QLoggingCategory::setFilterRules(QStringLiteral("dovododuzu.debug=true"));
     current = this;
-    currentDebug = &debug_;
-    currentWarnings = &warnings_;
     previous_ = qInstallMessageHandler(&MessageCapture::handler);
 }
 
@@ -25,14 +21,6 @@ MessageCapture::~MessageCapture()
     qInstallMessageHandler(previous_);
     QLoggingCategory::setFilterRules(QStringLiteral("dovododuzu.debug=false"));
     current = nullptr;
-    currentDebug = nullptr;
-    currentWarnings = nullptr;
-}
-
-void MessageCapture::clear()
-{
-    debug_.clear();
-    warnings_.clear();
 }
 
 void MessageCapture::handler(QtMsgType type, const QMessageLogContext& context, const QString& message)
@@ -40,7 +28,7 @@ void MessageCapture::handler(QtMsgType type, const QMessageLogContext& context, 
     if (!current)
         return;
     if (type == QtDebugMsg && context.category && std::strcmp(context.category, "dovododuzu") == 0)
-        currentDebug->append(message);
+        current->debug_.append(message);
     else if (type == QtWarningMsg)
-        currentWarnings->append(message);
+        current->warnings_.append(message);
 }

@@ -18,7 +18,6 @@ public:
 
     QStringList debugLines() const { return debug_; }
     QStringList warnings() const { return warnings_; }
-    void clear();
     // Number of debug lines equal to `line`.
     int countDebug(const QString& line) const { return debug_.count(line); }
 

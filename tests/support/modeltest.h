@@ -16,7 +16,9 @@
 #include <functional>
 #include <memory>
 
-inline const QString kLvm = testProgram(QStringLiteral("/sbin/lvm.static"));
+// The LVM program the library starts on the test's tool set.
+inline const QString kLvm =
+    testToolSet() == sim::ToolSet::Current ? QStringLiteral("/sbin/lvm") : QStringLiteral("/sbin/lvm.static");
 inline const QString kLister = QStringLiteral("/usr/lib/vururer/lib/veziva.cli");
 
 // The entry of `array` whose "name" is `name`; empty when there is none.
@@ -58,19 +60,14 @@ inline QString stateGroupOfPv(const SimRoot& sim, const QString& device)
     return QStringLiteral("<no pv>");
 }
 
-// A run that only reads the machine, on either tool set.
-inline bool isToolRead(const QStringList& call)
+// A run that changes the machine, on either tool set (not one of the reads).
+inline bool isToolChange(const QStringList& call)
 {
     static const QStringList lvmReads = {"vgdisplay", "pvscan",    "lvscan",    "lvdisplay",
                                          "vgscan",    "pvdisplay", "fullreport"};
     static const QStringList readers = {"/bin/mount", "/bin/lsblk", "/sbin/blkid", kLister};
     const bool lvm = call.value(0) == QLatin1String("/sbin/lvm.static") || call.value(0) == QLatin1String("/sbin/lvm");
-    return lvm ? lvmReads.contains(call.value(1)) : readers.contains(call.value(0));
-}
-
-inline bool isToolChange(const QStringList& call)
-{
-    return !isToolRead(call);
+    return !(lvm ? lvmReads.contains(call.value(1)) : readers.contains(call.value(0)));
 }
 
 // The logged program runs that `keep` accepts, in order.

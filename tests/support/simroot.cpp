@@ -8,19 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QProcess>
-
 sim::ToolSet testToolSet()
 {
     return qEnvironmentVariable("DOVO_TEST_TOOLS") == QLatin1String("current") ? sim::ToolSet::Current
                                                                                : sim::ToolSet::Classic;
-}
-
-QString testProgram(const QString& classicPath)
-{
-    if (testToolSet() == sim::ToolSet::Classic)
-        return classicPath;
-    return classicPath == QLatin1String("/sbin/lvm.static") ? QStringLiteral("/sbin/lvm") : classicPath;
 }
 
 SimRoot::SimRoot(const QString& machine, sim::ToolSet tools)
@@ -75,24 +66,12 @@ void SimRoot::clearCalls()
 void SimRoot::addFault(const QString& program, const QStringList& argsPrefix, int exitCode, const QString& output,
                        int times, bool exact, int signal, const QString& errorOutput)
 {
+    const auto addFault = [&](sim::Machine& m) {
+        m.faults << sim::Fault{program, argsPrefix, exact, exitCode, output, errorOutput, signal, times};
+        return true;
+    };
     QString error;
-    const bool ok = sim::withState(
-        root(),
-        [&](sim::Machine& m) {
-            sim::Fault f;
-            f.program = program;
-            f.args = argsPrefix;
-            f.exact = exact;
-            f.exitCode = exitCode;
-            f.output = output;
-            f.errorOutput = errorOutput;
-            f.signal = signal;
-            f.times = times;
-            m.faults << f;
-            return true;
-        },
-        &error);
-    if (!ok)
+    if (!sim::withState(root(), addFault, &error))
         ADD_FAILURE() << "SimRoot::addFault: " << error.toStdString();
 }
 
@@ -112,18 +91,4 @@ void SimRoot::setState(const QJsonObject& state)
     QString error;
     if (!sim::replaceState(root(), state, &error))
         ADD_FAILURE() << "SimRoot::setState: " << error.toStdString();
-}
-
-int SimRoot::run(const QString& program, const QStringList& args, QString* output) const
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(root() + program, args);
-    if (!process.waitForStarted(-1))
-        return -1;
-    process.closeWriteChannel();
-    process.waitForFinished(-1);
-    if (output)
-        *output = QString::fromUtf8(process.readAll());
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }

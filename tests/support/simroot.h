@@ -17,8 +17,6 @@
 // The tool set a test's machine plays unless the test names one: "current" when the environment
 // variable DOVO_TEST_TOOLS says so (ctest runs the operation tests once per set), else classic.
 sim::ToolSet testToolSet();
-// The program paths a test expects the library to start on that set.
-QString testProgram(const QString& classicPath);
 
 class SimRoot
 {
@@ -50,10 +48,6 @@ public:
     // The whole simulated state as JSON, and a way to replace it.
     QJsonObject state() const;
     void setState(const QJsonObject& state);
-
-    // Runs the simulated `program` (e.g. "/sbin/lvm.static") directly, without the library, with
-    // stdout and stderr merged into `output`. Returns the exit code, -1 for a crash or no start.
-    int run(const QString& program, const QStringList& args, QString* output = nullptr) const;
 
 private:
     QTemporaryDir dir_;
