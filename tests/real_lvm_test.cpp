@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -19,6 +20,8 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <numeric>
+#include <stdexcept>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,20 +33,13 @@ const char* const kWrapped[] = {"sbin/lvm",       "sbin/parted", "sbin/mke2fs", 
                                 "sbin/resize2fs", "sbin/blkid",  "sbin/mkreiserfs", "sbin/resize_reiserfs",
                                 "bin/lsblk",      "bin/ls"};
 const char* const kLibraryFault = "LIBRARY FAULT on the current tool set: ";
+const QString kLosetup = QStringLiteral("/usr/sbin/losetup");
+const QString kLvm = QStringLiteral("/usr/sbin/lvm");
 
 void say(const QString& line)
 {
     std::printf("[real-lvm] %s\n", qPrintable(line));
     std::fflush(stdout);
-}
-
-QString firstExisting(const QStringList& paths)
-{
-    for (const QString& path : paths) {
-        if (QFile::exists(path))
-            return path;
-    }
-    return {};
 }
 
 struct ToolRun {
@@ -63,22 +59,32 @@ ToolRun run(const QString& program, const QStringList& args, const QString& lvmS
     process.setStandardInputFile(QProcess::nullDevice());
     process.start(program, args);
     process.waitForFinished(60000);
-    ToolRun result;
-    result.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    result.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return result;
+    const int code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return {code, QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
 }
 
-// What must be undone even when the test is interrupted: kept as ready argument vectors so the
-// signal handler only forks, executes and waits.
-struct CleanupPlan {
-    std::vector<std::vector<std::string>> commands;
-    std::vector<std::string> environment;
-};
-CleanupPlan g_plan;
+qint64 kib(const QJsonValue& value)
+{
+    return qint64(value.toString().toDouble());
+}
+
+QString readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+bool writeFile(const QString& path, const QString& text, QIODevice::OpenMode mode = QIODevice::WriteOnly)
+{
+    QFile file(path);
+    return file.open(mode) && file.write(text.toUtf8()) == text.toUtf8().size();
+}
+
+// What undoes the set-up, kept as ready argument vectors so that the handler of SIGINT and SIGTERM
+// only forks, executes and waits.
+std::vector<std::vector<std::string>> g_plan;
 std::vector<std::vector<char*>> g_planArgv;
-std::vector<char*> g_planEnv;
 
 void runPlan()
 {
@@ -87,33 +93,32 @@ void runPlan()
         if (pid == 0) {
             const int null = open("/dev/null", O_RDWR);
             dup2(null, 0), dup2(null, 1), dup2(null, 2);
-            execve(argv[0], argv.data(), g_planEnv.data());
+            execv(argv[0], argv.data());
             _exit(127);
         }
-        int status = 0;
         if (pid > 0)
-            waitpid(pid, &status, 0);
+            waitpid(pid, nullptr, 0);
     }
 }
 
-void installPlan(const CleanupPlan& plan)
+void installPlan(const QList<QStringList>& commands)
 {
     sigset_t all, previous;
     sigfillset(&all);
     sigprocmask(SIG_BLOCK, &all, &previous);
-    g_plan = plan;
+    g_plan.clear();
     g_planArgv.clear();
-    for (std::vector<std::string>& command : g_plan.commands) {
-        std::vector<char*> argv;
-        for (std::string& arg : command)
+    for (const QStringList& command : commands) {
+        std::vector<std::string>& strings = g_plan.emplace_back();
+        for (const QString& arg : command)
+            strings.push_back(arg.toStdString());
+    }
+    for (std::vector<std::string>& strings : g_plan) {
+        std::vector<char*>& argv = g_planArgv.emplace_back();
+        for (std::string& arg : strings)
             argv.push_back(arg.data());
         argv.push_back(nullptr);
-        g_planArgv.push_back(argv);
     }
-    g_planEnv.clear();
-    for (std::string& entry : g_plan.environment)
-        g_planEnv.push_back(entry.data());
-    g_planEnv.push_back(nullptr);
     sigprocmask(SIG_SETMASK, &previous, nullptr);
 }
 
@@ -126,23 +131,21 @@ void cleanUpOnSignal(int signal)
 
 bool processAlive(const QString& pidFile)
 {
-    QFile file(pidFile);
-    const qint64 pid = file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toLongLong() : 0;
+    const qint64 pid = readFile(pidFile).trimmed().toLongLong();
     return pid > 0 && (kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
 }
 
 // Loop devices and /dev group folders left by runs of this test that died without cleaning up.
 void removeLeftovers()
 {
-    const ToolRun list = run("/usr/sbin/losetup", {"--list", "--json", "--output", "NAME,BACK-FILE"});
-    const QJsonArray loops = QJsonDocument::fromJson(list.out.toUtf8())["loopdevices"].toArray();
-    for (const QJsonValue& loop : loops) {
+    const ToolRun list = run(kLosetup, {"--list", "--json", "--output", "NAME,BACK-FILE"});
+    for (const QJsonValue& loop : QJsonDocument::fromJson(list.out.toUtf8())["loopdevices"].toArray()) {
         const QString file = loop["back-file"].toString();
         const QRegularExpressionMatch folder = QRegularExpression("^(/tmp/dovo-reallvm-[^/]+)/").match(file);
         if (!folder.hasMatch() || (QFile::exists(file) && processAlive(folder.captured(1) + "/owner.pid")))
             continue;
         say(QStringLiteral("detaching %1, left by a dead run (%2)").arg(loop["name"].toString(), file));
-        run("/usr/sbin/losetup", {"-d", loop["name"].toString()});
+        run(kLosetup, {"-d", loop["name"].toString()});
         QDir(folder.captured(1)).removeRecursively();
     }
     const QRegularExpression tagged("-dvr(\\d+)$");
@@ -153,82 +156,56 @@ void removeLeftovers()
     }
 }
 
-// The test's loop devices, its system root and its private LVM configuration.
-class RealMachine
+// Sorted, without empty entries and repeats, joined with ",".
+QString joined(QStringList list)
 {
-public:
-    // `wholeMb`: one loop device each; `partsMb`: the partitions of one more, partitioned device.
-    RealMachine(const QList<int>& wholeMb, const QList<int>& partsMb) : m_tag(QStringLiteral("dvr%1").arg(getpid()))
-    {
-        m_skip = whyNot();
-        if (m_skip.isEmpty())
-            m_skip = build(wholeMb, partsMb);
-    }
-    ~RealMachine() { cleanUp(); }
+    list.removeAll(QString());
+    list.removeDuplicates();
+    list.sort();
+    return list.join(QLatin1Char(','));
+}
 
-    QString skipReason() const { return m_skip; }
-    QString root() const { return m_folder + QStringLiteral("/root"); }
-    QString group(const QString& stem) const { return stem + QLatin1Char('-') + m_tag; }
-    QString whole(int index) const { return m_whole.at(index); }
-    QString part(int number) const { return m_disk + QLatin1Char('p') + QString::number(number); }
-    QString disk() const { return m_disk; }
+QString groupLine(const QString& vg, qint64 extentMb, qint64 extents, qint64 free, qint64 freeMb,
+                  const QStringList& pvs)
+{
+    return QStringLiteral("vg %1: extent %2 MB, %3 extents, %4 free, %5 MB free, on %6")
+        .arg(vg)
+        .arg(extentMb)
+        .arg(extents)
+        .arg(free)
+        .arg(freeMb)
+        .arg(joined(pvs));
+}
 
-    ToolRun lvm(const QStringList& args) const { return run(m_lvm, args, m_folder + QStringLiteral("/etc")); }
-    // Rows of one section ("vg", "lv", "pv") of `lvm <command> --reportformat json`.
-    QJsonArray report(const QString& command, const QString& fields) const
+QString volumeLine(const QString& vg, const QString& lv, qint64 sizeMb, const QStringList& devices,
+                   const QString& origin, bool isSnapshot, const QStringList& snapshots)
+{
+    return QStringLiteral("lv %1/%2: %3 MB on %4, origin '%5'%6, snapshots '%7'")
+        .arg(vg, lv)
+        .arg(sizeMb)
+        .arg(joined(devices), origin, isSnapshot ? QStringLiteral(" (snapshot)") : QString(), joined(snapshots));
+}
+
+// The test's loop devices (two whole ones, one with partitions), its system root and its private LVM
+// configuration: every test starts on fresh ones and leaves nothing behind, also when it fails.
+class RealLvm : public ::testing::Test
+{
+protected:
+    static constexpr int kWholeMb[] = {64, 64};
+    static constexpr int kPartsMb[] = {80, 32, 24};
+
+    void SetUp() override
     {
-        const ToolRun result = lvm({command, "--reportformat", "json", "--units", "k", "--nosuffix", "-o", fields});
-        const QJsonArray reports = QJsonDocument::fromJson(result.out.toUtf8())["report"].toArray();
-        return reports.isEmpty() ? QJsonArray() : reports.first().toObject().begin()->toArray();
-    }
-    QString calls() const
-    {
-        QFile file(root() + QStringLiteral("/calls.log"));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
-    // /dev/<vg>/<lv> as a link to a device of the test, so that file-system tools handed the volume's
-    // path work on that device.
-    void linkVolume(const QString& vg, const QString& lv, const QString& target)
-    {
-        m_linkFolders << QStringLiteral("/dev/") + vg;
-        updatePlan();
-        QDir().mkpath(QStringLiteral("/dev/") + vg);
-        QFile::link(target, QStringLiteral("/dev/%1/%2").arg(vg, lv));
-        QFile conf(root() + QStringLiteral("/realtool.conf"));
-        conf.open(QIODevice::Append);
-        conf.write(QStringLiteral("active %1/%2\n").arg(vg, lv).toUtf8());
-        say(QStringLiteral("linked /dev/%1/%2 -> %3").arg(vg, lv, target));
-    }
-    // A snapshot of `origin` using `cow` as its store, written into the metadata (lvcreate -s needs
-    // the device-mapper driver): a hidden "snapshotN" volume of segment type "snapshot".
-    bool writeSnapshot(const QString& vg, const QString& origin, const QString& cow, int originExtents)
-    {
-        const QString file = m_folder + QStringLiteral("/metadata.cfg");
-        if (lvm({"vgcfgbackup", "-f", file, vg}).code != 0)
-            return false;
-        QFile metadata(file);
-        metadata.open(QIODevice::ReadOnly);
-        QString text = QString::fromUtf8(metadata.readAll());
-        metadata.close();
-        const QString snapshot =
-            QStringLiteral("\t\tsnapshot0 {\n\t\t\tid = \"Snap0a-bcde-fghi-jklm-nopq-rstu-vwxyz0\"\n"
-                           "\t\t\tstatus = [\"READ\"]\n\t\t\tflags = []\n\t\t\tsegment_count = 1\n"
-                           "\t\t\tsegment1 {\n\t\t\t\tstart_extent = 0\n\t\t\t\textent_count = %1\n"
-                           "\t\t\t\ttype = \"snapshot\"\n\t\t\t\tchunk_size = 8\n"
-                           "\t\t\t\torigin = \"%2\"\n\t\t\t\tcow_store = \"%3\"\n\t\t\t}\n\t\t}\n")
-                .arg(originExtents)
-                .arg(origin, cow);
-        const qsizetype end = text.lastIndexOf("\t}\n\n}");
-        if (end < 0)
-            return false;
-        text.insert(end, snapshot);
-        metadata.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        metadata.write(text.toUtf8());
-        metadata.close();
-        return lvm({"vgcfgrestore", "-f", file, vg}).code == 0;
+        const QString skip = whyNot();
+        if (!skip.isEmpty()) {
+            say(QStringLiteral("skipped: ") + skip);
+            GTEST_SKIP() << qPrintable(skip);
+        }
+        const QString failure = build();
+        ASSERT_TRUE(failure.isEmpty()) << qPrintable(failure);
     }
 
-    void cleanUp()
+    void TearDown() override
     {
         if (m_folder.isEmpty())
             return;
@@ -238,287 +215,267 @@ public:
         installPlan({});
         say(QStringLiteral("cleaned up: groups removed, PV labels wiped, %1 loop device(s) detached, %2 and %3 "
                            "/dev link folder(s) removed")
-                .arg(m_whole.size() + (m_disk.isEmpty() ? 0 : 1))
+                .arg(devices().size())
                 .arg(m_folder)
                 .arg(m_linkFolders.size()));
-        m_folder.clear();
+    }
+
+    QString root() const { return m_folder + QStringLiteral("/root"); }
+    QString group(const QString& stem) const { return stem + QLatin1Char('-') + m_tag; }
+    QString whole(int index) const { return m_whole.at(index); }
+    QString disk() const { return m_disk; }
+    QString part(int number) const { return m_disk + QLatin1Char('p') + QString::number(number); }
+
+    ToolRun lvm(const QStringList& args) const { return run(kLvm, args, m_folder + QStringLiteral("/etc")); }
+    // Rows of one section ("vg", "lv", "pv") of `lvm <command> --reportformat json`.
+    QJsonArray report(const QString& command, const QString& fields) const
+    {
+        const ToolRun result = lvm({command, "--reportformat", "json", "--units", "k", "--nosuffix", "-o", fields});
+        const QJsonArray reports = QJsonDocument::fromJson(result.out.toUtf8())["report"].toArray();
+        return reports.isEmpty() ? QJsonArray() : reports.first().toObject().begin()->toArray();
+    }
+    // The programs run under the root, a line "name arg..." each.
+    QString calls() const { return readFile(root() + QStringLiteral("/calls.log")); }
+
+    // /dev/<vg>/<lv> as a link to a device of the test, so that file-system tools handed the volume's
+    // path work on that device.
+    void linkVolume(const QString& vg, const QString& lv, const QString& target)
+    {
+        m_linkFolders << QStringLiteral("/dev/") + vg;
+        updatePlan();
+        QDir().mkpath(QStringLiteral("/dev/") + vg);
+        QFile::link(target, QStringLiteral("/dev/%1/%2").arg(vg, lv));
+        writeFile(root() + QStringLiteral("/realtool.conf"), QStringLiteral("active %1/%2\n").arg(vg, lv),
+                  QIODevice::Append);
+        say(QStringLiteral("linked /dev/%1/%2 -> %3").arg(vg, lv, target));
+    }
+
+    // A snapshot of `origin` using `cow` as its store, written into the metadata (lvcreate -s needs
+    // the device-mapper driver): a hidden "snapshotN" volume of segment type "snapshot".
+    bool writeSnapshot(const QString& vg, const QString& origin, const QString& cow, int originExtents)
+    {
+        const QString file = m_folder + QStringLiteral("/metadata.cfg");
+        if (lvm({"vgcfgbackup", "-f", file, vg}).code != 0)
+            return false;
+        QString text = readFile(file);
+        const qsizetype end = text.lastIndexOf("\t}\n\n}");
+        if (end < 0)
+            return false;
+        text.insert(end, QStringLiteral("\t\tsnapshot0 {\n\t\t\tid = \"Snap0a-bcde-fghi-jklm-nopq-rstu-vwxyz0\"\n"
+                                        "\t\t\tstatus = [\"READ\"]\n\t\t\tflags = []\n\t\t\tsegment_count = 1\n"
+                                        "\t\t\tsegment1 {\n\t\t\t\tstart_extent = 0\n\t\t\t\textent_count = %1\n"
+                                        "\t\t\t\ttype = \"snapshot\"\n\t\t\t\tchunk_size = 8\n"
+                                        "\t\t\t\torigin = \"%2\"\n\t\t\t\tcow_store = \"%3\"\n\t\t\t}\n\t\t}\n")
+                             .arg(originExtents)
+                             .arg(origin, cow));
+        return writeFile(file, text) && lvm({"vgcfgrestore", "-f", file, vg}).code == 0;
+    }
+
+    // Every group, volume and physical volume of `lvm vgs/lvs/pvs` against the model, a line each.
+    void expectModelMatches(Roz& roz, const char* when) const
+    {
+        EXPECT_EQ(modelLines(roz), toolLines()) << kLibraryFault << when;
     }
 
 private:
-    QString whyNot()
+    QStringList toolLines() const
+    {
+        struct Volume {
+            qint64 sizeKiB = 0;
+            QString origin;
+            QStringList devices;
+        };
+        QMap<QString, QMap<QString, Volume>> volumes; // group -> volume -> record
+        for (const QJsonValue& row : report("lvs", "lv_name,vg_name,lv_size,origin,devices")) {
+            Volume& volume = volumes[row["vg_name"].toString()][row["lv_name"].toString()];
+            volume.sizeKiB = kib(row["lv_size"]);
+            volume.origin = row["origin"].toString();
+            // "/dev/loop0(13),/dev/loop1(0)": the devices.
+            for (const QString& range : row["devices"].toString().split(QLatin1Char(','), Qt::SkipEmptyParts))
+                volume.devices << range.section(QLatin1Char('('), 0, 0);
+        }
+        const QJsonArray pvs = report("pvs", "pv_name,vg_name");
+        QStringList lines;
+        for (const QJsonValue& row : report("vgs", "vg_name,vg_extent_size,vg_extent_count,vg_free_count,vg_free")) {
+            const QString vg = row["vg_name"].toString();
+            QStringList groupPvs;
+            for (const QJsonValue& pv : pvs)
+                groupPvs << (pv["vg_name"].toString() == vg ? pv["pv_name"].toString() : QString());
+            lines << groupLine(vg, kib(row["vg_extent_size"]) / 1024, kib(row["vg_extent_count"]),
+                               kib(row["vg_free_count"]), kib(row["vg_free"]) / 1024, groupPvs);
+            const QMap<QString, Volume>& real = volumes.value(vg);
+            for (auto it = real.cbegin(); it != real.cend(); ++it) {
+                QStringList snapshots;
+                for (auto other = real.cbegin(); other != real.cend(); ++other)
+                    snapshots << (other->origin == it.key() ? other.key() : QString());
+                // A snapshot shows its origin's size.
+                const qint64 shownKiB = it->origin.isEmpty() ? it->sizeKiB : real.value(it->origin).sizeKiB;
+                lines << volumeLine(vg, it.key(), shownKiB / 1024, it->devices, it->origin, !it->origin.isEmpty(),
+                                    snapshots);
+            }
+        }
+        for (const QJsonValue& row : pvs) {
+            const QString device = row["pv_name"].toString(), vg = row["vg_name"].toString();
+            QStringList onIt;
+            for (auto it = volumes.value(vg).cbegin(); it != volumes.value(vg).cend(); ++it)
+                onIt << (it->devices.contains(device) ? QStringLiteral("/dev/%1/%2").arg(vg, it.key()) : QString());
+            lines << (m_whole.contains(device)
+                          ? QStringLiteral("pv %1: a whole disk").arg(device)
+                          : QStringLiteral("pv %1: in '%2', carries %3")
+                                .arg(device, vg.isEmpty() ? QString() : "/dev/" + vg, joined(onIt)));
+        }
+        lines.sort();
+        return lines;
+    }
+
+    QStringList modelLines(Roz& roz) const
+    {
+        QStringList lines;
+        for (Vg* vg : roz.getLvm()->vgs()) {
+            lines << groupLine(vg->name(), vg->getAttribute(Vg::PeSizeMb), vg->getAttribute(Vg::TotalPe),
+                               vg->getAttribute(Vg::FreePe), vg->getAttribute(Vg::FreeMb), vg->pvString().split(':'));
+            for (Lv* lv : vg->lvs())
+                lines << volumeLine(vg->name(), lv->name(), lv->getAttribute(Lv::Size), lv->pvString().split(':'),
+                                    lv->getOriginal(), lv->isSnapshot(), lv->getSnapshot());
+        }
+        for (const QJsonValue& row : report("pvs", "pv_name")) {
+            const QString device = row["pv_name"].toString();
+            Partition* partition = roz.getHard()->getPv(device);
+            Disk* disk = roz.getHard()->getDisk(device.section(QLatin1Char('/'), 2));
+            if (partition && partition->isPv())
+                lines << QStringLiteral("pv %1: in '%2', carries %3")
+                             .arg(device, partition->getVgPath(), joined(partition->lvString().split(':')));
+            else
+                lines << QStringLiteral("pv %1: %2")
+                             .arg(device, disk && disk->partitionCount() == 0 ? "a whole disk" : "not known");
+        }
+        lines.sort();
+        return lines;
+    }
+
+    QString whyNot() const
     {
         if (geteuid() != 0)
             return "not root";
-        m_lvm = firstExisting({"/usr/sbin/lvm", "/sbin/lvm"});
-        if (m_lvm.isEmpty() || !QFile::exists(m_losetup))
+        if (!QFile::exists(kLvm) || !QFile::exists(kLosetup))
             return "lvm or losetup is missing (install lvm2, util-linux)";
         if (!QFile::exists(QStringLiteral(DOVO_FAKE_DIR "/realtool")))
             return "the realtool wrapper was not built";
-        const ToolRun dm = run("/usr/sbin/dmsetup", {"version"});
-        say(QStringLiteral("device-mapper: /proc/modules %1; dmsetup version %2")
-                .arg(QFile::exists("/proc/modules") ? QStringLiteral("present")
-                                                    : QStringLiteral("absent (no lsmod possible)"),
-                     dm.code == 0 ? "works"
-                                  : QStringLiteral("fails (exit %1): volumes exist in metadata only, "
-                                                   "activation = 0")
-                                        .arg(dm.code)));
+        const int dm = run("/usr/sbin/dmsetup", {"version"}).code;
+        say(dm == 0 ? QStringLiteral("device-mapper works")
+                    : QStringLiteral("dmsetup version fails (exit %1): volumes exist in metadata only, activation = 0")
+                          .arg(dm));
         return {};
     }
 
-    QString attach(const QString& file, int sizeMb, bool partitioned)
+    QStringList devices() const
+    {
+        QStringList all = m_whole + QStringList{m_disk};
+        all.removeAll(QString());
+        return all;
+    }
+
+    QString attach(const QString& file, int sizeMb, const QStringList& options)
     {
         QFile backing(file);
         if (!backing.open(QIODevice::WriteOnly) || !backing.resize(qint64(sizeMb) << 20))
             return {};
         backing.close();
-        QStringList args{"-f", "--show"};
-        if (partitioned)
-            args << "-P";
-        const QString device = run(m_losetup, args << file).out.trimmed();
-        if (!device.isEmpty()) {
-            m_attached << device;
-            updatePlan();
-        }
-        return device;
+        return run(kLosetup, QStringList{"-f", "--show"} + options + QStringList{file}).out.trimmed();
     }
 
-    QString build(const QList<int>& wholeMb, const QList<int>& partsMb)
+    QString build()
     {
         removeLeftovers();
-        QByteArray pattern = QStringLiteral("/tmp/dovo-reallvm-XXXXXX").toLocal8Bit();
+        QByteArray pattern("/tmp/dovo-reallvm-XXXXXX");
         m_folder = QString::fromLocal8Bit(mkdtemp(pattern.data()));
         std::signal(SIGINT, cleanUpOnSignal);
         std::signal(SIGTERM, cleanUpOnSignal);
-        QFile pid(m_folder + QStringLiteral("/owner.pid"));
-        pid.open(QIODevice::WriteOnly);
-        pid.write(QByteArray::number(getpid()));
-        pid.close();
-        for (int i = 0; i < wholeMb.size(); ++i) {
-            m_whole << attach(m_folder + QStringLiteral("/whole%1.img").arg(i), wholeMb.at(i), false);
+        writeFile(m_folder + QStringLiteral("/owner.pid"), QString::number(getpid()));
+        for (int i = 0; i < int(std::size(kWholeMb)); ++i) {
+            m_whole << attach(m_folder + QStringLiteral("/whole%1.img").arg(i), kWholeMb[i], {});
+            updatePlan();
             if (m_whole.last().isEmpty())
                 return "losetup could not attach a loop device";
         }
-        if (!partsMb.isEmpty() && !partition(partsMb))
+        if (!partition())
             return "the partitioned loop device could not be made";
         writeRoot();
-        updatePlan();
-        say(QStringLiteral("created %1: loop devices %2, partitioned %3 (%4 partitions), root %5")
-                .arg(m_folder, m_whole.join(QLatin1Char(' ')), m_disk)
-                .arg(partsMb.size())
-                .arg(root()));
+        say(QStringLiteral("created %1: loop devices %2, root %3").arg(m_folder, devices().join(' '), root()));
         return {};
     }
 
-    bool partition(const QList<int>& partsMb)
+    bool partition()
     {
-        int total = 2;
-        for (int size : partsMb)
-            total += size;
-        m_disk = attach(m_folder + QStringLiteral("/disk.img"), total, true);
-        m_partCount = int(partsMb.size());
+        m_disk = attach(m_folder + QStringLiteral("/disk.img"),
+                        2 + std::accumulate(std::begin(kPartsMb), std::end(kPartsMb), 0), {"-P"});
+        updatePlan();
         QStringList args{"-s", m_disk, "mklabel", "msdos"};
-        for (int start = 1, i = 0; i < partsMb.size(); start += partsMb.at(i++))
+        for (int start = 1, i = 0; i < int(std::size(kPartsMb)); start += kPartsMb[i++])
             args << "mkpart"
-                 << "primary" << QStringLiteral("%1MiB").arg(start)
-                 << QStringLiteral("%1MiB").arg(start + partsMb.at(i));
+                 << "primary" << QStringLiteral("%1MiB").arg(start) << QStringLiteral("%1MiB").arg(start + kPartsMb[i]);
         if (m_disk.isEmpty() || run("/usr/sbin/parted", args).code != 0)
             return false;
-        for (int wait = 0; wait < 40 && !QFile::exists(part(int(partsMb.size()))); ++wait)
+        const QString last = part(int(std::size(kPartsMb)));
+        for (int wait = 0; wait < 40 && !QFile::exists(last); ++wait)
             usleep(50000);
-        return QFile::exists(part(int(partsMb.size())));
+        return QFile::exists(last);
     }
 
-    void writeRoot()
+    void writeRoot() const
     {
-        const QString base = m_folder;
         QStringList accepted;
         for (const QString& device : m_whole)
             accepted << QStringLiteral("\"a|^%1$|\"").arg(device);
-        if (!m_disk.isEmpty())
-            accepted << QStringLiteral("\"a|^%1p[0-9]+$|\"").arg(m_disk);
-        QDir().mkpath(base + "/etc"), QDir().mkpath(base + "/lock"), QDir().mkpath(root() + "/proc/self");
-        QFile conf(base + "/etc/lvm.conf");
-        conf.open(QIODevice::WriteOnly);
-        conf.write(QStringLiteral("devices { filter = [ %1, \"r|.*|\" ] obtain_device_list_from_udev = 0 "
-                                  "use_devicesfile = 0 }\nglobal { activation = 0 locking_dir = \"%2/lock\" "
-                                  "use_lvmlockd = 0 event_activation = 0 notify_dbus = 0 use_lvmpolld = 0 }\n"
-                                  "activation { udev_sync = 0 udev_rules = 0 monitoring = 0 }\n"
-                                  "backup { backup = 0 archive = 0 backup_dir = \"%2/backup\" archive_dir = "
-                                  "\"%2/archive\" }\n")
-                       .arg(accepted.join(", "), base)
-                       .toUtf8());
-        QFile(root() + "/proc/self/mounts").open(QIODevice::WriteOnly);
+        accepted << QStringLiteral("\"a|^%1p[0-9]+$|\"").arg(m_disk);
+        for (const QString& folder : {m_folder + "/etc", m_folder + "/lock", root() + "/proc/self"})
+            QDir().mkpath(folder);
+        writeFile(m_folder + "/etc/lvm.conf",
+                  QStringLiteral("devices { filter = [ %1, \"r|.*|\" ] obtain_device_list_from_udev = 0 "
+                                 "use_devicesfile = 0 }\nglobal { activation = 0 locking_dir = \"%2/lock\" "
+                                 "use_lvmlockd = 0 event_activation = 0 notify_dbus = 0 use_lvmpolld = 0 }\n"
+                                 "activation { udev_sync = 0 udev_rules = 0 monitoring = 0 }\n"
+                                 "backup { backup = 0 archive = 0 backup_dir = \"%2/backup\" archive_dir = "
+                                 "\"%2/archive\" }\n")
+                      .arg(accepted.join(", "), m_folder));
+        writeFile(root() + "/proc/self/mounts", {});
         for (const char* program : kWrapped) {
             QDir().mkpath(QFileInfo(root() + "/" + program).path());
             QFile::copy(QStringLiteral(DOVO_FAKE_DIR "/realtool"), root() + "/" + program);
         }
-        QFile tool(root() + "/realtool.conf");
-        tool.open(QIODevice::WriteOnly);
-        QString text = QStringLiteral("lvm_system_dir %1/etc\ntag %2\n").arg(base, m_tag);
-        for (const QString& device : m_attached)
-            text += QStringLiteral("device %1\n").arg(device);
-        tool.write(text.toUtf8());
+        QString conf = QStringLiteral("lvm_system_dir %1/etc\ntag %2\n").arg(m_folder, m_tag);
+        for (const QString& device : devices())
+            conf += QStringLiteral("device %1\n").arg(device);
+        writeFile(root() + "/realtool.conf", conf);
     }
 
+    // The labels wiped from every device and partition, the devices detached, the folders removed.
     void updatePlan()
     {
-        CleanupPlan plan;
-        plan.environment = {"LVM_SUPPRESS_FD_WARNINGS=1", ("LVM_SYSTEM_DIR=" + m_folder + "/etc").toStdString()};
-        std::vector<std::string> wipe{m_lvm.toStdString(), "pvremove", "-ff", "-y"};
-        for (const QString& device : m_whole)
-            wipe.push_back(device.toStdString());
-        for (int number = 1; number <= m_partCount; ++number)
-            wipe.push_back(part(number).toStdString());
-        plan.commands.push_back(wipe);
-        for (const QString& device : m_attached)
-            plan.commands.push_back({m_losetup.toStdString(), "-d", device.toStdString()});
+        QStringList wipe{"/usr/bin/env",
+                         "LVM_SUPPRESS_FD_WARNINGS=1",
+                         "LVM_SYSTEM_DIR=" + m_folder + "/etc",
+                         kLvm,
+                         "pvremove",
+                         "-ff",
+                         "-y"};
+        wipe << m_whole;
+        for (int number = 1; !m_disk.isEmpty() && number <= int(std::size(kPartsMb)); ++number)
+            wipe << part(number);
+        QList<QStringList> plan{wipe};
+        for (const QString& device : devices())
+            plan << QStringList{kLosetup, "-d", device};
         for (const QString& folder : m_linkFolders + QStringList{m_folder})
-            plan.commands.push_back({"/bin/rm", "-rf", "--one-file-system", folder.toStdString()});
+            plan << QStringList{"/bin/rm", "-rf", "--one-file-system", folder};
         installPlan(plan);
     }
 
-    const QString m_losetup = "/usr/sbin/losetup";
-    QString m_tag;
-    QString m_skip;
-    QString m_lvm;
+    QString m_tag = QStringLiteral("dvr%1").arg(getpid());
     QString m_folder;
     QStringList m_whole;
     QString m_disk;
-    QStringList m_attached;
     QStringList m_linkFolders;
-    int m_partCount = 0;
 };
-
-qint64 kib(const QJsonValue& value)
-{
-    return qint64(value.toString().toDouble());
-}
-
-QStringList sorted(QStringList list)
-{
-    list.removeAll(QString());
-    list.removeDuplicates();
-    list.sort();
-    return list;
-}
-
-// "/dev/loop0(13),/dev/loop1(0)" -> the devices.
-QStringList devicesOf(const QString& field)
-{
-    QStringList devices;
-    for (const QString& range : field.split(QLatin1Char(','), Qt::SkipEmptyParts))
-        devices << range.section(QLatin1Char('('), 0, 0);
-    return devices;
-}
-
-struct RealVolume {
-    qint64 sizeKiB = 0;
-    QString origin;
-    QStringList devices;
-};
-
-// Every group, volume and physical volume of `lvm vgs/lvs/pvs` against the model, field by field.
-void expectModelMatches(Roz& roz, const RealMachine& machine, const QString& when)
-{
-    const QJsonArray vgs = machine.report("vgs", "vg_name,vg_extent_size,vg_extent_count,vg_free_count,vg_free");
-    const QJsonArray lvRows = machine.report("lvs", "lv_name,vg_name,lv_size,origin,devices");
-    const QJsonArray pvs = machine.report("pvs", "pv_name,vg_name");
-    QMap<QString, QMap<QString, RealVolume>> volumes; // group -> volume -> record
-    for (const QJsonValue& row : lvRows) {
-        RealVolume& volume = volumes[row["vg_name"].toString()][row["lv_name"].toString()];
-        volume.sizeKiB = kib(row["lv_size"]);
-        volume.origin = row["origin"].toString();
-        volume.devices = sorted(volume.devices + devicesOf(row["devices"].toString()));
-    }
-    const QString fault = QLatin1String(kLibraryFault) + when + QStringLiteral(": ");
-    Lvm* lvm = roz.getLvm();
-    EXPECT_EQ(lvm->vgCount(), uint(vgs.size())) << qPrintable(fault) << "group count";
-    for (const QJsonValue& row : vgs) {
-        const QString name = row["vg_name"].toString();
-        Vg* vg = lvm->hasVg(name) ? lvm->getVg(name) : nullptr;
-        if (!vg) {
-            ADD_FAILURE() << qPrintable(fault) << "no group " << qPrintable(name);
-            continue;
-        }
-        const int extentMb = int(kib(row["vg_extent_size"]) / 1024);
-        EXPECT_EQ(vg->getAttribute(Vg::PeSizeMb), extentMb) << qPrintable(fault + name);
-        EXPECT_EQ(vg->getAttribute(Vg::TotalPe), kib(row["vg_extent_count"])) << qPrintable(fault + name);
-        EXPECT_EQ(vg->getAttribute(Vg::FreePe), kib(row["vg_free_count"])) << qPrintable(fault + name);
-        EXPECT_EQ(vg->getAttribute(Vg::FreeMb), kib(row["vg_free"]) / 1024) << qPrintable(fault + name);
-        QStringList groupPvs;
-        for (const QJsonValue& pv : pvs)
-            if (pv["vg_name"].toString() == name)
-                groupPvs << pv["pv_name"].toString();
-        EXPECT_EQ(sorted(vg->pvString().split(QLatin1Char(':'))), sorted(groupPvs)) << qPrintable(fault + name);
-        const QMap<QString, RealVolume>& real = volumes.value(name);
-        EXPECT_EQ(vg->lvCount(), uint(real.size())) << qPrintable(fault + name) << " volume count";
-        for (auto it = real.cbegin(); it != real.cend(); ++it) {
-            Lv* lv = vg->hasLv(it.key()) ? vg->getLv(it.key()) : nullptr;
-            if (!lv) {
-                ADD_FAILURE() << qPrintable(fault) << "no volume " << qPrintable(name + "/" + it.key());
-                continue;
-            }
-            const QString where = fault + name + QLatin1Char('/') + it.key();
-            // A snapshot shows its origin's size.
-            const qint64 shownKiB = it->origin.isEmpty() ? it->sizeKiB : real.value(it->origin).sizeKiB;
-            EXPECT_EQ(lv->getAttribute(Lv::Size), shownKiB / 1024) << qPrintable(where);
-            EXPECT_EQ(sorted(lv->pvString().split(QLatin1Char(':'))), it->devices) << qPrintable(where);
-            EXPECT_EQ(lv->getOriginal(), it->origin) << qPrintable(where);
-            EXPECT_EQ(lv->isSnapshot(), !it->origin.isEmpty()) << qPrintable(where);
-            if (!it->origin.isEmpty() && vg->hasLv(it->origin)) {
-                EXPECT_TRUE(vg->getLv(it->origin)->getSnapshot().contains(it.key())) << qPrintable(where);
-            }
-        }
-    }
-    Hard* hard = roz.getHard();
-    for (const QJsonValue& row : pvs) {
-        const QString device = row["pv_name"].toString();
-        const QString vgName = row["vg_name"].toString();
-        if (Partition* partition = hard->getPv(device)) {
-            EXPECT_TRUE(partition->isPv()) << qPrintable(fault + device);
-            EXPECT_EQ(partition->getVgPath(), vgName.isEmpty() ? QString() : "/dev/" + vgName)
-                << qPrintable(fault + device);
-            QStringList onIt;
-            for (auto it = volumes.value(vgName).cbegin(); it != volumes.value(vgName).cend(); ++it)
-                if (it->devices.contains(device))
-                    onIt << QStringLiteral("/dev/%1/%2").arg(vgName, it.key());
-            EXPECT_EQ(sorted(partition->lvString().split(QLatin1Char(':'))), sorted(onIt))
-                << qPrintable(fault + device);
-        } else {
-            Disk* disk = hard->getDisk(device.section(QLatin1Char('/'), 2));
-            EXPECT_TRUE(disk && disk->partitionCount() == 0)
-                << qPrintable(fault) << "no whole-device disk for " << qPrintable(device);
-        }
-    }
-}
-
-#define SKIP_UNLESS_READY(machine)                                                                                     \
-    if (!(machine).skipReason().isEmpty()) {                                                                           \
-        say(QStringLiteral("skipped: ") + (machine).skipReason());                                                     \
-        GTEST_SKIP() << qPrintable((machine).skipReason());                                                            \
-    }
-
-// The library's transcript of the objects' changes.
-struct Transcript {
-    QString text;
-    QSet<QObject*> followed;
-    template <class T> T* follow(T* object)
-    {
-        if (object && !followed.contains(object)) {
-            followed.insert(object);
-            QObject::connect(object, &T::output, [this](const QString& line) { text += line; });
-        }
-        return object;
-    }
-};
-
-// One library operation and its result, with its transcript when the result is not the expected one.
-#define EXPECT_OPERATION(log, call, expected)                                                                          \
-    do {                                                                                                               \
-        (log).text.clear();                                                                                            \
-        const int result = (call);                                                                                     \
-        EXPECT_EQ(result, expected) << kLibraryFault << #call << "\n" << qPrintable((log).text);                       \
-    } while (false)
 
 class RootGuard
 {
@@ -527,143 +484,149 @@ public:
     ~RootGuard() { setSystemRoot(QString()); }
 };
 
-QJsonObject rowNamed(const QJsonArray& rows, const char* key, const QString& name)
+TEST_F(RealLvm, ModelMatchesGroupsBuiltWithTheRealTools)
 {
-    for (const QJsonValue& row : rows)
-        if (row[key].toString() == name)
-            return row.toObject();
-    return {};
-}
-
-TEST(RealLvm, ModelMatchesGroupsBuiltWithTheRealTools)
-{
-    RealMachine machine({64, 64}, {40});
-    SKIP_UNLESS_READY(machine);
-    const QString spanned = machine.group("dv-t.1+a");
-    const QString onPartition = machine.group("dv.p+2");
+    const QString spanned = group("dv-t.1+a");
+    const QString onPartition = group("dv.p+2");
     const QList<QStringList> steps = {
-        {"pvcreate", "-ff", "-y", machine.whole(0), machine.whole(1), machine.part(1)},
-        {"vgcreate", "-s", "4M", spanned, machine.whole(0), machine.whole(1)},
-        {"vgcreate", "-s", "4M", onPartition, machine.part(1)},
-        {"lvcreate", "-L", "40M", "-n", "home.x-1+", spanned},
+        {"pvcreate", "-ff", "-y", whole(0), whole(1), part(1)}, {"vgcreate", "-s", "4M", spanned, whole(0), whole(1)},
+        {"vgcreate", "-s", "4M", onPartition, part(1)},         {"lvcreate", "-L", "40M", "-n", "home.x-1+", spanned},
         {"lvcreate", "-L", "72M", "-n", "span-2.", spanned}, // the rest of the first device, then the second
-        {"lvcreate", "-L", "8M", "-n", "cow+3", spanned},
-        {"lvcreate", "-L", "12M", "-n", "p.1-", onPartition}};
+        {"lvcreate", "-L", "8M", "-n", "cow+3", spanned},       {"lvcreate", "-L", "12M", "-n", "p.1-", onPartition}};
     for (const QStringList& step : steps) {
-        const ToolRun result = machine.lvm(step);
+        const ToolRun result = lvm(step);
         ASSERT_EQ(result.code, 0) << qPrintable(step.join(' ') + "\n" + result.err);
     }
-    ASSERT_TRUE(machine.writeSnapshot(spanned, "home.x-1+", "cow+3", 10)) << "snapshot metadata not restored";
-    const QJsonArray all = machine.report("lvs", "lv_name,vg_name,origin,devices");
-    EXPECT_EQ(rowNamed(all, "lv_name", "cow+3")["origin"].toString(), "home.x-1+");
+    ASSERT_TRUE(writeSnapshot(spanned, "home.x-1+", "cow+3", 10)) << "snapshot metadata not restored";
+    ASSERT_TRUE(report("lvs", "lv_name,origin").contains(QJsonObject{{"lv_name", "cow+3"}, {"origin", "home.x-1+"}}));
 
-    RootGuard guard(machine.root());
+    RootGuard guard(root());
     Roz roz;
     EXPECT_TRUE(roz.problems().isEmpty()) << kLibraryFault << qPrintable(roz.problems().join('\n'));
-    expectModelMatches(roz, machine, "model built on the root");
+    expectModelMatches(roz, "model built on the root");
 }
 
-TEST(RealLvm, LibraryOperationsChangeTheRealMetadata)
+// The library's transcript of the objects' changes, and the objects by name; a missing one ends the
+// test (with a failure) through an exception.
+class Followed
 {
-    RealMachine machine({32}, {80, 32, 24});
-    SKIP_UNLESS_READY(machine);
-    RootGuard guard(machine.root());
+public:
+    explicit Followed(Lvm* lvm) : m_lvm(follow(lvm)) {}
+
+    QString text;
+    Vg* vg(const QString& name) { return follow(found(m_lvm->getVg(name), name)); }
+    Lv* lv(const QString& group, const QString& name) { return follow(found(vg(group)->getLv(name), name)); }
+
+private:
+    template <class T> static T* found(T* object, const QString& name)
+    {
+        if (!object)
+            throw std::runtime_error(std::string(kLibraryFault) + "no " + name.toStdString() + " in the model");
+        return object;
+    }
+    template <class T> T* follow(T* object)
+    {
+        if (!m_followed.contains(object)) {
+            m_followed.insert(object);
+            QObject::connect(object, &T::output, [this](const QString& line) { text += line; });
+        }
+        return object;
+    }
+    QSet<QObject*> m_followed;
+    Lvm* m_lvm;
+};
+
+// A library call, its result, then a look at the machine and what it must show. kAnyResult: the
+// result is only shown.
+constexpr int kAnyResult = -2000;
+#define EXPECT_STEP(objects, call, expectedResult, look, expectedLook)                                                 \
+    do {                                                                                                               \
+        (objects).text.clear();                                                                                        \
+        const int result = (call);                                                                                     \
+        say(QStringLiteral("%1 -> %2, last line: %3")                                                                  \
+                .arg(#call)                                                                                            \
+                .arg(result)                                                                                           \
+                .arg((objects).text.trimmed().section('\n', -1)));                                                     \
+        EXPECT_TRUE((expectedResult) == kAnyResult || result == (expectedResult))                                      \
+            << kLibraryFault << #call << " returned " << result << "\n"                                                \
+            << qPrintable((objects).text);                                                                             \
+        EXPECT_EQ(look, expectedLook) << kLibraryFault << "after " << #call;                                           \
+    } while (false)
+
+TEST_F(RealLvm, LibraryOperationsChangeTheRealMetadata)
+{
+    RootGuard guard(root());
     Roz roz;
-    Transcript log;
-    Lvm* lvm = log.follow(roz.getLvm());
-    const QString onWhole = machine.group("dv-w.1+"), onPart = machine.group("dv-p.2+");
-    const QString renamed = machine.group("dv-q.3+");
-    const auto groupOf = [&](const QString& device) {
-        return rowNamed(machine.report("pvs", "pv_name,vg_name"), "pv_name", device)["vg_name"].toString();
+    Lvm* lvm = roz.getLvm();
+    Followed model(lvm);
+    const QString onWhole = group("dv-w.1+"), onPart = group("dv-p.2+"), renamed = group("dv-q.3+");
+    const QString fs = QStringLiteral("/dev/%1/fs.x+1").arg(renamed);
+    // What the tools report: the field `wanted` of the row whose `keyField` is `key`.
+    const auto field = [this](const char* command, const char* keyField, const QString& key, const char* wanted) {
+        for (const QJsonValue& row : report(command, QStringLiteral("%1,%2").arg(keyField, wanted)))
+            if (row[keyField].toString() == key)
+                return row[wanted].toString();
+        return QStringLiteral("<none>");
     };
-    const auto volumeMb = [&](const QString& vg, const QString& lv) {
-        const QJsonArray rows = machine.report("lvs", "lv_name,vg_name,lv_size");
-        for (const QJsonValue& row : rows)
-            if (row["vg_name"].toString() == vg && row["lv_name"].toString() == lv)
-                return kib(row["lv_size"]) / 1024;
-        return qint64(-1);
+    const auto groupOf = [&](const QString& device) { return field("pvs", "pv_name", device, "vg_name"); };
+    const auto sizeMb = [&](const QString& lv) { return kib(field("lvs", "lv_name", lv, "lv_size")) / 1024; };
+    const auto resizable = [&] { return field("vgs", "vg_name", renamed, "vg_attr").mid(1, 1); };
+    const auto listed = [this](const char* command, const char* name) {
+        QStringList names;
+        for (const QJsonValue& row : report(command, name))
+            names << row[name].toString();
+        return joined(names);
+    };
+    const auto fileSystem = [this] {
+        const QString superblock = run("/usr/sbin/dumpe2fs", {"-h", part(2)}).out;
+        const auto number = [&](const char* name) {
+            return QRegularExpression(QStringLiteral("%1:\\s+(\\d+)").arg(name))
+                .match(superblock)
+                .captured(1)
+                .toLongLong();
+        };
+        return QStringLiteral("%1, %2 MB")
+            .arg(run("/usr/sbin/blkid", {"-o", "value", "-s", "TYPE", part(2)}).out.trimmed())
+            .arg((number("Block count") * number("Block size")) >> 20);
     };
 
-    EXPECT_OPERATION(log, lvm->createVg({"-s4M", "-l0", "-p0", onWhole, machine.whole(0)}), 0);
-    EXPECT_EQ(groupOf(machine.whole(0)), onWhole);
-    EXPECT_OPERATION(log, lvm->createVg({"-s4M", "-l0", "-p0", onPart, machine.part(1)}), 0);
-    EXPECT_EQ(groupOf(machine.part(1)), onPart);
-    EXPECT_TRUE(machine.calls().contains(QStringLiteral("parted %1 set 1 lvm on").arg(machine.disk())));
-    Vg* vg = log.follow(lvm->hasVg(onPart) ? lvm->getVg(onPart) : nullptr);
-    ASSERT_NE(vg, nullptr) << kLibraryFault << "no group " << qPrintable(onPart);
-    EXPECT_OPERATION(log, vg->extend({machine.part(3)}), 0);
-    EXPECT_EQ(groupOf(machine.part(3)), onPart);
-    EXPECT_OPERATION(log, vg->reduce({machine.part(3)}), 0);
-    EXPECT_EQ(groupOf(machine.part(3)), QString());
-    EXPECT_OPERATION(log, vg->rename(renamed), 0);
-    EXPECT_EQ(groupOf(machine.part(1)), renamed);
-    vg = log.follow(lvm->hasVg(renamed) ? lvm->getVg(renamed) : nullptr);
-    ASSERT_NE(vg, nullptr) << kLibraryFault << "no group " << qPrintable(renamed) << " after the rename";
-    const auto resizable = [&] {
-        return rowNamed(machine.report("vgs", "vg_name,vg_attr"), "vg_name", renamed)["vg_attr"].toString().mid(1, 1);
-    };
-    EXPECT_OPERATION(log, vg->freeze(), 0);
-    EXPECT_EQ(resizable(), "-");
-    EXPECT_OPERATION(log, vg->defreeze(), 0);
-    EXPECT_EQ(resizable(), "z");
-
+    EXPECT_STEP(model, lvm->createVg({"-s4M", "-l0", "-p0", onWhole, whole(0)}), 0, groupOf(whole(0)), onWhole);
+    EXPECT_STEP(model, lvm->createVg({"-s4M", "-l0", "-p0", onPart, part(1)}), 0, groupOf(part(1)), onPart);
+    EXPECT_EQ(calls().count(QStringLiteral("parted %1 set 1 lvm on\n").arg(disk())), 1);
+    EXPECT_STEP(model, model.vg(onPart)->extend({part(3)}), 0, groupOf(part(3)), onPart);
+    EXPECT_STEP(model, model.vg(onPart)->reduce({part(3)}), 0, groupOf(part(3)), "");
+    EXPECT_STEP(model, model.vg(onPart)->rename(renamed), 0, groupOf(part(1)), renamed);
+    EXPECT_STEP(model, model.vg(renamed)->freeze(), 0, resizable(), "-");
+    EXPECT_STEP(model, model.vg(renamed)->defreeze(), 0, resizable(), "z");
     // No device-mapper, no node: the volume is made, its file system cannot be.
-    EXPECT_OPERATION(log, vg->createLv({"ext3", "-L", "8M", "-nnofs.a-1+", renamed}), 256);
-    EXPECT_EQ(volumeMb(renamed, "nofs.a-1+"), 8);
-    EXPECT_OPERATION(log, vg->createLv({"none", "-L", "8M", "-nplain-2.", renamed}), 0);
-    EXPECT_EQ(volumeMb(renamed, "plain-2."), 8);
-    Lv* plain = log.follow(vg->hasLv("plain-2.") ? vg->getLv("plain-2.") : nullptr);
-    ASSERT_NE(plain, nullptr) << kLibraryFault << "no volume plain-2.";
-    EXPECT_OPERATION(log, plain->rename("plain.3+"), 0);
-    EXPECT_EQ(volumeMb(renamed, "plain.3+"), 8);
-    log.text.clear();
-    const int plainResize = plain->resize({"-L16"});
-    say(QStringLiteral("resize of plain.3+ to 16 MB returned %1, last line: %2")
-            .arg(plainResize)
-            .arg(log.text.trimmed().section(QLatin1Char('\n'), -1)));
-    EXPECT_EQ(volumeMb(renamed, "plain.3+"), 16);
-
+    EXPECT_STEP(model, model.vg(renamed)->createLv({"ext3", "-L", "8M", "-nnofs.a-1+", renamed}),
+                kVolumeWithoutFileSystem, sizeMb("nofs.a-1+"), 8);
+    EXPECT_STEP(model, model.vg(renamed)->createLv({"none", "-L", "8M", "-nplain-2.", renamed}), 0, sizeMb("plain-2."),
+                8);
+    EXPECT_STEP(model, model.lv(renamed, "plain-2.")->rename("plain.3+"), 0, sizeMb("plain.3+"), 8);
+    EXPECT_STEP(model, model.lv(renamed, "plain.3+")->resize({"-L16"}), kAnyResult, sizeMb("plain.3+"), 16);
     // A volume whose path leads to a partition of the test: mke2fs, e2fsck and resize2fs run for real.
-    machine.linkVolume(renamed, "fs.x+1", machine.part(2));
-    EXPECT_OPERATION(log, vg->createLv({"ext3", "-L", "8M", "-nfs.x+1", renamed}), 0);
-    EXPECT_EQ(run("/usr/sbin/blkid", {"-o", "value", "-s", "TYPE", machine.part(2)}).out.trimmed(), "ext3");
-    Lv* formatted = log.follow(vg->hasLv("fs.x+1") ? vg->getLv("fs.x+1") : nullptr);
-    ASSERT_NE(formatted, nullptr) << kLibraryFault << "no volume fs.x+1";
-    EXPECT_EQ(formatted->fstype(), "ext3") << kLibraryFault;
-    EXPECT_OPERATION(log, formatted->resize({"-L24"}), 0);
-    EXPECT_EQ(volumeMb(renamed, "fs.x+1"), 24);
-    const QString superblock = run("/usr/sbin/dumpe2fs", {"-h", machine.part(2)}).out;
-    const auto field = [&](const char* name) {
-        return QRegularExpression(QStringLiteral("%1:\\s+(\\d+)").arg(name)).match(superblock).captured(1).toLongLong();
-    };
-    EXPECT_EQ(field("Block count") * field("Block size"), 24 << 20) << "resize2fs did not shrink the file system";
-    const QString calls = machine.calls();
-    for (const QString expected :
-         {"mke2fs -j /dev/%1/fs.x+1", "e2fsck -y -f /dev/%1/fs.x+1", "resize2fs -f -F /dev/%1/fs.x+1 24M"})
-        EXPECT_TRUE(calls.contains(expected.arg(renamed))) << qPrintable(expected.arg(renamed)) << " not run";
-    EXPECT_FALSE(calls.contains("refused")) << qPrintable(calls);
-
-    log.text.clear();
-    EXPECT_NE(vg->activate(), 0) << kLibraryFault << "activation is disabled, yet activate reported success";
-    say(QStringLiteral("activate without device-mapper, last line: %1").arg(log.text.trimmed().section('\n', -1)));
+    linkVolume(renamed, "fs.x+1", part(2));
+    EXPECT_STEP(model, model.vg(renamed)->createLv({"ext3", "-L", "8M", "-nfs.x+1", renamed}), 0,
+                model.lv(renamed, "fs.x+1")->fstype(), "ext3");
+    EXPECT_STEP(model, model.lv(renamed, "fs.x+1")->resize({"-L24"}), 0, sizeMb("fs.x+1"), 24);
+    EXPECT_EQ(fileSystem(), "ext3, 24 MB") << "mke2fs or resize2fs did not run on the device";
+    for (const QString& line : {"mke2fs -j %1\n", "e2fsck -y -f %1\n", "resize2fs -f -F %1 24M\n"})
+        EXPECT_EQ(calls().count(line.arg(fs)), 1) << qPrintable(line.arg(fs));
+    EXPECT_FALSE(calls().contains("refused")) << qPrintable(calls());
+    EXPECT_NE(model.vg(renamed)->activate(), 0) << kLibraryFault << "activation is disabled, yet activate succeeded";
     {
         Roz fresh;
-        expectModelMatches(fresh, machine, "fresh model after the operations");
+        expectModelMatches(fresh, "fresh model after the operations");
     }
-    expectModelMatches(roz, machine, "live model after the operations");
+    expectModelMatches(roz, "live model after the operations");
 
-    for (const char* name : {"nofs.a-1+", "plain.3+", "fs.x+1"}) {
-        Lv* lv = log.follow(vg->hasLv(name) ? vg->getLv(name) : nullptr);
-        ASSERT_NE(lv, nullptr) << kLibraryFault << name;
-        EXPECT_OPERATION(log, lv->remove(), 0);
-    }
-    EXPECT_TRUE(machine.report("lvs", "lv_name").isEmpty());
-    EXPECT_OPERATION(log, vg->remove(), 0);
-    Vg* whole = log.follow(lvm->hasVg(onWhole) ? lvm->getVg(onWhole) : nullptr);
-    ASSERT_NE(whole, nullptr) << kLibraryFault << "no group " << qPrintable(onWhole);
-    EXPECT_OPERATION(log, whole->remove(), 0);
-    EXPECT_TRUE(machine.report("vgs", "vg_name").isEmpty());
-    EXPECT_EQ(lvm->vgCount(), 0u) << kLibraryFault;
+    EXPECT_STEP(model, model.lv(renamed, "nofs.a-1+")->remove(), 0, listed("lvs", "lv_name"), "fs.x+1,plain.3+");
+    EXPECT_STEP(model, model.lv(renamed, "plain.3+")->remove(), 0, listed("lvs", "lv_name"), "fs.x+1");
+    EXPECT_STEP(model, model.lv(renamed, "fs.x+1")->remove(), 0, listed("lvs", "lv_name"), "");
+    EXPECT_STEP(model, model.vg(renamed)->remove(), 0, listed("vgs", "vg_name"), onWhole);
+    EXPECT_STEP(model, model.vg(onWhole)->remove(), 0, lvm->vgCount(), 0u);
+    EXPECT_EQ(listed("vgs", "vg_name"), "");
 }
 
 } // namespace
