@@ -23,21 +23,6 @@ void storeLvs(Partition* partition, const QStringList& parts)
     MyDebug(partition->path() + QStringLiteral("'s lvs: ") + partition->lvString());
 }
 
-// getPv without its debug line: the partitions marked here were looked up by an affiliation
-// operation just before, which has reported any that is missing.
-Partition* findPartition(Hard& hard, const QString& path)
-{
-    for (unsigned int d = 0; d < hard.diskCount(); ++d) {
-        Disk* disk = hard.getDisk(d);
-        for (unsigned int p = 0; p < disk->partitionCount(); ++p) {
-            Partition* partition = disk->getPartition(p);
-            if (partition->path() == path)
-                return partition;
-        }
-    }
-    return nullptr;
-}
-
 // Today's report lists a partition's volumes in extent order, which a list kept by hand cannot
 // know; the refresh of the change has read that report already, so the list is taken from it.
 void followReportedLvs(Partition* partition)
@@ -48,15 +33,22 @@ void followReportedLvs(Partition* partition)
 
 } // namespace
 
-Partition* Hard::getPv(const QString& path)
+Partition* Hard::findPv(const QString& path) const
 {
-    for (Disk* disk : std::as_const(m_disks)) {
+    for (Disk* disk : m_disks) {
         for (unsigned int i = 0; i < disk->partitionCount(); ++i) {
             Partition* partition = disk->getPartition(i);
             if (partition->path() == path)
                 return partition;
         }
     }
+    return nullptr;
+}
+
+Partition* Hard::getPv(const QString& path)
+{
+    if (Partition* partition = findPv(path))
+        return partition;
     MyDebug(QStringLiteral("Hard::getPv finding Partition failed!"));
     return nullptr;
 }
@@ -132,7 +124,7 @@ void Hard::markPhysicalVolumes(const QStringList& listPv)
     HardChangeHold hold(this);
     // The device lister names the type "Linux LVM" and adds the tag; the probe joins them.
     for (const QString& pvPath : listPv) {
-        Partition* partition = findPartition(*this, pvPath);
+        Partition* partition = findPv(pvPath);
         if (!partition)
             continue;
         partition->setSystem(QStringLiteral("LVM"), QStringLiteral("Linux LVM, LVM"));
@@ -150,7 +142,7 @@ void Hard::addNewDisks(const QStringList& devices)
     QStringList unknown;
     for (const QString& device : devices) {
         const QString name = device.section(QLatin1Char('/'), 2);
-        if (!findPartition(*this, device) && !getDisk(name))
+        if (!findPv(device) && !getDisk(name))
             unknown.append(name);
     }
     if (unknown.isEmpty())

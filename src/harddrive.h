@@ -167,6 +167,7 @@ private:
     void releaseChanges();
     void forgetWhenDestroyed(Disk* disk);
     void changeEachPv(const QStringList& listPv, const std::function<void(Partition&)>& change);
+    Partition* findPv(const QString& path) const; // getPv without its debug line
 
     QStringList m_problems; // failed reads of the disk listing
     QList<Disk*> m_disks;   // children, in listing order

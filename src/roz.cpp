@@ -198,7 +198,14 @@ void Roz::slotOneLvResized(const QString& lvPath, const QStringList& newListPv, 
         return;
     HardChangeHold hold(m_hard);
     // Added before released, so a volume moved wholly to other disks is never listed nowhere.
-    const QStringList added = entriesNotIn(newListPv, oldListPv);
+    // A grow announces itself after each of its steps, every time against the list from before
+    // the first: a partition that lists the volume already is not given it a second time.
+    QStringList added;
+    for (const QString& pvPath : entriesNotIn(newListPv, oldListPv)) {
+        const Partition* partition = m_hard->findPv(pvPath);
+        if (!partition || !partition->lvString().split(u':', Qt::SkipEmptyParts).contains(lvPath))
+            added.append(pvPath);
+    }
     const QStringList released = entriesNotIn(oldListPv, newListPv);
     if (!added.isEmpty())
         m_hard->affiliateLvPv(lvPath, added);
