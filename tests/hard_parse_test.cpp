@@ -44,8 +44,9 @@ TEST(HardListerLine, OnlyDriveLinesOfKindDiskMakeDisksAndAMissingOrBadSizeReadsZ
     for (const auto& [line, isDisk, name, size] : rows) {
         DriveLine drive;
         ASSERT_EQ(parseDiskLine(line, drive), isDisk) << line;
-        if (isDisk)
+        if (isDisk) {
             EXPECT_EQ(std::tie(drive.name, drive.size), std::tie(name, size)) << line;
+        }
     }
 }
 
@@ -70,8 +71,9 @@ TEST(HardListerLine, PartitionLineTakenByEveryDiskWhoseNameItContainsUnlessExact
     for (const auto& [line, disk, taken] : rows) {
         QString name;
         EXPECT_EQ(takePartitionLine(line, disk, name), taken != nullptr) << line.toStdString() << " on " << disk;
-        if (taken)
+        if (taken) {
             EXPECT_EQ(name, QString::fromLatin1(taken));
+        }
     }
 }
 

@@ -186,8 +186,9 @@ TEST(HostileTools, SilentGarbageMissingOrKilledToolsLeaveWhatCanBeRead)
         SimRoot sim;
         for (const Fault& fault : c.faults)
             sim.addFault(fault.program, fault.args, 0, fault.output, -1, false, fault.signal, fault.errorOutput);
-        if (!c.removed.isEmpty())
+        if (!c.removed.isEmpty()) {
             ASSERT_TRUE(QFile::remove(sim.root() + c.removed));
+        }
         Roz roz;
         EXPECT_EQ(groupsOf(roz), c.groups);
         EXPECT_EQ(disksOf(roz), c.disks);

@@ -144,8 +144,9 @@ TEST(LvdisplayLines, ValuesAfterTheLabelAndNamesFromPaths)
     for (const auto& [read, line, expected] : readers) {
         QString value;
         EXPECT_EQ(read(line, value), expected != nullptr) << line;
-        if (expected)
+        if (expected) {
             EXPECT_EQ(value, QString::fromLatin1(expected)) << line;
+        }
     }
     EXPECT_EQ(lvStatusValue("available"), 1);
     EXPECT_EQ(lvStatusValue("NOT available"), 0);

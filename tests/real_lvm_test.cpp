@@ -598,8 +598,8 @@ TEST_F(RealLvm, LibraryOperationsChangeTheRealMetadata)
                 "ext3");
     EXPECT_STEP(log, lv("fs.x+1")->resize({"-L24"}), 0, sizeMb("fs.x+1"), 24);
     EXPECT_EQ(fileSystem(), "ext3, 24 MB") << "mke2fs or resize2fs did not run on the device";
-    for (const QString& line : {"mke2fs -j %1\n", "e2fsck -y -f %1\n", "resize2fs -f -F %1 24M\n"})
-        EXPECT_EQ(calls().count(line.arg(fs)), 1) << qPrintable(line.arg(fs));
+    for (const char* line : {"mke2fs -j %1\n", "e2fsck -y -f %1\n", "resize2fs -f -F %1 24M\n"})
+        EXPECT_EQ(calls().count(QString::fromLatin1(line).arg(fs)), 1) << qPrintable(QString::fromLatin1(line).arg(fs));
     EXPECT_FALSE(calls().contains("refused")) << qPrintable(calls());
     EXPECT_NE(vg(renamed)->activate(), 0) << kLibraryFault << "activation is disabled, yet activate succeeded";
     {
