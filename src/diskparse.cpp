@@ -55,6 +55,9 @@ bool takePartitionLine(const QString& line, const QString& diskName, QString& pa
     const QStringList fields = splitAtTabs(line);
     if (fieldAt(fields, 0) != kPartMarker)
         return false;
+    // A line without a partition number would name the whole disk as one of its partitions.
+    if (fieldAt(fields, 2).trimmed().isEmpty())
+        return false;
     const QString name = partitionNameOf(fields);
     if (!name.contains(diskName) || fieldAt(fields, 6) == kExtendedKind)
         return false;

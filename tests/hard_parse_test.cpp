@@ -67,6 +67,8 @@ TEST(HardListerLine, PartitionLineTakenByEveryDiskWhoseNameItContainsUnlessExact
         {partLine("/dev/hda", "2", "Extended", "", "5", "0"), "hda", "hda2"},
         {"DRIVE\t/dev/hda\t3", "hda", nullptr},
         {"PART\t/dev/sda\t1", "sda", "sda1"},
+        {"PART\t/dev/sda", "sda", nullptr},
+        {"PART\t/dev/sda\t \t0\t1\tprimary", "sda", nullptr},
     };
     for (const auto& [line, disk, taken] : rows) {
         QString name;

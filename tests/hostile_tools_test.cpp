@@ -162,14 +162,14 @@ TEST(HostileTools, SilentGarbageMissingOrKilledToolsLeaveWhatCanBeRead)
          "my-vg:/dev/my-vg/music",
          allDisks,
          {}},
-        // Lines with too few fields (today the PART lines without a number or size still make
-        // partitions "sda" and "sda1"), 300 fields (one partition), a 2000-character label (cut into a
-        // second piece that is no PART line) and garbage.
+        // Lines with too few fields (a PART line without a number makes no partition, one without a
+        // size makes "sda1"), 300 fields (one partition), a 2000-character label (cut into a second
+        // piece that is no PART line) and garbage.
         {"short, overlong and garbage listing",
          {{kLister, {}, badListing}},
          {},
          allGroups,
-         "sda 0 sda,sda1,sda2,sda3",
+         "sda 0 sda1,sda2,sda3",
          {}},
         {"silent lister", {{kLister, {}, ""}}, {}, allGroups, "", {}},
         {"missing lister", {}, kLister, allGroups, "", {noLister}},
