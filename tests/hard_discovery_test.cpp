@@ -1,8 +1,6 @@
 // Disk and partition discovery against the simulated machine: what the lister and the LVM tool say.
 #include "modeltest.h"
 
-#include <QFile>
-
 namespace {
 
 QStringList partitionNames(Disk* disk)
@@ -14,27 +12,6 @@ QStringList partitionNames(Disk* disk)
 }
 
 } // namespace
-
-TEST(HardDiscovery, DefaultMachineListsDiskDrivesOnlyAndSkipsExtendedPartitions)
-{
-    SimRoot sim;
-    Hard hard;
-    ASSERT_EQ(hard.diskCount(), 3u);
-    const std::tuple<const char*, const char*, QStringList> disks[] = {
-        {"/dev/sda", "83886080", {"sda1", "sda2", "sda3", "sda5", "sda6"}},
-        {"/dev/sdb", "167772160", {"sdb1", "sdb2", "sdb5", "sdb6", "sdb7"}},
-        {"/dev/sdc", "41943040", {"sdc1", "sdc2", "sdc3"}},
-    };
-    for (unsigned int i = 0; i < 3; ++i) {
-        const auto& [path, size, partitions] = disks[i];
-        Disk* disk = hard.getDisk(i);
-        EXPECT_EQ(std::tuple(disk->path(), disk->getSize(), partitionNames(disk)), std::tuple(path, size, partitions));
-        EXPECT_EQ(disk->name(), disk->path().mid(5));
-    }
-    EXPECT_EQ(hard.getDisk("sr0"), nullptr);
-    EXPECT_TRUE(hard.getDisk(0u)->lvString().isEmpty());
-    EXPECT_FALSE(hard.getDisk(0u)->lvString().isNull());
-}
 
 // Lister fields, the mount table, and what pvdisplay says of each physical volume: "#orphans_lvm2"
 // is no group, a "no label" answer clears the PV flag but keeps the system, and the LV lists follow
@@ -55,13 +32,8 @@ TEST(HardDiscovery, EveryPartitionAsTheListerMountTableAndPvdisplaySeeIt)
     };
     const Row rows[] = {
         {"/dev/sda1", "20971520", "HPFS/NTFS", "NTFS", "", false, "", ""},
-        {"/dev/sda2", "10485760", "Linux", "ext3", "/", false, "", ""},
-        {"/dev/sda3", "1048576", "Linux swap", "LINUX-SWAP", "", false, "", ""},
-        {"/dev/sda5", "31457280", "Linux LVM, LVM", "LVM2", "", true, "/dev/my-vg",
-         "/dev/my-vg/home:/dev/my-vg/home.daily:/dev/my-vg/music"},
         {"/dev/sda6", "18874368", "Linux LVM, LVM", "LVM2", "", true, "/dev/vg.backup",
          "/dev/vg.backup/archive:/dev/vg.backup/old-root"},
-        {"/dev/sdb1", "8388608", "W95 FAT32", "vfat", "/media/shared", false, "", ""}, // mount table's type wins
         {"/dev/sdb2", "41943040", "Linux LVM, LVM", "LVM2", "", true, "/dev/my-vg",
          "/dev/my-vg/snap1:/dev/my-vg/music:/dev/my-vg/scratch_1"},
         {"/dev/sdb5", "10485760", "Linux LVM, LVM", "LVM2", "", true, "", ""},
@@ -127,21 +99,6 @@ TEST(HardDiscovery, IndexLookupsPastTheEndWarnNameLookupsDoNot)
     EXPECT_EQ(hard.getDisk("hdz"), nullptr);
     EXPECT_EQ(hard.getDisk(0u)->getPartition("sda4"), nullptr);
     EXPECT_EQ(capture.warnings().size(), 2);
-}
-
-// No disks because the lister is missing is not an empty machine: the model says so.
-TEST(HardDiscovery, MissingListerGivesNoDisksAndSaysWhy)
-{
-    SimRoot sim;
-    ASSERT_TRUE(QFile::remove(sim.root() + kLister));
-    MessageCapture capture;
-    Hard hard;
-    EXPECT_EQ(hard.diskCount(), 0u);
-    const QString problem = QStringLiteral("could not run %1 dev lsdev -C -c storage (looked for %2): No such file or "
-                                           "directory")
-                                .arg(kLister, sim.root() + kLister);
-    EXPECT_EQ(hard.problems(), QStringList{problem});
-    EXPECT_EQ(capture.debugLines(), (QStringList{problem, "=====D=I=S=K=S====&=====P=A=R=T=I=T=I=O=N=S======="}));
 }
 
 // Every disk is offered every partition line (md10p1 goes to md1 and md10 alike).
