@@ -134,11 +134,9 @@ TEST(LvdisplayLines, ValuesAfterTheLabelAndNamesFromPaths)
     using Reader = bool (*)(const QByteArray&, QString&);
     const std::tuple<Reader, const char*, const char*> readers[] = {
         {parseLvStatusLine, "  LV Status              available", "available"},
-        {parseLvStatusLine, "  LV Status\t\t suspended", "suspended"},
         {parseLvStatusLine, "  LV Status \t NOT available", "NOT available"},
         {parseLvStatusLine, "  LV snapshot status     source of", nullptr},
         {parsePhysicalVolumeLine, "    Physical volume\t/dev/sda3", "/dev/sda3"},
-        {parsePhysicalVolumeLine, "    Physical volume     /dev/sdb1", "/dev/sdb1"},
         {parsePhysicalVolumeLine, "    Physical extents    0 to 255", nullptr},
     };
     for (const auto& [read, line, expected] : readers) {
@@ -181,7 +179,6 @@ TEST(PvStringBuilding, DuplicateTestIsASubstringTest)
 TEST(MountTableMatch, DeviceMapperNameDoublesInnerHyphensAndAnyOfThreeNamesMatchesFirstEntryWinning)
 {
     EXPECT_EQ(deviceMapperName("ubuntu-vg", "root"), "/dev/mapper/ubuntu--vg-root");
-    EXPECT_EQ(deviceMapperName("vg0", "home"), "/dev/mapper/vg0-home");
 
     const QList<MountEntry> table = {
         {"/dev/sda1", "/boot", "ext4"},

@@ -101,7 +101,6 @@ TEST(FindWord, WordsAreRunsOfLettersDigitsAndUnderscores)
 {
     const QString text = "  lv01   vg01 (3)";
     EXPECT_EQ(findWord(text, 0), "lv01");
-    EXPECT_EQ(findWord(text, 1), "vg01");
     EXPECT_EQ(findWord(text, 2), "3");
     EXPECT_TRUE(findWord(text, 3).isEmpty());
     EXPECT_TRUE(findWord(text, -1).isEmpty());
