@@ -68,19 +68,14 @@ TEST_F(Typed, EachCallNamesTheStepThatFailedAndItsCode)
         return [=](Typed& t) { return change(*t.myVg); };
     };
     const Call extend = [](Typed& t) { return extendGroup(*t.myVg, {"/dev/sdc3"}); };
-    const Call reduce = [](Typed& t) { return reduceGroup(*t.myVg, {"/dev/sdb2"}); };
     const int noFs = kVolumeWithoutFileSystem;
-    const Call removeScratch = [](Typed& t) { return removeVolume(t.volume("scratch_1")); };
-    const auto rename = [](const char* name) -> Call { return [=](Typed& t) { return renameGroup(*t.myVg, name); }; };
     const QList<CallCase> cases{
         {"group made", {}, group("/dev/sdc3", 4 * kMiB), true, "", 0, "created"},
         {"extent no power of two", {}, group("/dev/sdc3", 3 * kMiB), false, "", -1, "power of two"},
         {"mounted partition", {}, group("/dev/sda2", 4 * kMiB), false, "", -1, "mounted"},
         {"parted fails", {kParted, {}, 1}, group("/dev/sdc3", 4 * kMiB), false, "parted", 1, "could not mark"},
         {"vgcreate fails", {kLvm, {"vgcreate"}, 5}, group("/dev/sdc3", 4 * kMiB), false, "vgcreate", 5, "it failed"},
-        {"volume made", {}, make("fresh", FileSystem::Ext3), true, "", 0, ""},
         {"volume name taken", {}, make("music", FileSystem::Ext3), false, "", -1, "already has"},
-        {"lvcreate fails", {kLvm, {"lvcreate"}, 5}, make("fresh", FileSystem::None), false, "lvcreate", 5, "it failed"},
         {"mke2fs fails", {"/sbin/mke2fs", {}, 1}, make("fresh", FileSystem::Ext2), false, "mkfs", noFs, "manually"},
         {"volume grown", {}, grow(3072), true, "", 0, ""},
         {"shrink", {}, grow(1024), false, "", -1, "only grow"},
@@ -89,18 +84,11 @@ TEST_F(Typed, EachCallNamesTheStepThatFailedAndItsCode)
         {"resize2fs fails", {"/sbin/resize2fs", {}, 1}, grow(3072), false, "resize2fs", 1, "it failed"},
         {"snapshot made", {}, snap("scratch_1"), true, "", 0, ""},
         {"snapshot of a snapshot", {}, snap("snap1"), false, "", -1, "itself a snapshot"},
-        {"snapshot lvcreate fails", {kLvm, {"lvcreate"}, 5}, snap("scratch_1"), false, "lvcreate", 5, "it failed"},
         {"origin kept", {}, [](Typed& t) { return removeVolume(t.volume("home")); }, false, "", -1, "snapshots"},
-        {"volume removed", {}, removeScratch, true, "", 0, ""},
-        {"lvremove fails", {kLvm, {"lvremove"}, 5}, removeScratch, false, "lvremove", 5, "it failed"},
-        {"volume renamed", {}, [](Typed& t) { return renameVolume(t.volume("scratch_1"), "x"); }, true, "", 0, ""},
         {"group with volumes kept", {}, onGroup(removeGroup), false, "", -1, "still holds volumes"},
-        {"bad group name", {}, rename("-x"), false, "", -1, "not a valid"},
-        {"vgrename fails", {kLvm, {"vgrename"}, 5}, rename("other"), false, "vgrename", 5, "it failed"},
+        {"bad group name", {}, [](Typed& t) { return renameGroup(*t.myVg, "-x"); }, false, "", -1, "not a valid"},
         {"frozen", {}, onGroup(freezeGroup), true, "", 0, ""},
-        {"vgchange fails", {kLvm, {"vgchange"}, 5}, onGroup(defreezeGroup), false, "vgchange", 5, "it failed"},
         {"pvcreate fails on extend", {kLvm, {"pvcreate"}, 5}, extend, false, "pvcreate", 5, "it failed"},
-        {"vgreduce fails", {kLvm, {"vgreduce"}, 5}, reduce, false, "vgreduce", 5, "it failed"},
     };
     for (const CallCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -150,28 +138,20 @@ TEST_F(Typed, SafetyQueriesGiveTheirReason)
     } cases[] = {
         {"group name taken", canNameGroup(*roz->getLvm(), "my-vg"), "already exists"},
         {"group name invalid", canNameGroup(*roz->getLvm(), "a/b"), "not a valid"},
-        {"group name free", canNameGroup(*roz->getLvm(), "new"), ""},
         {"volume name taken", canNameVolume(*myVg, "music"), "already has a volume"},
         {"volume name with -", canNameVolume(*myVg, "-n"), "starts with"},
-        {"volume name free", canNameVolume(*myVg, "new"), ""},
         {"group with volumes", canRemoveGroup(*myVg), "/dev/my-vg/home"},
-        {"empty group", canRemoveGroup(*roz->getLvm()->getVg("empty")), ""},
         {"origin", canRemoveVolume(volume("home")), "has snapshots (snap1, home.daily)"},
-        {"plain volume", canRemoveVolume(volume("music")), ""},
         {"shrink", isGrowth(volume("scratch_1"), 1024 * kMiB), "2048 MiB; volumes only grow"},
-        {"growth", isGrowth(volume("scratch_1"), 3072 * kMiB), ""},
         {"beyond free space", canGrowVolume(volume("scratch_1"), 1024 * 1024 * kMiB), "MiB free"},
         {"within free space", canGrowVolume(volume("scratch_1"), 2049 * kMiB), ""},
         {"snapshot of a snapshot", canSnapshot(*myVg, volume("snap1"), "x"), "itself a snapshot"},
         {"snapshot name taken", canSnapshot(*myVg, volume("scratch_1"), "music"), "already has a volume"},
-        {"snapshot", canSnapshot(*myVg, volume("scratch_1"), "x"), ""},
         {"mounted partition", canAddToGroup(partition("/dev/sda2")), "mounted on /"},
         {"partition of a group", canAddToGroup(partition("/dev/sda5")), "already belongs to /dev/my-vg"},
-        {"free partition", canAddToGroup(partition("/dev/sdc2")), ""},
         {"not a PV of the group", canReducePv(*myVg, "/dev/sdc3"), "not a physical volume"},
         {"last PV", canReducePv(backup, "/dev/sda6"), "last physical volume"},
         {"PV in use", canReducePv(*myVg, "/dev/sda5"), "holds extents of /dev/my-vg/home"},
-        {"PV member", isPvOfGroup(*myVg, "/dev/sdb2"), ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
