@@ -176,10 +176,8 @@ TEST_F(VgOperations, FailureLeavesModelAndMachineUnchangedWithOnlyOutput)
         QStringList faultPrefix;
         std::function<int(Vg&)> run;
     } cases[] = {
-        {{"vgchange", "-ay"}, [](Vg& g) { return g.activate(); }},
         {{"vgchange", "-an"}, [](Vg& g) { return g.deactivate(); }},
         {{"vgchange", "-xn"}, [](Vg& g) { return g.freeze(); }},
-        {{"vgchange", "-xy"}, [](Vg& g) { return g.defreeze(); }},
         {{"vgremove"}, [](Vg& g) { return g.remove(); }},
         {{"vgrename"}, [](Vg& g) { return g.rename("vg01"); }},
         {{"vgreduce"}, [](Vg& g) { return g.reduce({"/dev/sda2"}); }},
