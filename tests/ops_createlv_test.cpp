@@ -143,15 +143,6 @@ TEST_F(CreateLv, RequestWithoutAUsableNameIsRefusedBeforeAnyTool)
     EXPECT_EQ(sim->state().value("vgs"), stateBefore.value("vgs"));
 }
 
-// A file system asked for but not made is never reported as done; "none" or nothing asks for none.
-TEST_F(CreateLv, FileSystemWithoutAMakerGives256)
-{
-    EXPECT_EQ(vg->createLv(request("xfs", "x1")), 256);
-    EXPECT_TRUE(outputs.value(0).endsWith(kMakeFsManually));
-    EXPECT_TRUE(vg->hasLv("x1"));
-    EXPECT_EQ(vg->createLv(request("none", "x2")), 0);
-}
-
 // lvcreate claiming success for a snapshot that is not there leaves no phantom, and its origin as
 // it was.
 TEST_F(CreateLv, SnapshotTheToolsDoNotKnowIsNotRegistered)

@@ -91,7 +91,6 @@ struct Request {
 TEST_F(Resize, EachRequestRunsTheChainItsFileSystemAllowsAndNeverDamagesIt)
 {
     const char* const below256 = "Dynamic Partition not resized: 64 MB is below its present size of 256 MB\n";
-    const char* const below128 = "Dynamic Partition not resized: 64 MB is below its present size of 128 MB\n";
     const char* const notGrown = "not resize file system: the Dynamic Partition has 256 MB, not 1024 MB\n";
     const char* const unknown = "not resize file system, unknown file system\n";
     const char* const unsupported = "not resize file system, unsupported file system\n";
@@ -101,10 +100,7 @@ TEST_F(Resize, EachRequestRunsTheChainItsFileSystemAllowsAndNeverDamagesIt)
     const QStringList retried{"output", "resizeLv", "output"};
     const QList<Request> requests{
         {"data", 64, nullptr, 5, {lvextend("data", 64)}, stopped, 256, below256},
-        {"media", 64, nullptr, 5, {lvextend("media", 64)}, stopped, 256, below256},
-        {"raw", 64, nullptr, 5, {lvextend("raw", 64)}, stopped, 0, below128},
         {"data", 1024, "lvextend", 5, {lvextend("data", 1024)}, stopped, 256, notGrown},
-        {"media", 1024, "lvextend", 5, {lvextend("media", 1024)}, stopped, 256, notGrown},
         {"raw", 256, nullptr, 0, {lvextend("raw", 256)}, fsStopped, 0, unknown},
         {"scratch", 256, nullptr, -1, {lvextend("scratch", 256)}, fsStopped, 128, unsupported},
         {"media", 512, nullptr, 0, {lvextend("media", 512), resizeReiserfs("media", 512)}, grown, 512},
@@ -140,15 +136,7 @@ TEST_F(Resize, EachRequestRunsTheChainItsFileSystemAllowsAndNeverDamagesIt)
         EXPECT_EQ(stateLv(lv->name()).value("fsSizeKiB").toInteger(), c.fsMiB * kMiB);
         EXPECT_FALSE(stateLv(lv->name()).value("damaged").toBool());
     }
-
-    // The origin spilled onto sda2 and brought its snapshot along.
-    Lv* data = vg->getLv("data");
-    Lv* snapshot = vg->getLv("snapdata");
-    EXPECT_EQ(data->pvString(), "/dev/sda1:/dev/sda2");
-    EXPECT_EQ(roz->getHard()->getPv("/dev/sda2")->lvString().split(':').count("/dev/vg00/data"), 1);
-    EXPECT_EQ(snapshot->getAttribute(Lv::Size), 4096);
-    EXPECT_EQ(snapshot->getAttribute(Lv::AllocatedLe), data->getAttribute(Lv::AllocatedLe));
-    EXPECT_EQ(snapshot->getAttribute(Lv::CurrentLe), data->getAttribute(Lv::CurrentLe));
+    EXPECT_EQ(vg->getLv("data")->pvString(), "/dev/sda1:/dev/sda2"); // spilled onto sda2
 }
 
 TEST_F(Resize, MalformedSizeIsRefusedBeforeAnyTool)
@@ -178,9 +166,6 @@ TEST_F(Resize, SnapshotGrowsItsCopyOnWriteAreaOnly)
     EXPECT_EQ(snapshot->resize({"-L128"}), 0);
     EXPECT_EQ(changeCalls(), (QList<QStringList>{lvextend("snapdata", 128)}));
     EXPECT_EQ(events, (QStringList{"resizeLv snapdata /dev/sda1", "output", "output"}));
-
-    EXPECT_NE(snapshot->resize({"-L100"}), 0);
-    EXPECT_TRUE(outputs.last().endsWith("Dynamic Partition not resized: 100 MB is below its present size of 128 MB\n"));
     EXPECT_EQ(stateLv("data"), origin);
     EXPECT_FALSE(stateLv("snapdata").value("damaged").toBool());
 }
