@@ -181,7 +181,6 @@ TEST_F(LogicalTree, VolumesCarryFiguresFlagsLinksPlacementAndMountPoints)
         {"ubuntu-vg", "root", 4096, "/dev/sda2", "ext4", "", {}, "/", true},
         {"ubuntu-vg", "home.data", 3072, "/dev/sda2:/dev/sdb1", "ext3", "", {"snap-1"}, "/home", true},
         {"ubuntu-vg", "snap-1", 3072, "/dev/sdb1", nullptr, "home.data", {}, nullptr, true},
-        {"ubuntu-vg", "swap_1", 512, "/dev/sda2", nullptr, "", {}, nullptr, true},
         {"data.VG", "db+1", 1024, "/dev/sda3", "reiserfs", "", {}, nullptr, true},
         // The origin still lists its snapshot; the snapshot's INACTIVE status line names nothing.
         {"cold", "arch", 512, "/dev/sdb2", nullptr, "", {"arch-snap"}, nullptr, false}};

@@ -80,8 +80,6 @@ TEST_F(Typed, EachCallNamesTheStepThatFailedAndItsCode)
         {"volume grown", {}, grow(3072), true, "", 0, ""},
         {"shrink", {}, grow(1024), false, "", -1, "only grow"},
         {"lvextend fails", {kLvm, {"lvextend"}, 5}, grow(3072), false, "lvextend", 5, "has 2048 MB, not 3072"},
-        {"e2fsck fails", {"/sbin/e2fsck", {}, 8}, grow(3072), false, "e2fsck", 8, "it failed"},
-        {"resize2fs fails", {"/sbin/resize2fs", {}, 1}, grow(3072), false, "resize2fs", 1, "it failed"},
         {"snapshot made", {}, snap("scratch_1"), true, "", 0, ""},
         {"snapshot of a snapshot", {}, snap("snap1"), false, "", -1, "itself a snapshot"},
         {"origin kept", {}, [](Typed& t) { return removeVolume(t.volume("home")); }, false, "", -1, "snapshots"},
