@@ -2,31 +2,57 @@
 #ifndef DOVO_TESTS_CAPTURE_H
 #define DOVO_TESTS_CAPTURE_H
 
+#include <QLoggingCategory>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
 
+#include <cstring>
+
 #include "qtprinters.h"
 
+// Switches the "dovododuzu" debug category on and installs a message handler; the destructor puts
+// back the previous handler and switches the category off again.
 class MessageCapture
 {
 public:
-    // Switches the "dovododuzu" debug category on and installs a message handler.
-    MessageCapture();
-    // Restores the previous handler and switches the category off again.
-    ~MessageCapture();
+    MessageCapture()
+    {
+        QLoggingCategory::setFilterRules(QStringLiteral("dovododuzu.debug=true"));
+        current() = this;
+        m_previous = qInstallMessageHandler(&MessageCapture::handler);
+    }
+    ~MessageCapture()
+    {
+        qInstallMessageHandler(m_previous);
+        QLoggingCategory::setFilterRules(QStringLiteral("dovododuzu.debug=false"));
+        current() = nullptr;
+    }
 
-    QStringList debugLines() const { return debug_; }
-    QStringList warnings() const { return warnings_; }
+    QStringList debugLines() const { return m_debug; }
+    QStringList warnings() const { return m_warnings; }
     // Number of debug lines equal to `line`.
-    int countDebug(const QString& line) const { return debug_.count(line); }
+    int countDebug(const QString& line) const { return m_debug.count(line); }
 
 private:
-    static void handler(QtMsgType type, const QMessageLogContext& context, const QString& message);
+    static MessageCapture*& current()
+    {
+        static MessageCapture* capture = nullptr;
+        return capture;
+    }
+    static void handler(QtMsgType type, const QMessageLogContext& context, const QString& message)
+    {
+        if (!current())
+            return;
+        if (type == QtDebugMsg && context.category && std::strcmp(context.category, "dovododuzu") == 0)
+            current()->m_debug.append(message);
+        else if (type == QtWarningMsg)
+            current()->m_warnings.append(message);
+    }
 
-    QStringList debug_;
-    QStringList warnings_;
-    QtMessageHandler previous_ = nullptr;
+    QStringList m_debug;
+    QStringList m_warnings;
+    QtMessageHandler m_previous = nullptr;
 };
 
 #endif

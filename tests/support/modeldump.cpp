@@ -73,8 +73,8 @@ void dumpVg(ModelDump& dump, Vg& vg)
              {"lvString", &Vg::lvString},
              {"lvCount", &Vg::lvCount},
              {"isActive", &Vg::isActive},
-             {"isResizable", &Vg::isResizable},
-             {"lvs", [&](Vg&) { return names(lvs); }}});
+             {"isResizable", &Vg::isResizable}});
+    dump.values.insert(prefix + QStringLiteral("/lvs"), names(lvs));
 }
 
 void dumpDisk(ModelDump& dump, Disk& disk)
@@ -94,11 +94,9 @@ void dumpDisk(ModelDump& dump, Disk& disk)
                         {"vgPath", &Partition::getVgPath},
                         {"lvString", &Partition::lvString}});
     }
-    put<Disk>(
-        dump, QStringLiteral("disk/") + disk.name(), disk,
-        {{"path", &Disk::path}, {"size", &Disk::getSize}, {"lvString", &Disk::lvString}, {"partitions", [&](Disk&) {
-                                                                                              return names(partitions);
-                                                                                          }}});
+    const QString prefix = QStringLiteral("disk/") + disk.name();
+    put<Disk>(dump, prefix, disk, {{"path", &Disk::path}, {"size", &Disk::getSize}, {"lvString", &Disk::lvString}});
+    dump.values.insert(prefix + QStringLiteral("/partitions"), names(partitions));
 }
 
 } // namespace
@@ -125,10 +123,9 @@ ModelDump dumpModel(Roz& roz)
         disks << disk->name();
         dumpDisk(dump, *disk);
     }
-    put<Roz>(dump, QStringLiteral("lvm"), roz,
-             {{"vgs", [&](Roz&) { return names(groups); }},
-              {"errorVgName", [](Roz& r) { return names(r.getLvm()->errorVgName()); }}});
-    put<Roz>(dump, QStringLiteral("hard"), roz, {{"disks", [&](Roz&) { return names(disks); }}});
+    dump.values.insert(QStringLiteral("lvm/vgs"), names(groups));
+    dump.values.insert(QStringLiteral("lvm/errorVgName"), names(roz.getLvm()->errorVgName()));
+    dump.values.insert(QStringLiteral("hard/disks"), names(disks));
     return dump;
 }
 
