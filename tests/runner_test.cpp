@@ -21,8 +21,8 @@ QString printer()
     return FakeRoot::fakePath("fake_tool");
 }
 
-// Standard output and error in write order, a killed program's raw wait status, a missing program,
-// arguments no shell touches, megabytes without deadlock and a NUL byte dropped.
+// Standard output and error in write order, a missing program, arguments no shell touches, megabytes
+// without deadlock and a NUL byte dropped.
 TEST(Runcmd, ReturnsTheExitCodeAndCollectsOutputAndErrorAsWritten)
 {
     struct Case {
@@ -30,20 +30,14 @@ TEST(Runcmd, ReturnsTheExitCodeAndCollectsOutputAndErrorAsWritten)
         QStringList args;
         int code;
         QString output;
-        bool retLine; // "runcmd ret: <code>" logged
     };
     const QString big = QString(6000000, 'x') + "end";
     const Case cases[] = {
-        {printer(), {"out", "x", "err", "y", "out", "z", "exit", "3"}, 3, "xyz", true},
-        {printer(), {"out", "before", "kill", "9"}, 9, "before", false},
-        {"/nonexistent/dovododuzu-tool", {"a"}, 255, "", true},
-        {printer(),
-         {"line", "lvm on", "line", "$(rm -rf x); `id` | > *"},
-         0,
-         "lvm on\n$(rm -rf x); `id` | > *\n",
-         true},
-        {printer(), {"big", "6000000", "err", "end", "exit", "7"}, 7, big, true},
-        {printer(), {"nul"}, 0, "abcd", true},
+        {printer(), {"out", "x", "err", "y", "out", "z", "exit", "3"}, 3, "xyz"},
+        {"/nonexistent/dovododuzu-tool", {"a"}, 255, ""},
+        {printer(), {"line", "lvm on", "line", "$(rm -rf x); `id` | > *"}, 0, "lvm on\n$(rm -rf x); `id` | > *\n"},
+        {printer(), {"big", "6000000", "err", "end", "exit", "7"}, 7, big},
+        {printer(), {"nul"}, 0, "abcd"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').left(60).toStdString());
@@ -54,25 +48,9 @@ TEST(Runcmd, ReturnsTheExitCodeAndCollectsOutputAndErrorAsWritten)
         EXPECT_TRUE(output == c.output) << output.left(200).toStdString();
         EXPECT_EQ(capture.countDebug(QStringLiteral("we are going to execute: ") + c.program + ' ' + c.args.join(' ')),
                   1);
-        const qsizetype retLines = capture.debugLines().filter(QRegularExpression("^runcmd ret:")).size();
-        EXPECT_EQ(retLines, c.retLine ? 1 : 0);
-        EXPECT_EQ(capture.countDebug(QStringLiteral("runcmd ret: %1").arg(c.code)), retLines);
+        EXPECT_EQ(capture.debugLines().filter("runcmd ret:"),
+                  QStringList{QStringLiteral("runcmd ret: %1").arg(c.code)});
     }
-}
-
-// Under a system root the program gets the root's prefix and its arguments do not; without
-// arguments the program still runs.
-TEST(Runcmd, SystemRootPrefixesTheProgramButNotTheArguments)
-{
-    FakeRoot root;
-    root.install("/sbin/echoargs", "fake_tool");
-    MessageCapture capture;
-    QString output;
-    EXPECT_EQ(runcmd("/sbin/echoargs", {}, output), 0);
-    EXPECT_TRUE(output.isEmpty());
-    EXPECT_EQ(runcmd("/sbin/echoargs", {"argv", "/dev/hda1"}, output), 0);
-    EXPECT_EQ(output, QStringLiteral("[%1/sbin/echoargs]\n[argv]\n[/dev/hda1]\n").arg(root.root()));
-    EXPECT_EQ(capture.countDebug("we are going to execute: /sbin/echoargs argv /dev/hda1"), 1);
 }
 
 void onAlarm(int) {}
@@ -110,31 +88,13 @@ TEST(Runcmd, ChildGetsOnlyItsThreeStandardStreams)
     EXPECT_EQ(descriptors, (QStringList{"0", "1", "2"})) << qPrintable(output);
 }
 
-TEST(CommandLine, SplitsAtBlanksAndReadsTheRedirection)
-{
-    const struct {
-        QString line;
-        QStringList args;
-        ErrorStream errors;
-    } cases[] = {
-        {"/sbin/lvm.static vgdisplay -c  vg00 2>/dev/null", {"vgdisplay", "-c", "vg00"}, ErrorStream::Discard},
-        {"/sbin/lvm.static lvscan -D 2>&1", {"lvscan", "-D"}, ErrorStream::Merge},
-        {"/sbin/lvm.static dev lsdev -C -c storage", {"dev", "lsdev", "-C", "-c", "storage"}, ErrorStream::Inherit},
-    };
-    for (const auto& c : cases) {
-        const ToolCommand command = parseCommandLine(c.line);
-        EXPECT_EQ(command.program, "/sbin/lvm.static");
-        EXPECT_EQ(command.args, c.args);
-        EXPECT_EQ(command.errors, c.errors) << c.line.toStdString();
-    }
-}
-
+// Command lines as the classic reader writes them: split at blanks (two in a row make no empty
+// argument), "2>&1" merges standard error into the lines, "2>/dev/null" drops it.
 TEST(ToolStream, ReadsLinesAsAFixedBufferWouldAndHonoursTheErrorStream)
 {
     const QString a(1022, 'a');
     const QString b(1500, 'b');
-    ToolStream stream(
-        ToolCommand{printer(), {"line", "one", "err", "E", "line", a, "line", b, "out", "tail"}, ErrorStream::Merge});
+    ToolStream stream(printer() + " line one err E  line " + a + " line " + b + " out tail 2>&1");
     QList<QByteArray> lines;
     QByteArray line;
     while (stream.readLine(line))
@@ -146,8 +106,6 @@ TEST(ToolStream, ReadsLinesAsAFixedBufferWouldAndHonoursTheErrorStream)
     EXPECT_EQ(lines, expected);
 
     EXPECT_EQ(readToolLines(printer() + " line kept err dropped 2>/dev/null"), (QList<QByteArray>{"kept"}));
-    ToolStream unstartable("/nonexistent/tool arg 2>&1");
-    EXPECT_FALSE(unstartable.readLine(line));
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 // A stand-in program for the runner and physical-volume tests. Linked as /sbin/lvm.static or
 // /sbin/parted under a test root it logs each run there and ends with the exit codes scripted for
 // it; started under any other name it carries out the actions named on its command line.
-#include <csignal>
 #include <cstdlib>
 #include <dirent.h>
 #include <fstream>
@@ -40,22 +39,16 @@ int carryOut(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const std::string action = argv[i];
         const std::string value = i + 1 < argc ? argv[i + 1] : "";
-        const bool takesValue = action != "nul" && action != "argv" && action != "fds";
+        const bool takesValue = action != "nul" && action != "fds";
         if (action == "out" || action == "err" || action == "line")
             writeAll(action == "err" ? 2 : 1, action == "line" ? value + "\n" : value);
         else if (action == "exit")
             return std::atoi(value.c_str());
-        else if (action == "kill") {
-            std::signal(std::atoi(value.c_str()), SIG_DFL);
-            raise(std::atoi(value.c_str()));
-        } else if (action == "big")
+        else if (action == "big")
             for (long left = std::atol(value.c_str()); left > 0; left -= 65536)
                 writeAll(1, std::string(static_cast<size_t>(std::min(left, 65536L)), 'x'));
         else if (action == "nul")
             writeAll(1, std::string_view("ab\0cd", 5));
-        else if (action == "argv")
-            for (int k = 0; k < argc; ++k)
-                writeAll(1, std::string("[") + argv[k] + "]\n");
         else if (action == "fds")
             listDescriptors();
         else if (action == "sleepms")
