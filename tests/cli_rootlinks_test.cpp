@@ -13,20 +13,14 @@ enum class Action { Setup, ToolRun, RozShow, RozReset };
 // table and the log would all be written.
 RozRun act(Action action, const QString& root, const QString& home, const QString& linked)
 {
-    const QString roz = QStringLiteral(DOVO_ROZ_BINARY);
-    switch (action) {
-    case Action::Setup:
+    if (action == Action::Setup)
         return runProgram(QStringLiteral(DOVO_SIM_BINARY), {"setup", root}, home);
-    case Action::ToolRun:
-        if (linked.startsWith("sbin"))
-            return runProgram(root + "/bin/ls", {"/dev/sda"}, home);
+    if (action == Action::ToolRun && linked.startsWith("sbin"))
+        return runProgram(root + "/bin/ls", {"/dev/sda"}, home);
+    if (action == Action::ToolRun)
         return runProgram(root + "/sbin/lvm.static", {"vgchange", "-xn", "my-vg"}, home);
-    case Action::RozShow:
-        return runProgram(roz, {"show"}, home);
-    case Action::RozReset:
-        return runProgram(roz, {"show", "--reset"}, home);
-    }
-    return {};
+    const QStringList reset = action == Action::RozReset ? QStringList{"--reset"} : QStringList{};
+    return runProgram(QStringLiteral(DOVO_ROZ_BINARY), QStringList{"show"} + reset, home);
 }
 
 // What is at `path`, links not followed: each name with its content.
@@ -56,16 +50,8 @@ TEST(RootLinks, NothingIsWrittenOrReplacedThroughALinkBelowTheRoot)
 {
     const QString state = "var/lib/dovododuzu-sim/";
     // Below the root, replaced by a link to a folder outside it ("name/") or to a file.
-    const QStringList linked{"sbin/",
-                             "bin/",
-                             "etc/",
-                             "usr/lib/vururer/",
-                             "var/",
-                             state,
-                             "etc/mtab",
-                             state + "calls.log",
-                             state + "state.json",
-                             state + "state.lock"};
+    const QStringList linked = QStringList{"sbin/", "bin/", "etc/", "usr/lib/vururer/", "var/", state, "etc/mtab"} +
+                               QStringList{state + "calls.log", state + "state.json", state + "state.lock"};
     const QString toolLink = "sbin/parted"; // made by setup: replaced, never followed, so no refusal
     const QString simProgram = QFileInfo(QStringLiteral(DOVO_SIM_BINARY)).canonicalFilePath();
     for (const QString& path : linked + QStringList{toolLink}) {
