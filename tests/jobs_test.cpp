@@ -92,8 +92,6 @@ protected:
 TEST_P(Jobs, DiscoveryFillsAnEmptyRozAsASynchronousOneIsBuilt)
 {
     Roz roz(Roz::Start::Empty);
-    EXPECT_EQ(roz.getLvm()->vgCount(), 0u);
-    EXPECT_EQ(roz.getHard()->diskCount(), 0u);
     QStringList announced;
     QObject::connect(roz.getLvm(), &Lvm::vgAdded, [&announced](Vg* vg) { announced << vg->name(); });
     int discovered = 0;
@@ -159,7 +157,6 @@ TEST_P(Jobs, AChangeStreamsItsLinesBeforeItEndsAndGivesTheTypedResult)
             record));
 
     ASSERT_TRUE(record.result.ok) << record.result.message.toStdString();
-    EXPECT_NE(vg->getLv("fresh"), nullptr);
     EXPECT_EQ(dumpModel(roz).text(), freshDump().text());
     EXPECT_EQ(record.programs.filter(QRegularExpression("/lvm(.static)? lvcreate$")).size(), 1)
         << record.programs.join("\n").toStdString();

@@ -108,12 +108,11 @@ void installPlan(const QList<QStringList>& commands)
     sigprocmask(SIG_BLOCK, &all, &previous);
     g_plan.clear();
     g_planArgv.clear();
+    g_plan.reserve(size_t(commands.size())); // the argument pointers point into these strings
     for (const QStringList& command : commands) {
         std::vector<std::string>& strings = g_plan.emplace_back();
         for (const QString& arg : command)
             strings.push_back(arg.toStdString());
-    }
-    for (std::vector<std::string>& strings : g_plan) {
         std::vector<char*>& argv = g_planArgv.emplace_back();
         for (std::string& arg : strings)
             argv.push_back(arg.data());
@@ -175,6 +174,11 @@ QString groupLine(const QString& vg, qint64 extentMb, qint64 extents, qint64 fre
         .arg(free)
         .arg(freeMb)
         .arg(joined(pvs));
+}
+
+QString pvLine(const QString& device, const QString& groupPath, const QStringList& volumes)
+{
+    return QStringLiteral("pv %1: in '%2', carries %3").arg(device, groupPath, joined(volumes));
 }
 
 QString volumeLine(const QString& vg, const QString& lv, qint64 sizeMb, const QStringList& devices,
@@ -319,10 +323,8 @@ private:
             QStringList onIt;
             for (auto it = volumes.value(vg).cbegin(); it != volumes.value(vg).cend(); ++it)
                 onIt << (it->devices.contains(device) ? QStringLiteral("/dev/%1/%2").arg(vg, it.key()) : QString());
-            lines << (m_whole.contains(device)
-                          ? QStringLiteral("pv %1: a whole disk").arg(device)
-                          : QStringLiteral("pv %1: in '%2', carries %3")
-                                .arg(device, vg.isEmpty() ? QString() : "/dev/" + vg, joined(onIt)));
+            lines << (m_whole.contains(device) ? QStringLiteral("pv %1: a whole disk").arg(device)
+                                               : pvLine(device, vg.isEmpty() ? QString() : "/dev/" + vg, onIt));
         }
         lines.sort();
         return lines;
@@ -343,8 +345,7 @@ private:
             Partition* partition = roz.getHard()->getPv(device);
             Disk* disk = roz.getHard()->getDisk(device.section(QLatin1Char('/'), 2));
             if (partition && partition->isPv())
-                lines << QStringLiteral("pv %1: in '%2', carries %3")
-                             .arg(device, partition->getVgPath(), joined(partition->lvString().split(':')));
+                lines << pvLine(device, partition->getVgPath(), partition->lvString().split(':'));
             else
                 lines << QStringLiteral("pv %1: %2")
                              .arg(device, disk && disk->partitionCount() == 0 ? "a whole disk" : "not known");
