@@ -19,14 +19,14 @@ public:
     MessageCapture()
     {
         QLoggingCategory::setFilterRules(QStringLiteral("dovododuzu.debug=true"));
-        current() = this;
+        s_current = this;
         m_previous = qInstallMessageHandler(&MessageCapture::handler);
     }
     ~MessageCapture()
     {
         qInstallMessageHandler(m_previous);
         QLoggingCategory::setFilterRules(QStringLiteral("dovododuzu.debug=false"));
-        current() = nullptr;
+        s_current = nullptr;
     }
 
     QStringList debugLines() const { return m_debug; }
@@ -35,24 +35,20 @@ public:
     int countDebug(const QString& line) const { return m_debug.count(line); }
 
 private:
-    static MessageCapture*& current()
-    {
-        static MessageCapture* capture = nullptr;
-        return capture;
-    }
     static void handler(QtMsgType type, const QMessageLogContext& context, const QString& message)
     {
-        if (!current())
+        if (!s_current)
             return;
         if (type == QtDebugMsg && context.category && std::strcmp(context.category, "dovododuzu") == 0)
-            current()->m_debug.append(message);
+            s_current->m_debug.append(message);
         else if (type == QtWarningMsg)
-            current()->m_warnings.append(message);
+            s_current->m_warnings.append(message);
     }
 
     QStringList m_debug;
     QStringList m_warnings;
     QtMessageHandler m_previous = nullptr;
+    static inline MessageCapture* s_current = nullptr;
 };
 
 #endif
