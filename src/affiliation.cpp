@@ -3,7 +3,6 @@
 #include "harddrive.h"
 
 #include "changehold_p.h"
-#include "pathlist_p.h"
 #include "reader_p.h"
 #include "utils.h"
 
@@ -11,11 +10,6 @@
 #include <functional>
 
 namespace {
-
-QStringList lvParts(const Partition* partition)
-{
-    return splitPathList(partition->lvString());
-}
 
 void storeLvs(Partition* partition, const QStringList& parts)
 {
@@ -81,7 +75,7 @@ void Hard::reaffiliateVgPv(const QString& vgPath, const QStringList& listPv)
 {
     changeEachPv(listPv, [&vgPath](Partition& partition) {
         partition.setVgPath(vgPath);
-        QStringList parts = lvParts(&partition);
+        QStringList parts = partition.lvList();
         for (QString& part : parts)
             part = vgPath + QLatin1Char('/') + part.section(QLatin1Char('/'), 3, 3);
         partition.setLvs(parts.join(QLatin1Char(':')));
@@ -100,7 +94,7 @@ void Hard::affiliateLvPv(const QString& lvPath, const QStringList& listPv)
 void Hard::deaffiliateLvPv(const QString& lvPath, const QStringList& listPv)
 {
     changeEachPv(listPv, [&lvPath](Partition& partition) {
-        QStringList parts = lvParts(&partition);
+        QStringList parts = partition.lvList();
         parts.removeAll(lvPath);
         storeLvs(&partition, parts);
         followReportedLvs(&partition);
@@ -110,7 +104,7 @@ void Hard::deaffiliateLvPv(const QString& lvPath, const QStringList& listPv)
 void Hard::reaffiliateLvPv(const QString& newLvPath, const QString& oldLvPath, const QStringList& listPv)
 {
     changeEachPv(listPv, [&newLvPath, &oldLvPath](Partition& partition) {
-        QStringList parts = lvParts(&partition);
+        QStringList parts = partition.lvList();
         const qsizetype first = parts.indexOf(oldLvPath);
         if (first != -1)
             parts[first] = newLvPath;

@@ -2,6 +2,7 @@
 // logical volumes on it.
 #include "harddrive.h"
 
+#include "pathlist_p.h"
 #include "reader_p.h"
 #include "utils.h"
 
@@ -146,7 +147,7 @@ QString Partition::lvString() const
 
 QStringList Partition::lvList() const
 {
-    return m_lvs.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    return splitPathList(m_lvs);
 }
 
 void Partition::setLvs(const QString& lvs)

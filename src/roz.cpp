@@ -203,7 +203,7 @@ void Roz::slotOneLvResized(const QString& lvPath, const QStringList& newListPv, 
     QStringList added;
     for (const QString& pvPath : entriesNotIn(newListPv, oldListPv)) {
         const Partition* partition = m_hard->findPv(pvPath);
-        if (!partition || !partition->lvString().split(u':', Qt::SkipEmptyParts).contains(lvPath))
+        if (!partition || !partition->lvList().contains(lvPath))
             added.append(pvPath);
     }
     const QStringList released = entriesNotIn(oldListPv, newListPv);
