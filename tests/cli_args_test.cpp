@@ -14,16 +14,16 @@ const QList<QStringList> everySubCommand{{"show"},         {"vg", "create"},   {
 
 TEST_F(CliArgs, EverySubCommandHasHelpWithExamplesAndTheGeneralHelpListsThemAll)
 {
-    const RozRun general = roz({"--help"}, false);
+    const ProgramRun general = roz({"--help"}, false);
     EXPECT_EQ(general.exitCode, 0);
     for (const QStringList& words : everySubCommand) {
         const QString name = words.join(' ');
         EXPECT_TRUE(general.out.contains(QStringLiteral("roz ") + name)) << name.toStdString();
-        const RozRun help = roz(words + QStringList{"--help"}, false);
+        const ProgramRun help = roz(words + QStringList{"--help"}, false);
         EXPECT_EQ(help.exitCode, 0) << name.toStdString();
         EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: roz ") + name)) << help.out.toStdString();
         EXPECT_TRUE(help.out.contains("Examples:\n  roz")) << name.toStdString();
-        const RozRun helpWord = roz(QStringList{"help"} + words, false);
+        const ProgramRun helpWord = roz(QStringList{"help"} + words, false);
         EXPECT_EQ(helpWord.out, help.out) << name.toStdString();
     }
     EXPECT_TRUE(roz({"lv", "-h"}, false).out.contains("roz lv snapshot"));
@@ -60,7 +60,7 @@ TEST_F(CliArgs, MalformedLinesAndBadSizesAreRefusedBeforeAnythingRuns)
     for (const QString extent : {"3M", "0", "512K", "six"})
         bad.emplace_back(QStringList{"vg", "create", "data", "sdc3", "--extent-size", extent}, QString());
     for (const auto& [args, message] : bad) {
-        const RozRun run = roz(args);
+        const ProgramRun run = roz(args);
         EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(args == QStringList{"vg"} ? run.out.contains("roz vg create")
                                               : run.err.startsWith("roz: " + message))
@@ -84,7 +84,7 @@ TEST_F(CliArgs, BadNamesAreRefusedWithAClearMessageBeforeAnythingRuns)
         for (const QStringList& args : lines) {
             const bool sized = args.at(0) == "lv" && (args.at(1) == "create" || args.at(1) == "snapshot");
             const QStringList size = sized ? QStringList{"--size", "4M"} : QStringList{};
-            const RozRun run = roz(size + QStringList{"--"} + args);
+            const ProgramRun run = roz(size + QStringList{"--"} + args);
             EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
             EXPECT_TRUE(run.err.contains("name") || run.err.contains("GROUP/VOLUME")) << run.err.toStdString();
         }

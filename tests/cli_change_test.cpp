@@ -79,7 +79,7 @@ TEST_F(CliChange, EachChangeReachesTheStateAndShowsTheChangedRows)
          {"\n- my-vg/scratch_1 ", "\n+ my-vg/scratch2 "}},
     };
     for (const Step& step : steps) {
-        const RozRun run = roz(step.args);
+        const ProgramRun run = roz(step.args);
         SCOPED_TRACE(step.args.join(' ').toStdString());
         ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
         for (const QString& call : step.calls)
@@ -115,7 +115,7 @@ TEST_F(CliChange, RefusalsRunNoChangingToolAndLeaveTheMachineAsItWas)
         {{"lv", "resize", "my-vg/scratch_1", "--size", "1G"}, "2048 MiB"}, // volumes only grow
     };
     for (const auto& [args, message] : refused) {
-        const RozRun run = roz(args);
+        const ProgramRun run = roz(args);
         EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(run.err.contains(message)) << run.err.toStdString();
     }
@@ -147,7 +147,7 @@ TEST_F(CliChange, ToolFailuresExitWithTheReasonAndLeaveTheGroupsAndVolumes)
         const QString says = failure.toolSays.isEmpty() ? failure.message : failure.toolSays;
         if (!failure.fault.isEmpty())
             sim.addFault(lvm, failure.fault, 5, "  " + says + "\n", 1);
-        const RozRun run = roz(failure.args);
+        const ProgramRun run = roz(failure.args);
         const std::string line = failure.args.join(' ').toStdString();
         EXPECT_EQ(run.exitCode, 1) << line << run.err.toStdString();
         EXPECT_TRUE(run.err.contains(failure.message)) << run.err.toStdString();
@@ -162,7 +162,7 @@ TEST_F(CliChange, ToolFailuresExitWithTheReasonAndLeaveTheGroupsAndVolumes)
 TEST_F(CliChange, ChangesThatReachOnlyTheVolume)
 {
     ASSERT_EQ(roz({"lv", "create", "my-vg", "raw", "--size", "8M", "--fs", "none"}).exitCode, 0);
-    const RozRun unknown = roz({"lv", "resize", "my-vg/raw", "--size", "16M"});
+    const ProgramRun unknown = roz({"lv", "resize", "my-vg/raw", "--size", "16M"});
     EXPECT_EQ(unknown.exitCode, 4);
     EXPECT_TRUE(
         unknown.err.contains("roz: the volume grew to 16 MiB but its file system was not grown: its type is unknown"))
@@ -173,14 +173,14 @@ TEST_F(CliChange, ChangesThatReachOnlyTheVolume)
     QByteArray state = QJsonDocument(sim.state()).toJson(QJsonDocument::Compact);
     ASSERT_EQ(state.count(R"("name":"raw")"), 1);
     sim.setState(QJsonDocument::fromJson(state.replace(R"("name":"raw")", R"("fstype":"vfat","name":"raw")")).object());
-    const RozRun unsupported = roz({"lv", "resize", "my-vg/raw", "--size", "24M"});
+    const ProgramRun unsupported = roz({"lv", "resize", "my-vg/raw", "--size", "24M"});
     EXPECT_EQ(unsupported.exitCode, 4);
     EXPECT_TRUE(unsupported.err.contains(QStringLiteral("grew to 24 MiB but its file system was not grown: the library "
                                                         "cannot grow a file system of type \"vfat\"")))
         << unsupported.err.toStdString();
 
     sim.addFault("/sbin/mke2fs", {}, 1, "mke2fs: device busy\n");
-    const RozRun noFs = roz({"lv", "create", "my-vg", "web2", "--size", "8M"});
+    const ProgramRun noFs = roz({"lv", "create", "my-vg", "web2", "--size", "8M"});
     EXPECT_EQ(noFs.exitCode, 1);
     EXPECT_TRUE(noFs.err.contains("its file system was not")) << noFs.err.toStdString();
     EXPECT_TRUE(noFs.out.contains("result: 256"));

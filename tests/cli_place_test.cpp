@@ -14,20 +14,20 @@ namespace {
 
 using CliPlace = RozCase;
 
-QStringList groupNames(const RozRun& run)
+QStringList groupNames(const ProgramRun& run)
 {
     return entryNames(QJsonDocument::fromJson(run.out.toUtf8()).object().value("groups").toArray());
 }
 
 TEST_F(CliPlace, DefaultRootLivesInTheStateDirectoryAndKeepsChanges)
 {
-    const RozRun create = roz({"vg", "create", "data", "sdc3"}, false);
+    const ProgramRun create = roz({"vg", "create", "data", "sdc3"}, false);
     ASSERT_EQ(create.exitCode, 0) << create.err.toStdString();
     const QString root = stateHome() + "/dovododuzu/sim-root";
     EXPECT_TRUE(create.err.contains("laid out the simulated machine \"default\" in " + root));
     EXPECT_TRUE(QFileInfo::exists(root + "/sbin/lvm.static"));
 
-    const RozRun again = roz({"show", "--json"}, false);
+    const ProgramRun again = roz({"show", "--json"}, false);
     EXPECT_EQ(groupNames(again), (QStringList{"my-vg", "vg.backup", "data"}));
     EXPECT_FALSE(again.err.contains("laid out"));
     EXPECT_EQ(QJsonDocument::fromJson(again.out.toUtf8())["root"].toString(), root);
@@ -51,16 +51,16 @@ TEST_F(CliPlace, MachineFileAndForeignFolders)
         {"number": 1, "system": "Linux", "fstype": "ext3", "sizeKiB": 2097152, "fsUsedKiB": 0}]}]})");
     out.close();
     const QStringList place{"--sim-root", home.filePath("small-root"), "--machine", file};
-    const RozRun first = roz(QStringList{"show", "--json"} + place, false);
+    const ProgramRun first = roz(QStringList{"show", "--json"} + place, false);
     ASSERT_EQ(first.exitCode, 0) << first.err.toStdString();
     EXPECT_EQ(entryNames(QJsonDocument::fromJson(first.out.toUtf8())["disks"].toArray()), QStringList{"vda"});
-    const RozRun second = roz(QStringList{"show"} + place, false);
+    const ProgramRun second = roz(QStringList{"show"} + place, false);
     EXPECT_EQ(second.exitCode, 2);
     EXPECT_TRUE(second.err.contains("--reset"));
 
     ASSERT_TRUE(QDir().mkpath(home.filePath("precious")));
     ASSERT_TRUE(QFile::copy(file, home.filePath("precious/notes.txt")));
-    const RozRun foreign = roz({"show", "--sim-root", home.filePath("precious")}, false);
+    const ProgramRun foreign = roz({"show", "--sim-root", home.filePath("precious")}, false);
     EXPECT_EQ(foreign.exitCode, 3);
     EXPECT_TRUE(foreign.err.contains("not a simulated machine"));
     EXPECT_FALSE(QFileInfo::exists(home.filePath("precious/sbin")));
@@ -74,7 +74,7 @@ TEST_F(CliPlace, SystemIsRefusedWithoutRootOrWithASimulatedRoot)
     QProcessEnvironment notRoot;
     notRoot.insert("DOVODODUZU_CLI_ASSUME_UID", "1000");
     for (const QStringList& system : {QStringList{"--system"}, QStringList{"--system-root", sim.root()}}) {
-        const RozRun run = roz(QStringList{"vg", "create", "bad name!", "sdc3"} + system, false, notRoot);
+        const ProgramRun run = roz(QStringList{"vg", "create", "bad name!", "sdc3"} + system, false, notRoot);
         EXPECT_EQ(run.exitCode, 3);
         EXPECT_TRUE(run.err.contains("real disks") && run.err.contains("needs root")) << run.err.toStdString();
         EXPECT_TRUE(run.out.isEmpty());
@@ -104,7 +104,7 @@ TEST_F(CliPlace, RefusesToRunSetuid)
     // not readable there), and its leak checker then fails the exit whatever roz does.
     GTEST_SKIP() << "a sanitizer build's leak checker cannot run in a set-user-id process";
 #endif
-    const RozRun run = runProgram(copy, {"show", "--sim-root", sim.root()}, home.path());
+    const ProgramRun run = runInHome(copy, {"show", "--sim-root", sim.root()}, home.path());
     EXPECT_EQ(run.exitCode, 3) << "-1 if roz crashed instead of refusing";
     EXPECT_EQ(run.err, "roz: refusing to run setuid (real uid 0, effective uid 65534)\n");
     EXPECT_TRUE(run.out.isEmpty());

@@ -11,16 +11,16 @@ enum class Action { Setup, ToolRun, RozShow, RozReset };
 
 // `root` is the per-user default root of `home`; a tool run is a change, so the state, the mount
 // table and the log would all be written.
-RozRun act(Action action, const QString& root, const QString& home, const QString& linked)
+ProgramRun act(Action action, const QString& root, const QString& home, const QString& linked)
 {
     if (action == Action::Setup)
-        return runProgram(QStringLiteral(DOVO_SIM_BINARY), {"setup", root}, home);
+        return runInHome(QStringLiteral(DOVO_SIM_BINARY), {"setup", root}, home);
     if (action == Action::ToolRun && linked.startsWith("sbin"))
-        return runProgram(root + "/bin/ls", {"/dev/sda"}, home);
+        return runInHome(root + "/bin/ls", {"/dev/sda"}, home);
     if (action == Action::ToolRun)
-        return runProgram(root + "/sbin/lvm.static", {"vgchange", "-xn", "my-vg"}, home);
+        return runInHome(root + "/sbin/lvm.static", {"vgchange", "-xn", "my-vg"}, home);
     const QStringList reset = action == Action::RozReset ? QStringList{"--reset"} : QStringList{};
-    return runProgram(QStringLiteral(DOVO_ROZ_BINARY), QStringList{"show"} + reset, home);
+    return runInHome(QStringLiteral(DOVO_ROZ_BINARY), QStringList{"show"} + reset, home);
 }
 
 // What is at `path`, links not followed: each name with its content.
@@ -76,7 +76,7 @@ TEST(RootLinks, NothingIsWrittenOrReplacedThroughALinkBelowTheRoot)
             ASSERT_TRUE(QFile::link(outside, at));
             const QMap<QString, QByteArray> before = snapshot(outside);
 
-            const RozRun run = act(action, root, home.path(), path);
+            const ProgramRun run = act(action, root, home.path(), path);
             EXPECT_EQ(snapshot(outside), before);
             if (path == toolLink) {
                 EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();

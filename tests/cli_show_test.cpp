@@ -15,7 +15,7 @@ QString compact(const QJsonObject& object)
 TEST_F(CliShow, TextShowsDisksGroupsAndVolumesOfTheDefaultMachine)
 {
     const QJsonObject before = sim.state();
-    const RozRun run = roz({"show"});
+    const ProgramRun run = roz({"show"});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     const QStringList lines = run.out.split('\n');
     for (const QString& line : QStringList{
@@ -32,10 +32,10 @@ TEST_F(CliShow, TextShowsDisksGroupsAndVolumesOfTheDefaultMachine)
          })
         EXPECT_TRUE(lines.contains(line)) << line.toStdString() << "\nin\n" << run.out.toStdString();
 
-    const RozRun bare = roz({});
+    const ProgramRun bare = roz({});
     EXPECT_EQ(bare.exitCode, 0);
     EXPECT_EQ(bare.out, run.out);
-    const RozRun debug = roz({"show", "--debug"});
+    const ProgramRun debug = roz({"show", "--debug"});
     const QString banner = "=======V=G=S====&======L=V=S=============";
     EXPECT_FALSE(run.err.contains(banner));
     EXPECT_TRUE(debug.err.contains(banner)) << debug.err.left(500).toStdString();
@@ -49,7 +49,7 @@ TEST_F(CliShow, TextShowsDisksGroupsAndVolumesOfTheDefaultMachine)
 // null for the texts that are absent.
 TEST_F(CliShow, JsonHoldsEveryRecordWithTheDocumentedKeys)
 {
-    const RozRun run = roz({"show", "--json"});
+    const ProgramRun run = roz({"show", "--json"});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     QJsonObject shown = QJsonDocument::fromJson(run.out.toUtf8()).object();
     const QJsonArray disks = shown.take("disks").toArray();
@@ -97,7 +97,7 @@ TEST_F(CliShow, JsonHoldsEveryRecordWithTheDocumentedKeys)
 TEST_F(CliShow, MissingToolIsReportedAndTheExitSaysIncomplete)
 {
     ASSERT_TRUE(QFile::remove(sim.root() + QStringLiteral("/sbin/lvm.static")));
-    const RozRun run = roz({"show"});
+    const ProgramRun run = roz({"show"});
     EXPECT_EQ(run.exitCode, 5);
     EXPECT_TRUE(run.err.contains(QStringLiteral("roz: could not read the machine completely: could not run "
                                                 "/sbin/lvm.static vgscan (looked for %1/sbin/lvm.static, then "
@@ -105,7 +105,7 @@ TEST_F(CliShow, MissingToolIsReportedAndTheExitSaysIncomplete)
                                      .arg(sim.root())))
         << run.err.toStdString();
     EXPECT_TRUE(run.out.contains("sda5"));
-    const RozRun json = roz({"show", "--json"});
+    const ProgramRun json = roz({"show", "--json"});
     EXPECT_EQ(json.exitCode, 5);
     EXPECT_EQ(QJsonDocument::fromJson(json.out.toUtf8()).object().value("problems").toArray().size(), 1);
 }

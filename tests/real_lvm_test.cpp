@@ -2,6 +2,7 @@
 // temporary folder, through a system root whose programs start the real tools with a private LVM
 // configuration that sees only those devices. Checks marked "LIBRARY FAULT" fail when the library
 // misreads or mis-drives the current tool set, not when the set-up goes wrong.
+#include "programrun.h"
 #include "qtprinters.h"
 #include "roz.h"
 
@@ -11,7 +12,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
-#include <QProcess>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -42,26 +42,13 @@ void say(const QString& line)
     std::fflush(stdout);
 }
 
-struct ToolRun {
-    int code = -1;
-    QString out; // standard output
-    QString err;
-};
-
-ToolRun run(const QString& program, const QStringList& args, const QString& lvmSystemDir = {})
+ProgramRun run(const QString& program, const QStringList& args, const QString& lvmSystemDir = {})
 {
-    QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("LVM_SUPPRESS_FD_WARNINGS", "1");
     if (!lvmSystemDir.isEmpty())
         env.insert("LVM_SYSTEM_DIR", lvmSystemDir);
-    process.setProcessEnvironment(env);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start(program, args);
-    process.waitForFinished(60000);
-    const int code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return {code, QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
+    return runProgram(program, args, env);
 }
 
 qint64 kib(const QJsonValue& value)
@@ -137,7 +124,7 @@ bool processAlive(const QString& pidFile)
 // Loop devices and /dev group folders left by runs of this test that died without cleaning up.
 void removeLeftovers()
 {
-    const ToolRun list = run(kLosetup, {"--list", "--json", "--output", "NAME,BACK-FILE"});
+    const ProgramRun list = run(kLosetup, {"--list", "--json", "--output", "NAME,BACK-FILE"});
     for (const QJsonValue& loop : QJsonDocument::fromJson(list.out.toUtf8())["loopdevices"].toArray()) {
         const QString file = loop["back-file"].toString();
         const QRegularExpressionMatch folder = QRegularExpression("^(/tmp/dovo-reallvm-[^/]+)/").match(file);
@@ -230,11 +217,11 @@ protected:
     QString disk() const { return m_disk; }
     QString part(int number) const { return m_disk + QLatin1Char('p') + QString::number(number); }
 
-    ToolRun lvm(const QStringList& args) const { return run(kLvm, args, m_folder + QStringLiteral("/etc")); }
+    ProgramRun lvm(const QStringList& args) const { return run(kLvm, args, m_folder + QStringLiteral("/etc")); }
     // Rows of one section ("vg", "lv", "pv") of `lvm <command> --reportformat json`.
     QJsonArray report(const QString& command, const QString& fields) const
     {
-        const ToolRun result = lvm({command, "--reportformat", "json", "--units", "k", "--nosuffix", "-o", fields});
+        const ProgramRun result = lvm({command, "--reportformat", "json", "--units", "k", "--nosuffix", "-o", fields});
         const QJsonArray reports = QJsonDocument::fromJson(result.out.toUtf8())["report"].toArray();
         return reports.isEmpty() ? QJsonArray() : reports.first().toObject().begin()->toArray();
     }
@@ -259,7 +246,7 @@ protected:
     bool writeSnapshot(const QString& vg, const QString& origin, const QString& cow, int originExtents)
     {
         const QString file = m_folder + QStringLiteral("/metadata.cfg");
-        if (lvm({"vgcfgbackup", "-f", file, vg}).code != 0)
+        if (lvm({"vgcfgbackup", "-f", file, vg}).exitCode != 0)
             return false;
         QString text = readFile(file);
         const qsizetype end = text.lastIndexOf("\t}\n\n}");
@@ -272,7 +259,7 @@ protected:
                                         "\t\t\t\torigin = \"%2\"\n\t\t\t\tcow_store = \"%3\"\n\t\t\t}\n\t\t}\n")
                              .arg(originExtents)
                              .arg(origin, cow));
-        return writeFile(file, text) && lvm({"vgcfgrestore", "-f", file, vg}).code == 0;
+        return writeFile(file, text) && lvm({"vgcfgrestore", "-f", file, vg}).exitCode == 0;
     }
 
     // Every group, volume and physical volume of `lvm vgs/lvs/pvs` against the model, a line each.
@@ -362,7 +349,7 @@ private:
             return "lvm or losetup is missing (install lvm2, util-linux)";
         if (!QFile::exists(QStringLiteral(DOVO_FAKE_DIR "/realtool")))
             return "the realtool wrapper was not built";
-        const int dm = run("/usr/sbin/dmsetup", {"version"}).code;
+        const int dm = run("/usr/sbin/dmsetup", {"version"}).exitCode;
         say(dm == 0 ? QStringLiteral("device-mapper works")
                     : QStringLiteral("dmsetup version fails (exit %1): volumes exist in metadata only, activation = 0")
                           .arg(dm));
@@ -415,7 +402,7 @@ private:
         for (int start = 1, i = 0; i < int(std::size(kPartsMb)); start += kPartsMb[i++])
             args << "mkpart"
                  << "primary" << QStringLiteral("%1MiB").arg(start) << QStringLiteral("%1MiB").arg(start + kPartsMb[i]);
-        if (m_disk.isEmpty() || run("/usr/sbin/parted", args).code != 0)
+        if (m_disk.isEmpty() || run("/usr/sbin/parted", args).exitCode != 0)
             return false;
         const QString last = part(int(std::size(kPartsMb)));
         for (int wait = 0; wait < 40 && !QFile::exists(last); ++wait)
@@ -495,8 +482,8 @@ TEST_F(RealLvm, ModelMatchesGroupsBuiltWithTheRealTools)
         {"lvcreate", "-L", "72M", "-n", "span-2.", spanned}, // the rest of the first device, then the second
         {"lvcreate", "-L", "8M", "-n", "cow+3", spanned},       {"lvcreate", "-L", "12M", "-n", "p.1-", onPartition}};
     for (const QStringList& step : steps) {
-        const ToolRun result = lvm(step);
-        ASSERT_EQ(result.code, 0) << qPrintable(step.join(' ') + "\n" + result.err);
+        const ProgramRun result = lvm(step);
+        ASSERT_EQ(result.exitCode, 0) << qPrintable(step.join(' ') + "\n" + result.err);
     }
     ASSERT_TRUE(writeSnapshot(spanned, "home.x-1+", "cow+3", 10)) << "snapshot metadata not restored";
     ASSERT_TRUE(report("lvs", "lv_name,origin").contains(QJsonObject{{"lv_name", "cow+3"}, {"origin", "home.x-1+"}}));

@@ -95,7 +95,7 @@ TEST(SimChanges, ClassicVolumesArePlacedAfterTheUsedExtentsAndOvergrownFileSyste
                         {"/sbin/resize_reiserfs -f -s 25600M /dev/my-vg/music", 0},
                     });
     EXPECT_FALSE(stateVolume(sim, "my-vg", "music").value("damaged").toBool());
-    EXPECT_EQ(runTool(sim, "/sbin/resize_reiserfs -f -s 25604M /dev/my-vg/music").code, 0);
+    EXPECT_EQ(runTool(sim, "/sbin/resize_reiserfs -f -s 25604M /dev/my-vg/music").exitCode, 0);
     EXPECT_TRUE(stateVolume(sim, "my-vg", "music").value("damaged").toBool());
 }
 
@@ -119,8 +119,8 @@ TEST(SimChanges, TodaysChangesReportInTheirWordingAndRenamesRewriteTheMountTable
         {"lvm lvrename our-vg home home-2", "  Renamed \"home\" to \"home-2\" in volume group \"our-vg\"\n"},
     };
     for (const auto& [command, out] : changes) {
-        const ToolRun r = runTool(sim, command);
-        EXPECT_EQ(r.code, 0) << command.join(' ').toStdString() << "\n" << r.err.toStdString();
+        const ProgramRun r = runTool(sim, command);
+        EXPECT_EQ(r.exitCode, 0) << command.join(' ').toStdString() << "\n" << r.err.toStdString();
         EXPECT_EQ(r.out, out) << command.join(' ').toStdString();
     }
     // parted toggles a flag when given no state, and says so unless in script mode.

@@ -9,7 +9,7 @@
 
 namespace {
 
-QJsonValue parsed(const ToolRun& r)
+QJsonValue parsed(const ProgramRun& r)
 {
     return QJsonDocument::fromJson(r.out.toUtf8()).object();
 }
@@ -47,8 +47,8 @@ TEST(SimCurrent, SingleReportsHoldARowPerItemOrSegmentEachOnALineOfItsOwn)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command.toStdString());
-        const ToolRun r = runTool(sim, Command(qPrintable(c.command + " --reportformat json --units k --nosuffix")));
-        EXPECT_EQ(r.code, 0);
+        const ProgramRun r = runTool(sim, Command(qPrintable(c.command + " --reportformat json --units k --nosuffix")));
+        EXPECT_EQ(r.exitCode, 0);
         EXPECT_EQ(parsed(r)["report"][0][c.key].toArray().size(), c.rows);
     }
     const QString row(18, QLatin1Char(' '));
@@ -117,13 +117,13 @@ TEST(SimSetup, LaysOutTheLinksOfEachToolSetOrAGeneratedMachine)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.options.join(' ').toStdString());
         const QString root = dir.filePath(QString::number(&c - cases.data()));
-        EXPECT_EQ(runProgram(DOVO_SIM_BINARY, QStringList{"setup", root} + c.options).code, c.code);
+        EXPECT_EQ(runProgram(DOVO_SIM_BINARY, QStringList{"setup", root} + c.options).exitCode, c.code);
         EXPECT_EQ(QFile::exists(root + "/" + c.present), c.code == 0);
         EXPECT_FALSE(QFile::exists(root + "/" + c.absent));
     }
-    const ToolRun scan = runProgram(dir.filePath("2/sbin/lvm.static"), {"lvscan"});
+    const ProgramRun scan = runProgram(dir.filePath("2/sbin/lvm.static"), {"lvscan"});
     EXPECT_EQ(scan.out.count("ACTIVE"), 5);
-    const ToolRun listed =
+    const ProgramRun listed =
         runProgram(dir.filePath("2/usr/lib/vururer/lib/veziva.cli"), {"dev", "lsdev", "-C", "-c", "storage"});
     EXPECT_EQ(listed.out.count("DRIVE\tDISK\t"), 3);
     EXPECT_EQ(listed.out.count("\nPART\t") - listed.out.count("\textended\t"), 10);

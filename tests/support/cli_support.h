@@ -5,19 +5,14 @@
 
 #include "modeltest.h"
 
+#include "programrun.h"
+
 #include <QJsonDocument>
-#include <QProcess>
 #include <QTemporaryDir>
 
-struct RozRun {
-    int exitCode = -1; // -1 when the program crashed
-    QString out;
-    QString err;
-};
-
 // `program` with `args`, HOME and XDG_STATE_HOME under `home`, and the variables of `extra`.
-inline RozRun runProgram(const QString& program, const QStringList& args, const QString& home,
-                         const QProcessEnvironment& extra = {})
+inline ProgramRun runInHome(const QString& program, const QStringList& args, const QString& home,
+                            const QProcessEnvironment& extra = {})
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), home);
@@ -25,12 +20,7 @@ inline RozRun runProgram(const QString& program, const QStringList& args, const 
     env.remove(QStringLiteral("DOVODODUZU_CLI_ASSUME_UID"));
     for (const QString& key : extra.keys())
         env.insert(key, extra.value(key));
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(program, args);
-    process.waitForFinished(-1);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+    return runProgram(program, args, env);
 }
 
 class RozCase : public ::testing::Test
@@ -40,10 +30,10 @@ protected:
     QTemporaryDir home;
 
     // roz with `args`, on this case's simulated root unless `onSimRoot` is false.
-    RozRun roz(const QStringList& args, bool onSimRoot = true, const QProcessEnvironment& extra = {})
+    ProgramRun roz(const QStringList& args, bool onSimRoot = true, const QProcessEnvironment& extra = {})
     {
         const QStringList simRoot{QStringLiteral("--sim-root"), sim.root()};
-        return runProgram(QStringLiteral(DOVO_ROZ_BINARY), onSimRoot ? simRoot + args : args, home.path(), extra);
+        return runInHome(QStringLiteral(DOVO_ROZ_BINARY), onSimRoot ? simRoot + args : args, home.path(), extra);
     }
 
     QString stateHome() const { return home.path() + QStringLiteral("/state"); }

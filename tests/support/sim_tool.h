@@ -3,27 +3,12 @@
 #ifndef DOVO_TESTS_SIM_TOOL_H
 #define DOVO_TESTS_SIM_TOOL_H
 
+#include "programrun.h"
 #include "simroot.h"
 
 #include <QFile>
-#include <QProcess>
 
 #include <gtest/gtest.h>
-
-struct ToolRun {
-    int code = -1; // -1: ended by a signal
-    QString out;
-    QString err;
-};
-
-inline ToolRun runProgram(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.start(program, args);
-    p.waitForFinished(-1);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
 
 // A program below the root and its arguments, as runTool takes them; one string is split at blanks.
 struct Command : QStringList {
@@ -32,7 +17,7 @@ struct Command : QStringList {
 };
 
 // "lvm" stands for the root's LVM program.
-inline ToolRun runTool(const SimRoot& sim, const Command& command)
+inline ProgramRun runTool(const SimRoot& sim, const Command& command)
 {
     const QString lvm = QFile::exists(sim.root() + "/sbin/lvm.static") ? "/sbin/lvm.static" : "/sbin/lvm";
     return runProgram(sim.root() + (command.value(0) == QLatin1String("lvm") ? lvm : command.value(0)), command.mid(1));
@@ -58,8 +43,8 @@ inline void expectRuns(const SimRoot& sim, const QList<Expected>& cases, bool ch
     const QJsonObject before = sim.state();
     for (const Expected& c : cases) {
         SCOPED_TRACE(c.command.join(' ').toStdString());
-        const ToolRun r = runTool(sim, c.command);
-        EXPECT_EQ(r.code, c.code);
+        const ProgramRun r = runTool(sim, c.command);
+        EXPECT_EQ(r.exitCode, c.code);
         EXPECT_TRUE(holdsLines(r.out, c.out)) << r.out.toStdString();
         EXPECT_TRUE(r.err.startsWith(c.err)) << r.err.toStdString();
         if (changesNothing) {
